@@ -1,0 +1,94 @@
+#include "IRData.h"
+
+#include "irsdk_client.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <timeapi.h>
+#else
+#include <sys/resource.h>
+#endif
+
+IRData::IRData()
+    : IRData(16)
+{
+}
+
+IRData::IRData(int timeoutMs)
+    : sourceMode(SOURCE_LIVE)
+    , timeoutMs(timeoutMs)
+    , client(&irsdkClient::instance())
+{
+    setupTiming();
+}
+
+IRData::IRData(const char* filePath)
+    : sourceMode(SOURCE_FILE)
+    , timeoutMs(16)
+    , filePath(filePath)
+    , client(&irsdkClient::instance())
+{
+    setupTiming();
+}
+
+// Real-time set-up: a higher process priority and a 1 ms timer resolution so
+// that the live wait and the main loop's sleep wake up on time. Refusals are
+// ignored; an unprivileged Linux process usually cannot raise its priority.
+void IRData::setupTiming()
+{
+#ifdef _WIN32
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    timeBeginPeriod(1);
+#else
+    (void)setpriority(PRIO_PROCESS, 0, -10);
+#endif
+}
+
+void IRData::updateData()
+{
+    if (sourceMode == SOURCE_LIVE) {
+        client->waitForData(timeoutMs);
+        return;
+    }
+    if (!diskClient.isFileOpen())
+        diskClient.openFile(filePath);
+    if (diskClient.isFileOpen())
+        diskClient.getNextData();
+}
+
+float IRData::getVarFloat(const char* name, int entry)
+{
+    return sourceMode == SOURCE_LIVE ? client->getVarFloat(name, entry) : diskClient.getVarFloat(name, entry);
+}
+
+double IRData::getVarDouble(const char* name, int entry)
+{
+    return sourceMode == SOURCE_LIVE ? client->getVarDouble(name, entry) : diskClient.getVarDouble(name, entry);
+}
+
+int IRData::getVarInt(const char* name, int entry)
+{
+    return sourceMode == SOURCE_LIVE ? client->getVarInt(name, entry) : diskClient.getVarInt(name, entry);
+}
+
+bool IRData::isConnected()
+{
+    return sourceMode == SOURCE_LIVE ? client->isConnected() : diskClient.isFileOpen();
+}
+
+bool IRData::isCarOnTrack()
+{
+    return getVarInt(isOnTrackName, 0) != 0;
+}
+
+void IRData::endSession()
+{
+    if (sourceMode == SOURCE_FILE)
+        diskClient.closeFile();
+}
+
+int IRData::getSessionVar(const char* path, char* val, int valLen)
+{
+    return sourceMode == SOURCE_LIVE ? client->getSessionStrVal(path, val, valLen)
+                                     : diskClient.getSessionStrVal(path, val, valLen);
+}

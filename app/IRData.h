@@ -1,0 +1,40 @@
+// The telemetry source: one object that hides whether samples come live from
+// the simulator or from a recorded file.
+#pragma once
+
+#include "irsdk_diskclient.h"
+
+class irsdkClient;
+
+class IRData {
+public:
+    static const int SOURCE_LIVE = 0;
+    static const int SOURCE_FILE = 1;
+
+    IRData();
+    explicit IRData(int timeoutMs);
+    explicit IRData(const char* filePath);
+    IRData(const IRData&) = delete;
+    IRData& operator=(const IRData&) = delete;
+
+    void setupTiming();
+    void updateData();
+
+    float getVarFloat(const char* name, int entry);
+    double getVarDouble(const char* name, int entry);
+    int getVarInt(const char* name, int entry);
+
+    int getTimeout() const { return timeoutMs; }
+    bool isConnected();
+    bool isCarOnTrack();
+    void endSession();
+    int getSessionVar(const char* path, char* val, int valLen);
+
+private:
+    const char* isOnTrackName = "IsOnTrack";
+    int sourceMode;
+    int timeoutMs;
+    const char* filePath = nullptr;
+    irsdkClient* client;
+    irsdkDiskClient diskClient;
+};

@@ -1,0 +1,48 @@
+// Replays a recorded telemetry file (.ibt) one record per call.
+#pragma once
+
+#include <cstdio>
+
+#include "telemetry_layout.h"
+
+class irsdkDiskClient {
+public:
+    irsdkDiskClient();
+    ~irsdkDiskClient();
+    irsdkDiskClient(const irsdkDiskClient&) = delete;
+    irsdkDiskClient& operator=(const irsdkDiskClient&) = delete;
+
+    bool openFile(const char* path);
+    void closeFile();
+    bool getNextData();
+    bool isFileOpen() const { return file != nullptr; }
+
+    int getVarIdx(const char* name) const;
+    int getVarType(int idx) const;
+    int getVarCount(int idx) const;
+
+    bool getVarBool(int idx, int entry = 0) const;
+    int getVarInt(int idx, int entry = 0) const;
+    float getVarFloat(int idx, int entry = 0) const;
+    double getVarDouble(int idx, int entry = 0) const;
+
+    int getVarInt(const char* name, int entry = 0) const { return getVarInt(getVarIdx(name), entry); }
+    float getVarFloat(const char* name, int entry = 0) const { return getVarFloat(getVarIdx(name), entry); }
+    double getVarDouble(const char* name, int entry = 0) const { return getVarDouble(getVarIdx(name), entry); }
+
+    int getSessionStrVal(const char* path, char* val, int valLen) const;
+
+    // Raw views for the tools that republish or dump a recording; null while closed.
+    const irsdk_TelemetryHeader& getHeader() const { return fileHeader; }
+    const char* getSessionText() const { return sessionText; }
+    const irsdk_VarDescriptor* getVarDescriptor(int idx) const;
+    const char* getRecord() const { return recordBuffer; }
+
+private:
+    FILE* file;
+    irsdk_TelemetryHeader fileHeader;
+    irsdk_FileSubHeader fileSubHeader;
+    char* sessionText;
+    irsdk_VarDescriptor* varDescriptors;
+    char* recordBuffer;
+};
