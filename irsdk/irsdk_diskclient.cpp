@@ -1,1 +1,224 @@
-// (being written)
+#include "irsdk_diskclient.h"
+
+#include <cstring>
+#include <new>
+
+#include "value_convert.h"
+#include "yaml_parser.h"
+
+namespace {
+
+// Size of an open stream in bytes (64-bit even where long is 32-bit), or -1.
+long long streamSize(FILE* f)
+{
+#if defined(_WIN32)
+    if (_fseeki64(f, 0, SEEK_END) != 0)
+        return -1;
+    const long long size = _ftelli64(f);
+#else
+    if (fseeko(f, 0, SEEK_END) != 0)
+        return -1;
+    const long long size = static_cast<long long>(ftello(f));
+#endif
+    return size;
+}
+
+// True when [offset, offset + length) lies inside a file of fileSize bytes.
+bool regionFits(long long offset, long long length, long long fileSize)
+{
+    return offset >= 0 && length >= 0 && offset <= fileSize && length <= fileSize - offset;
+}
+
+bool readAt(FILE* f, long long offset, void* dst, size_t n)
+{
+    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0)
+        return false;
+    return n == 0 || std::fread(dst, 1, n, f) == n;
+}
+
+} // namespace
+
+irsdkDiskClient::irsdkDiskClient()
+    : file(nullptr), sessionText(nullptr), varDescriptors(nullptr), recordBuffer(nullptr)
+{
+    std::memset(&fileHeader, 0, sizeof fileHeader);
+    std::memset(&fileSubHeader, 0, sizeof fileSubHeader);
+}
+
+irsdkDiskClient::~irsdkDiskClient()
+{
+    closeFile();
+}
+
+// Opens a recording and loads its header, session text and variable table.
+// Every region the header names is checked against the file's real size
+// before anything is allocated, so a corrupt header fails the open instead
+// of causing a huge allocation or a read outside the loaded data.
+bool irsdkDiskClient::openFile(const char* path)
+{
+    closeFile();
+    if (!path)
+        return false;
+    file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+
+    auto fail = [this]() {
+        closeFile();
+        return false;
+    };
+
+    if (std::fread(&fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader
+        || std::fread(&fileSubHeader, 1, sizeof fileSubHeader, file) != sizeof fileSubHeader)
+        return fail();
+
+    const long long fileSize = streamSize(file);
+    if (fileSize < 0)
+        return fail();
+
+    const irsdk_TelemetryHeader& h = fileHeader;
+    const long long descBytes = static_cast<long long>(h.varCount) * static_cast<long long>(sizeof(irsdk_VarDescriptor));
+    const long long recordOffset = h.bufferSlots[0].recordOffset;
+    // A record can never be longer than the file that holds it; with no
+    // records the record length is still bounded so that the buffer is.
+    if (!regionFits(h.sessionTextOffset, h.sessionTextLength, fileSize)
+        || h.varCount < 0 || !regionFits(h.varTableOffset, descBytes, fileSize)
+        || !regionFits(recordOffset, 0, fileSize)
+        || h.recordLength < 0 || h.recordLength > fileSize)
+        return fail();
+
+    // A zero-length text still gets its terminating NUL.
+    const size_t textBytes = h.sessionTextLength > 0 ? static_cast<size_t>(h.sessionTextLength) : 1;
+    sessionText = new (std::nothrow) char[textBytes];
+    if (!sessionText)
+        return fail();
+    sessionText[0] = '\0';
+    if (!readAt(file, h.sessionTextOffset, sessionText, static_cast<size_t>(h.sessionTextLength)))
+        return fail();
+    sessionText[textBytes - 1] = '\0';
+
+    varDescriptors = new (std::nothrow) irsdk_VarDescriptor[static_cast<size_t>(h.varCount)];
+    if (!varDescriptors)
+        return fail();
+    if (!readAt(file, h.varTableOffset, varDescriptors, static_cast<size_t>(descBytes)))
+        return fail();
+
+    // Zero-filled so that reads before the first record are defined.
+    recordBuffer = new (std::nothrow) char[static_cast<size_t>(h.recordLength)]();
+    if (!recordBuffer)
+        return fail();
+
+    if (std::fseek(file, static_cast<long>(recordOffset), SEEK_SET) != 0)
+        return fail();
+    return true;
+}
+
+// Releases the arrays and the stream; the header copies stay as they are.
+void irsdkDiskClient::closeFile()
+{
+    delete[] recordBuffer;
+    recordBuffer = nullptr;
+    delete[] varDescriptors;
+    varDescriptors = nullptr;
+    delete[] sessionText;
+    sessionText = nullptr;
+    if (file)
+        std::fclose(file);
+    file = nullptr;
+}
+
+// Reads the next whole record; false at the end of the file or when closed.
+// A zero record length has nothing to step through and reads as the end.
+bool irsdkDiskClient::getNextData()
+{
+    if (!file || fileHeader.recordLength <= 0)
+        return false;
+    const size_t n = static_cast<size_t>(fileHeader.recordLength);
+    return std::fread(recordBuffer, 1, n, file) == n;
+}
+
+int irsdkDiskClient::getVarIdx(const char* name) const
+{
+    if (!file || !name)
+        return -1;
+    for (int i = 0; i < fileHeader.varCount; ++i)
+        if (irsdk_nameEquals(varDescriptors[i].name, name))
+            return i;
+    return -1;
+}
+
+const irsdk_VarDescriptor* irsdkDiskClient::getVarDescriptor(int idx) const
+{
+    if (!file || idx < 0 || idx >= fileHeader.varCount)
+        return nullptr;
+    return &varDescriptors[idx];
+}
+
+int irsdkDiskClient::getVarType(int idx) const
+{
+    const irsdk_VarDescriptor* d = getVarDescriptor(idx);
+    return d ? d->typeCode : 0;
+}
+
+int irsdkDiskClient::getVarCount(int idx) const
+{
+    const irsdk_VarDescriptor* d = getVarDescriptor(idx);
+    return d ? d->elementCount : 0;
+}
+
+// Where entry `entry` of variable `idx` lies in the current record, or null
+// when the reader is closed, the index or entry is bad, or the variable's
+// entries do not lie wholly inside the record.
+const char* irsdkDiskClient::entryPointer(int idx, int entry, int* typeCode) const
+{
+    const irsdk_VarDescriptor* d = getVarDescriptor(idx);
+    if (!d)
+        return nullptr;
+    const long long off = irsdk_convert::entryOffset(*d, entry, fileHeader.recordLength);
+    if (off < 0)
+        return nullptr;
+    *typeCode = d->typeCode;
+    return recordBuffer + off;
+}
+
+bool irsdkDiskClient::getVarBool(int idx, int entry) const
+{
+    int type = 0;
+    const char* p = entryPointer(idx, entry, &type);
+    return p ? irsdk_convert::readBool(p, type) : false;
+}
+
+int irsdkDiskClient::getVarInt(int idx, int entry) const
+{
+    int type = 0;
+    const char* p = entryPointer(idx, entry, &type);
+    return p ? irsdk_convert::readInt(p, type) : 0;
+}
+
+float irsdkDiskClient::getVarFloat(int idx, int entry) const
+{
+    int type = 0;
+    const char* p = entryPointer(idx, entry, &type);
+    return p ? irsdk_convert::readFloat(p, type) : 0.0f;
+}
+
+double irsdkDiskClient::getVarDouble(int idx, int entry) const
+{
+    int type = 0;
+    const char* p = entryPointer(idx, entry, &type);
+    return p ? irsdk_convert::readDouble(p, type) : 0.0;
+}
+
+// Looks a session-info path up and copies at most valLen characters of the
+// value, NUL-terminated: 1 when it fit, minus the needed length when cut, 0
+// when closed or not found.
+int irsdkDiskClient::getSessionStrVal(const char* path, char* val, int valLen) const
+{
+    if (!file || !path || !val || valLen <= 0)
+        return 0;
+    const char* value = nullptr;
+    int len = 0;
+    if (!parseYaml(sessionText, path, &value, &len))
+        return 0;
+    return irsdk_copySessionValue(value, len, val, valLen);
+}

@@ -39,6 +39,8 @@ public:
     const char* getRecord() const { return recordBuffer; }
 
 private:
+    const char* entryPointer(int idx, int entry, int* typeCode) const;
+
     FILE* file;
     irsdk_TelemetryHeader fileHeader;
     irsdk_FileSubHeader fileSubHeader;
