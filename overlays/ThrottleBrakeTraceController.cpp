@@ -1,0 +1,139 @@
+#include "ThrottleBrakeTraceController.h"
+
+#include <cmath>
+#include <map>
+
+ThrottleBrakeTraceController::ThrottleBrakeTraceController(std::shared_ptr<IRData> source,
+                                                           unsigned int historySeconds)
+    : irData(std::move(source))
+{
+    model = std::make_shared<ThrottleBrakeTraceModel>(historyLengthFor(historySeconds, irData->getTimeout()));
+}
+
+ThrottleBrakeTraceController::~ThrottleBrakeTraceController()
+{
+    model.reset();
+    irData.reset();
+}
+
+unsigned ThrottleBrakeTraceController::historyLengthFor(unsigned int historySeconds, int timeoutMs)
+{
+    return static_cast<unsigned>(std::ceil(static_cast<double>(historySeconds) * 1000.0 / static_cast<double>(timeoutMs)));
+}
+
+namespace {
+
+using LapTrace = std::map<float, float>;
+
+// Walks a reference cursor forward to the first recorded fraction at or after
+// pct and returns the value stored there; past the last key it leaves value as is.
+void followReference(LapTrace::iterator& cursor, const LapTrace& reference, float pct, float& value)
+{
+    while (cursor != reference.end()) {
+        if (pct > cursor->first) {
+            ++cursor;
+        } else {
+            value = cursor->second;
+            return;
+        }
+    }
+}
+
+} // namespace
+
+// One pass: store time and pedals, then the reference lap's pedals at the car's
+// lap position, then handle a lap boundary. The order of these steps decides
+// what the zone slots show on a boundary pass and which samples each lap keeps.
+void ThrottleBrakeTraceController::updateData()
+{
+    CommonModel<float>& m = *model;
+
+    m.setVar(SESSION_TIME, irData->getVarFloat(sessionTimeStr, 0));
+    float thr = irData->getVarFloat(throttleStr, 0);
+    m.setVar(THROTTLE, thr);
+    float brk = irData->getVarFloat(brakeStr, 0);
+    m.setVar(BRAKE, brk);
+    const float pct = irData->getVarFloat(lapDistPctStr, 0);
+
+    // The reference-lap state is shared by every controller of the process.
+    // activeRecord: 0 before the first lap boundary, 1 while recording into the
+    // first pair of maps (the second is the reference), 2 the other way round.
+    static int activeRecord = 0;
+    static LapTrace lapThrottleHistory1;
+    static LapTrace lapBrakeHistory1;
+    static LapTrace lapThrottleHistory2;
+    static LapTrace lapBrakeHistory2;
+    static LapTrace::iterator itThr = lapThrottleHistory1.end();
+    static LapTrace::iterator itBrk = lapBrakeHistory1.end();
+    static float lastBestLapTime = 9999.0f;
+
+    switch (activeRecord) {
+    case 0:
+        thr = thr > 0.99f ? 1.0f : 0.0f;
+        brk = brk > 0.01f ? 1.0f : 0.0f;
+        break;
+    case 1:
+        lapThrottleHistory1.emplace(pct, thr);
+        lapBrakeHistory1.emplace(pct, brk);
+        followReference(itThr, lapThrottleHistory2, pct, thr);
+        followReference(itBrk, lapBrakeHistory2, pct, brk);
+        break;
+    case 2:
+        lapThrottleHistory2.emplace(pct, thr);
+        lapBrakeHistory2.emplace(pct, brk);
+        followReference(itThr, lapThrottleHistory1, pct, thr);
+        followReference(itBrk, lapBrakeHistory1, pct, brk);
+        break;
+    }
+    m.setVar(ZONE_T, thr);
+    m.setVar(ZONE_B, brk);
+
+    const int lap = irData->getVarInt("Lap", 0);
+    static int lastLap = lap;
+
+    if (pct > 0.03f && lap > lastLap) {
+        lastLap = lap;
+        float t = irData->getVarFloat("LapLastLapTime", 0);
+        if (t <= 0.0f)
+            t = 9999.9f;
+        if (lastBestLapTime >= t) {
+            lastBestLapTime = t;
+            if (activeRecord == 1) {
+                itThr = lapThrottleHistory1.begin();
+                itBrk = lapBrakeHistory1.begin();
+                activeRecord = 2;
+                lapThrottleHistory2.clear();
+                lapBrakeHistory2.clear();
+            } else if (activeRecord == 2) {
+                itThr = lapThrottleHistory2.begin();
+                itBrk = lapBrakeHistory2.begin();
+                activeRecord = 1;
+                lapThrottleHistory1.clear();
+                lapBrakeHistory1.clear();
+            }
+        } else {
+            if (activeRecord == 1) {
+                itThr = lapThrottleHistory2.begin();
+                itBrk = lapBrakeHistory2.begin();
+                lapThrottleHistory1.clear();
+                lapBrakeHistory1.clear();
+            } else if (activeRecord == 2) {
+                itThr = lapThrottleHistory1.begin();
+                itBrk = lapBrakeHistory1.begin();
+                lapThrottleHistory2.clear();
+                lapBrakeHistory2.clear();
+            }
+        }
+        if (activeRecord == 0) {
+            activeRecord = 1;
+            lapThrottleHistory1.clear();
+            lapBrakeHistory1.clear();
+            lapThrottleHistory2.clear();
+            lapBrakeHistory2.clear();
+            itThr = lapThrottleHistory2.end();
+            itBrk = lapBrakeHistory2.end();
+        }
+    }
+
+    m.incrementIndex();
+}

@@ -1,0 +1,28 @@
+// Controller of the throttle/brake overlay: stores the driver's pedals each pass
+// and keeps the fastest lap's pedals, by lap position, as a reference.
+#pragma once
+
+#include <memory>
+
+#include "IDataReceiver.h"
+#include "IRData.h"
+#include "ThrottleBrakeTraceModel.h"
+
+class ThrottleBrakeTraceController : public IDataReceiver {
+public:
+    ThrottleBrakeTraceController(std::shared_ptr<IRData> irData, unsigned int historySeconds);
+    ~ThrottleBrakeTraceController();
+    ThrottleBrakeTraceController(const ThrottleBrakeTraceController&) = delete;
+    ThrottleBrakeTraceController& operator=(const ThrottleBrakeTraceController&) = delete;
+
+    void updateData() override;
+
+    // The history length in samples for a time-out in milliseconds.
+    static unsigned historyLengthFor(unsigned int historySeconds, int timeoutMs);
+
+    std::shared_ptr<ThrottleBrakeTraceModel> getModel() const { return model; }
+
+private:
+    std::shared_ptr<IRData> irData;
+    std::shared_ptr<ThrottleBrakeTraceModel> model;
+};

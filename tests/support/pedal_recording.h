@@ -1,0 +1,67 @@
+// Builds short recordings of the variables the throttle/brake overlay reads,
+// one sample per record, for tests that replay them through the source.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "ibt_writer.h"
+
+struct PedalSample {
+    double time = 0.0;
+    float throttle = 0.0f;
+    float brake = 0.0f;
+    float pct = 0.0f;
+    int lap = 0;
+    float lastLapTime = 0.0f;
+    int onTrack = 1;
+};
+
+// A file name unique to this test process inside the test temp folder.
+inline std::string tempRecordingPath(const std::string& stem)
+{
+    return ::testing::TempDir() + stem + "-" + std::to_string(::getpid()) + ".ibt";
+}
+
+inline bool writePedalRecording(const std::string& path, const std::vector<PedalSample>& samples)
+{
+    IbtWriter w;
+    const int time = w.addVar("SessionTime", irsdk_double);
+    const int thr = w.addVar("Throttle", irsdk_float);
+    const int brk = w.addVar("Brake", irsdk_float);
+    const int pct = w.addVar("LapDistPct", irsdk_float);
+    const int lap = w.addVar("Lap", irsdk_int);
+    const int last = w.addVar("LapLastLapTime", irsdk_float);
+    const int onTrack = w.addVar("IsOnTrack", irsdk_bool);
+    w.setSessionText("WeekendInfo:\r\n TrackName: testring\r\n");
+    for (const PedalSample& s : samples) {
+        w.beginRecord();
+        w.set(time, s.time);
+        w.set(thr, s.throttle);
+        w.set(brk, s.brake);
+        w.set(pct, s.pct);
+        w.setInt(lap, s.lap);
+        w.set(last, s.lastLapTime);
+        w.setInt(onTrack, s.onTrack);
+        w.endRecord();
+    }
+    return w.writeFile(path);
+}
+
+// Appends one lap's samples at the given fractions, 16 ms apart, with constant pedals.
+inline void appendLap(std::vector<PedalSample>& out, int lap, const std::vector<float>& fractions,
+                      float throttle, float brake, float lastLapTime)
+{
+    for (float pct : fractions) {
+        PedalSample s;
+        s.time = out.empty() ? 100.0 : out.back().time + 0.016;
+        s.throttle = throttle;
+        s.brake = brake;
+        s.pct = pct;
+        s.lap = lap;
+        s.lastLapTime = lastLapTime;
+        out.push_back(s);
+    }
+}
