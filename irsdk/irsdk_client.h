@@ -32,6 +32,8 @@ private:
     irsdkClient(const irsdkClient&) = delete;
     irsdkClient& operator=(const irsdkClient&) = delete;
 
+    const char* entryPointer(int idx, int entry, int* typeCode) const;
+
     char* recordBuffer = nullptr;
     int recordBufferLength = 0;
     int statusCounter = 0;
