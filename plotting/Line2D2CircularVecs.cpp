@@ -1,0 +1,75 @@
+#include "Line2D2CircularVecs.h"
+
+#include <type_traits>
+
+#include <glad/gl.h>
+
+namespace Qvis {
+
+namespace {
+
+template <typename E>
+constexpr int glTypeOf()
+{
+    if constexpr (std::is_same_v<E, double>)
+        return GL_DOUBLE;
+    else if constexpr (std::is_same_v<E, float>)
+        return GL_FLOAT;
+    else
+        return GL_INT;
+}
+
+} // namespace
+
+// Builds the first vertex array and the GL buffers; needs a current context.
+template <typename T, typename U>
+Line2D2CircularVecs<T, U>::Line2D2CircularVecs(std::vector<T>* xVec, std::vector<U>* yVec,
+                                               unsigned int mode)
+    : xVec(xVec), yVec(yVec)
+{
+    setMode(mode);
+    updateInternalData(0);
+    createAndSetupBuffers(&VAO, &VBO, static_cast<int>(internalData.size() * sizeof(E)),
+                          internalData.data(), static_cast<int>(2 * sizeof(E)), glTypeOf<E>());
+    nPts = static_cast<int>(internalData.size() / 2);
+}
+
+template <typename T, typename U>
+void Line2D2CircularVecs<T, U>::updateInternalData(unsigned int startIndex)
+{
+    SeriesData::unrollLine(xVec, yVec, startIndex, internalData);
+    dataChanged = true;
+}
+
+// Uploads a rebuilt vertex array, then draws it.
+template <typename T, typename U>
+void Line2D2CircularVecs<T, U>::Draw(Shader shader, glm::mat4 transform)
+{
+    if (dataChanged) {
+        nPts = static_cast<int>(internalData.size() / 2);
+        glBindBuffer(GL_ARRAY_BUFFER, VBO);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(internalData.size() * sizeof(E)),
+                     internalData.data(), GL_DYNAMIC_DRAW);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        dataChanged = false;
+    }
+    drawData(shader, transform, &VAO, getColour(), nPts, getMode());
+}
+
+template <typename T, typename U>
+std::vector<float> Line2D2CircularVecs<T, U>::getMinMax()
+{
+    return SeriesData::minMax(internalData);
+}
+
+template class Line2D2CircularVecs<double, double>;
+template class Line2D2CircularVecs<double, float>;
+template class Line2D2CircularVecs<double, int>;
+template class Line2D2CircularVecs<float, double>;
+template class Line2D2CircularVecs<float, float>;
+template class Line2D2CircularVecs<float, int>;
+template class Line2D2CircularVecs<int, double>;
+template class Line2D2CircularVecs<int, float>;
+template class Line2D2CircularVecs<int, int>;
+
+} // namespace Qvis

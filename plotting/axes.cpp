@@ -1,0 +1,272 @@
+// Construction, GL buffers and drawing of the axes.
+#include "axes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <glad/gl.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include "transforms.h"
+
+namespace Qvis {
+
+namespace {
+
+void setUniforms(Shader& shader, const glm::mat4& transform, float r, float g, float b, float a)
+{
+    shader.Use();
+    glUniformMatrix4fv(glGetUniformLocation(shader.ID, "transformViewport"), 1, GL_FALSE,
+                       glm::value_ptr(transform));
+    glUniform4f(glGetUniformLocation(shader.ID, "inColor"), r, g, b, a);
+}
+
+// A vertex array whose attribute 0 is two tightly packed floats.
+void makeVertexBuffer(unsigned int* vao, unsigned int* vbo, GLsizeiptr bytes, const void* data,
+                      GLenum usage)
+{
+    glGenVertexArrays(1, vao);
+    glGenBuffers(1, vbo);
+    glBindVertexArray(*vao);
+    glBindBuffer(GL_ARRAY_BUFFER, *vbo);
+    glBufferData(GL_ARRAY_BUFFER, bytes, data, usage);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindVertexArray(0);
+}
+
+// Window pixels of a fraction, truncated toward zero and kept within int.
+int toPixels(float fraction, int extent)
+{
+    float v = static_cast<float>(extent) * fraction;
+    if (!(v > -1.0e9f))
+        return std::isnan(v) ? 0 : -1000000000;
+    if (v > 1.0e9f)
+        return 1000000000;
+    return static_cast<int>(v);
+}
+
+} // namespace
+
+// Defaults, the label font, then the three vertex buffers; needs a current context.
+Axes::Axes(float x, float y, float width, float height, std::shared_ptr<IWindow> window,
+           Shader* textShaderPt)
+    : x(x), y(y), width(width), height(height),
+      boxVerts{-1, -1, 1, -1, 1, 1, -1, 1},
+      axesLineVerts{-1, -1, 1, -1, 1, 1, -1, 1},
+      tickVerts{0, 0, -1, 1},
+      window(std::move(window)), textShaderPt(textShaderPt),
+      fontPath(defaultFontPath()), font(fontPath)
+{
+    createAndSetupBuffers();
+    createAndSetupAxesLineBuffers();
+    createAndSetupAxesTickBuffers();
+}
+
+void Axes::createAndSetupBuffers()
+{
+    makeVertexBuffer(&boxVAO, &boxVBO, static_cast<GLsizeiptr>(boxVerts.size() * sizeof(float)),
+                     boxVerts.data(), GL_STATIC_DRAW);
+}
+
+void Axes::createAndSetupAxesLineBuffers()
+{
+    makeVertexBuffer(&axesLineVAO, &axesLineVBO, 8 * sizeof(float), axesLineVerts.data(),
+                     GL_DYNAMIC_DRAW);
+}
+
+void Axes::createAndSetupAxesTickBuffers()
+{
+    makeVertexBuffer(&tickVAO, &tickVBO,
+                     static_cast<GLsizeiptr>(maxTickVertices) * 2 * sizeof(float), nullptr,
+                     GL_DYNAMIC_DRAW);
+}
+
+void Axes::addLine(std::shared_ptr<ILine2D> line)
+{
+    if (line)
+        lines.push_back(std::move(line));
+}
+
+void Axes::addPosNegLine(std::shared_ptr<ILine2D> line)
+{
+    if (line)
+        posNegLines.push_back(std::move(line));
+}
+
+void Axes::addShadedLine(std::shared_ptr<IShadedLine2D> line)
+{
+    if (line)
+        shadedLines.push_back(std::move(line));
+}
+
+void Axes::setPositionSize(float x, float y, float width, float height)
+{
+    this->x = x;
+    this->y = y;
+    this->width = width;
+    this->height = height;
+}
+
+void Axes::setFontScaling(float scaling)
+{
+    fontScaling = scaling;
+}
+
+void Axes::setAxesLabelsOn(bool on)
+{
+    axesLabelsOn = on;
+}
+
+void Axes::setAxesAreaOutlineOn(bool on)
+{
+    axesAreaOutlineOn = on;
+}
+
+void Axes::setXYAxesOn(bool on)
+{
+    xyAxesOn = on;
+}
+
+Shader* Axes::getTextShaderPt()
+{
+    return textShaderPt;
+}
+
+// Outline, then the clipped origin lines and series, then ticks and labels.
+void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm::mat4 parentTransform)
+{
+    if (autoScaleX || autoScaleY)
+        updateAxesLimitsAutoscale();
+    glm::mat4 axesTransform =
+        parentTransform * Transforms::viewportTransform(x + majorTickSizeW, y + majorTickSizeH,
+                                                        width - majorTickSizeW, height - majorTickSizeH);
+    glm::mat4 plotTransform = axesTransform * scale2AxesLimits();
+
+    if (axesAreaOutlineOn)
+        drawAxesBox(plotShader, axesTransform);
+
+    glEnable(GL_SCISSOR_TEST);
+    std::vector<float> s = calculateScissor(plotTransform);
+    int w = window->getWidth();
+    int h = window->getHeight();
+    // Limits given maximum first flip the axis; the clip box is the same rectangle.
+    float left = std::min(s[0], s[2]), right = std::max(s[0], s[2]);
+    float bottom = std::min(s[1], s[3]), top = std::max(s[1], s[3]);
+    glScissor(toPixels(left, w), toPixels(bottom, h),
+              std::max(0, toPixels(right - left, w)), std::max(0, toPixels(top - bottom, h)));
+    if (xyAxesOn)
+        drawAxesLines(plotShader, plotTransform);
+    drawLines(plotShader, plotTransform);
+    drawShadedLines(shadedShader, plotTransform);
+    drawPosNegLines(posNegShader, plotTransform);
+    glDisable(GL_SCISSOR_TEST);
+
+    drawAxesTickMarks(plotShader, axesTransform);
+    if (axesLabelsOn)
+        drawMajorAxesTickLabels(axesTransform);
+}
+
+// Corners of the axes rectangle as fractions of the window: left, bottom, right, top.
+std::vector<float> Axes::calculateScissor(glm::mat4 plotTransform)
+{
+    std::array<float, 4> l = shownLimits();
+    glm::vec4 p0 = plotTransform * glm::vec4(l[0], l[2], 0.0f, 1.0f);
+    glm::vec4 p1 = plotTransform * glm::vec4(l[1], l[3], 0.0f, 1.0f);
+    auto half = [](float v) { return static_cast<float>(0.5 + 0.5 * static_cast<double>(v)); };
+    return {half(p0.x), half(p0.y), half(p1.x), half(p1.y)};
+}
+
+void Axes::drawAxesBox(Shader shader, glm::mat4 transform)
+{
+    setUniforms(shader, transform, 1.0f, 1.0f, 1.0f, 1.0f);
+    glBindVertexArray(boxVAO);
+    glDrawArrays(GL_LINE_LOOP, 0, 4);
+    glBindVertexArray(0);
+}
+
+// Grey lines y = 0 and x = 0 across the limits, in data coordinates.
+void Axes::drawAxesLines(Shader shader, glm::mat4 transform)
+{
+    std::array<float, 4> l = shownLimits();
+    axesLineVerts.assign({l[0], 0.0f, l[1], 0.0f, 0.0f, l[2], 0.0f, l[3]});
+    glBindBuffer(GL_ARRAY_BUFFER, axesLineVBO);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, 8 * sizeof(float), axesLineVerts.data());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    setUniforms(shader, transform, 0.5f, 0.5f, 0.5f, 1.0f);
+    glBindVertexArray(axesLineVAO);
+    glDrawArrays(GL_LINES, 0, 4);
+    glBindVertexArray(0);
+}
+
+void Axes::drawLines(Shader shader, glm::mat4 transform)
+{
+    for (const auto& line : lines)
+        line->Draw(shader, transform);
+}
+
+// The i-th of N shaded series is drawn at depth (i + 1) / (N + 1).
+void Axes::drawShadedLines(Shader shader, glm::mat4 transform)
+{
+    double step = 1.0 / (static_cast<double>(shadedLines.size()) + 1.0);
+    float z = 0.0f;
+    for (const auto& line : shadedLines) {
+        z = static_cast<float>(z + step);
+        line->Draw(shader, transform, z);
+    }
+}
+
+void Axes::drawPosNegLines(Shader shader, glm::mat4 transform)
+{
+    for (const auto& line : posNegLines)
+        line->Draw(shader, transform);
+}
+
+void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
+{
+    AxesMaths::tickLayout(numMajorTicks, majorTickSizeW, majorTickSizeH, tickVerts);
+    size_t floats = std::min(tickVerts.size(), static_cast<size_t>(maxTickVertices) * 2);
+    glBindBuffer(GL_ARRAY_BUFFER, tickVBO);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)),
+                    tickVerts.data());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    setUniforms(shader, transform, 1.0f, 1.0f, 1.0f, 1.0f);
+    glBindVertexArray(tickVAO);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
+    glBindVertexArray(0);
+}
+
+// Labels 60 grid units below the x ticks and 80 left of the y ticks, on a
+// window-sized pixel grid stretched over the axes rectangle.
+void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
+{
+    textShaderPt->Use();
+    float W = static_cast<float>(window->getWidth());
+    float H = static_cast<float>(window->getHeight());
+    glm::mat4 projection = transform * glm::ortho(0.0f, W, 0.0f, H);
+    glUniformMatrix4fv(glGetUniformLocation(textShaderPt->ID, "textProjection"), 1, GL_FALSE,
+                       glm::value_ptr(projection));
+    std::array<float, 4> l = shownLimits();
+    int n = numMajorTicks;
+    if (tickVerts.size() < static_cast<size_t>(8 * n))
+        return;
+    const glm::vec3 white(1.0f, 1.0f, 1.0f);
+    for (int i = 0; i < n; ++i) {
+        float px = static_cast<float>((1.0f + tickVerts[4 * i]) / 2.0 * W);
+        float py = static_cast<float>((1.0f + tickVerts[4 * i + 1]) / 2.0 * H - 60.0);
+        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[0], l[1], i, n));
+        font.RenderText(textShaderPt, text, px, py, fontScaling, white, 2);
+    }
+    for (int j = 0; j < n; ++j) {
+        int k = n + j;
+        float px = static_cast<float>((1.0f + tickVerts[4 * k]) / 2.0 * W - 80.0);
+        float py = static_cast<float>((1.0f + tickVerts[4 * k + 1]) / 2.0 * H);
+        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[2], l[3], j, n));
+        font.RenderText(textShaderPt, text, px, py, fontScaling, white, 3);
+    }
+}
+
+} // namespace Qvis

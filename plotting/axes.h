@@ -1,0 +1,130 @@
+// The axes of a plot: limits, autoscaling, tick marks and labels, and the
+// series drawn clipped to the axes rectangle.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <glm/mat4x4.hpp>
+
+#include "ILine2D.h"
+#include "IShadedLine2D.h"
+#include "IWindow.h"
+#include "font.h"
+#include "shader.h"
+
+namespace Qvis {
+
+// Limit arithmetic of the axes, free of GL and of window state. Limits travel
+// as four floats: xmin, xmax, ymin, ymax.
+namespace AxesMaths {
+
+// Merges a series' extremes into the running extremes (strict comparisons).
+void compareMinMax(std::vector<float>* overall, const std::vector<float>& candidate);
+// Rounds minima down and maxima up to two significant figures of their order
+// of magnitude (hundredths within [-1, 1]); non-finite values stay as they are.
+void adjustSigFig(std::vector<float>* limits);
+// Widens one axis so both show the same data units per pixel.
+void makeAxesEqual(std::vector<float>* limits, float widthPx, float heightPx);
+// Autoscaled limits from data extremes m. An axis without usable data (no
+// series, no samples, non-finite extremes) keeps its limits in `limits`; a
+// zero extent is widened before rounding.
+void autoscale(std::vector<float> m, bool round, bool equal, float widthPx, float heightPx,
+               bool scaleX, bool scaleY, float limits[4]);
+// Widens lo == hi to a range around the value.
+void widenZeroExtent(float* lo, float* hi);
+// Limits fit for drawing: non-finite axes show [-1, 1], zero extents are widened.
+std::array<float, 4> usableLimits(float xmin, float xmax, float ymin, float ymax);
+// Maps data coordinates onto normalised axes coordinates (-1..1).
+glm::mat4 scale2AxesLimits(float xmin, float xmax, float ymin, float ymax);
+// Tick mark vertices: n x ticks on the bottom edge, then n y ticks on the left.
+void tickLayout(int n, float majorTickSizeW, float majorTickSizeH, std::vector<float>& tickVerts);
+// Value of tick i of n between lo and hi.
+float tickValue(float lo, float hi, int i, int n);
+// Label text: fixed point with one decimal.
+std::string tickLabel(float value);
+
+} // namespace AxesMaths
+
+class Axes {
+public:
+    Axes(float x, float y, float width, float height, std::shared_ptr<IWindow> window,
+         Shader* textShaderPt);
+
+    void Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm::mat4 parentTransform);
+
+    void addLine(std::shared_ptr<ILine2D> line);
+    void addPosNegLine(std::shared_ptr<ILine2D> line);
+    void addShadedLine(std::shared_ptr<IShadedLine2D> line);
+
+    void setPositionSize(float x, float y, float width, float height);
+    void setFontScaling(float scaling);
+    void setAxesLabelsOn(bool on);
+    void setAxesAreaOutlineOn(bool on);
+    void setXYAxesOn(bool on);
+    Shader* getTextShaderPt();
+
+    void updateAxesLimits(float xmin, float xmax, float ymin, float ymax, bool turnOffAutoScale);
+    void updateAxesLimits(std::vector<float> limits, bool turnOffAutoScale);
+    void updateXAxesLimits(float xmin, float xmax, bool turnOffAutoScale);
+    void updateYAxesLimits(float ymin, float ymax, bool turnOffAutoScale);
+    void setAutoScale(bool on);
+    void setAutoScaleRound(bool on);
+    void setEqualAxes(bool on);
+    void setMajorTickSize(float size);
+    void setMinorTickSize(float size);
+
+    // The stored limits: xmin, xmax, ymin, ymax.
+    std::vector<float> getAxesLimits() const;
+
+    void updateAxesLimitsAutoscale();
+    std::vector<float> getOverallMinMax();
+    void compareMinMax(std::vector<float>* overall, std::vector<float> candidate);
+    void adjustSigFig(std::vector<float>* limits);
+    void makeAxesEqual(std::vector<float>* limits);
+    glm::mat4 scale2AxesLimits();
+    std::vector<float> calculateScissor(glm::mat4 plotTransform);
+
+private:
+    void createAndSetupBuffers();
+    void createAndSetupAxesLineBuffers();
+    void createAndSetupAxesTickBuffers();
+    void drawAxesBox(Shader shader, glm::mat4 transform);
+    void drawAxesLines(Shader shader, glm::mat4 transform);
+    void drawLines(Shader shader, glm::mat4 transform);
+    void drawShadedLines(Shader shader, glm::mat4 transform);
+    void drawPosNegLines(Shader shader, glm::mat4 transform);
+    void drawAxesTickMarks(Shader shader, glm::mat4 transform);
+    void drawMajorAxesTickLabels(glm::mat4 transform);
+    std::array<float, 4> shownLimits() const;
+
+    float x, y;
+    float width, height;
+    float xmin = -1.0f, xmax = 1.0f, ymin = -1.0f, ymax = 1.0f;
+    bool autoScaleX = true, autoScaleY = true, autoScaleRound = true, equalAxes = false;
+    float majorTickSizeW = 0.03f, minorTickSizeW = 0.015f;
+    float majorTickSizeH = 0.03f, minorTickSizeH = 0.015f;
+    int numMajorTicks = 5;
+    int maxTickVertices = 20;
+    bool axesLabelsOn = true;
+    bool axesAreaOutlineOn = true;
+    bool xyAxesOn = true;
+    unsigned int boxVAO = 0, boxVBO = 0;
+    unsigned int axesLineVAO = 0, axesLineVBO = 0;
+    unsigned int tickVAO = 0, tickVBO = 0;
+    std::vector<float> boxVerts;
+    std::vector<float> axesLineVerts;
+    std::vector<float> tickVerts;
+    std::vector<std::shared_ptr<ILine2D>> lines;
+    std::vector<std::shared_ptr<ILine2D>> posNegLines;
+    std::vector<std::shared_ptr<IShadedLine2D>> shadedLines;
+    std::shared_ptr<IWindow> window;
+    Shader* textShaderPt;
+    const char* fontPath;
+    GLFont font;
+    float fontScaling = 1.0f;
+};
+
+} // namespace Qvis

@@ -1,0 +1,312 @@
+// Limits, autoscaling and tick layout of the axes.
+#include "axes.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+namespace Qvis {
+
+namespace AxesMaths {
+
+namespace {
+
+constexpr float floatMax = std::numeric_limits<float>::max();
+
+// Stores a double as float, saturating at the largest finite float.
+float saturate(double v)
+{
+    if (v > static_cast<double>(floatMax))
+        return floatMax;
+    if (v < -static_cast<double>(floatMax))
+        return -floatMax;
+    return static_cast<float>(v);
+}
+
+bool finite2(float a, float b)
+{
+    return std::isfinite(a) && std::isfinite(b);
+}
+
+// Rounds v outward: down for a minimum, up for a maximum.
+float roundOutward(float v, bool maximum)
+{
+    if (!std::isfinite(v))
+        return v;
+    float m = v;
+    int e = -1;
+    while (std::fabs(m) > 1.0f) {
+        ++e;
+        m = m / 10.0f;
+    }
+    double p = std::pow(10.0, e - 1);
+    double q = static_cast<double>(v) / p;
+    return saturate((maximum ? std::ceil(q) : std::floor(q)) * p);
+}
+
+} // namespace
+
+void compareMinMax(std::vector<float>* overall, const std::vector<float>& c)
+{
+    std::vector<float>& o = *overall;
+    if (o.size() < 4 || c.size() < 4)
+        return;
+    if (o[0] > c[0])
+        o[0] = c[0];
+    if (c[1] > o[1])
+        o[1] = c[1];
+    if (o[2] > c[2])
+        o[2] = c[2];
+    if (c[3] > o[3])
+        o[3] = c[3];
+}
+
+void adjustSigFig(std::vector<float>* limits)
+{
+    std::vector<float>& l = *limits;
+    for (size_t i = 0; i < l.size(); ++i)
+        l[i] = roundOutward(l[i], i % 2 == 1);
+}
+
+void makeAxesEqual(std::vector<float>* limits, float widthPx, float heightPx)
+{
+    std::vector<float>& l = *limits;
+    if (l.size() < 4 || !(widthPx > 0.0f) || !(heightPx > 0.0f))
+        return;
+    float xRange = l[1] - l[0];
+    float yRange = l[3] - l[2];
+    if (!finite2(xRange, yRange))
+        return;
+    if (yRange / heightPx > xRange / widthPx) {
+        float newXRange = yRange * widthPx / heightPx;
+        double centre = (static_cast<double>(l[0]) + l[1]) / 2.0;
+        l[0] = saturate(centre - newXRange / 2.0);
+        l[1] = saturate(centre + newXRange / 2.0);
+    } else {
+        float newYRange = xRange * heightPx / widthPx;
+        double centre = (static_cast<double>(l[2]) + l[3]) / 2.0;
+        l[2] = saturate(centre - newYRange / 2.0);
+        l[3] = saturate(centre + newYRange / 2.0);
+    }
+}
+
+void widenZeroExtent(float* lo, float* hi)
+{
+    if (*lo != *hi)
+        return;
+    double v = *lo;
+    double d = std::fabs(v) * 0.1;
+    float a = saturate(v - d);
+    float b = saturate(v + d);
+    if (!(a < b)) {
+        a = saturate(v - 1.0);
+        b = saturate(v + 1.0);
+    }
+    *lo = a;
+    *hi = b;
+}
+
+void autoscale(std::vector<float> m, bool round, bool equal, float widthPx, float heightPx,
+               bool scaleX, bool scaleY, float limits[4])
+{
+    if (m.size() < 4)
+        return;
+    bool xOk = finite2(m[0], m[1]) && m[0] <= m[1];
+    bool yOk = finite2(m[2], m[3]) && m[2] <= m[3];
+    if (xOk)
+        widenZeroExtent(&m[0], &m[1]);
+    if (yOk)
+        widenZeroExtent(&m[2], &m[3]);
+    if (round)
+        adjustSigFig(&m);
+    if (equal && xOk && yOk)
+        makeAxesEqual(&m, widthPx, heightPx);
+    if (scaleX && xOk) {
+        limits[0] = m[0];
+        limits[1] = m[1];
+    }
+    if (scaleY && yOk) {
+        limits[2] = m[2];
+        limits[3] = m[3];
+    }
+}
+
+std::array<float, 4> usableLimits(float xmin, float xmax, float ymin, float ymax)
+{
+    std::array<float, 4> l{xmin, xmax, ymin, ymax};
+    for (int a = 0; a < 4; a += 2) {
+        if (!finite2(l[a], l[a + 1])) {
+            l[a] = -1.0f;
+            l[a + 1] = 1.0f;
+        }
+        widenZeroExtent(&l[a], &l[a + 1]);
+    }
+    return l;
+}
+
+glm::mat4 scale2AxesLimits(float xmin, float xmax, float ymin, float ymax)
+{
+    float cx = static_cast<float>(static_cast<double>(xmin + xmax) / static_cast<double>(xmax - xmin));
+    float cy = static_cast<float>(static_cast<double>(ymin + ymax) / static_cast<double>(ymax - ymin));
+    float sx = 2.0f / (xmax - xmin);
+    float sy = 2.0f / (ymax - ymin);
+    glm::mat4 m = glm::translate(glm::mat4(1.0f), glm::vec3(-cx, -cy, 0.0f));
+    return glm::scale(m, glm::vec3(sx, sy, 1.0f));
+}
+
+void tickLayout(int n, float majorTickSizeW, float majorTickSizeH, std::vector<float>& tickVerts)
+{
+    tickVerts.clear();
+    if (n < 2)
+        return;
+    float step = static_cast<float>(2.0 / (n - 1));
+    float ly = static_cast<float>(2.0 / (1.0 - static_cast<double>(majorTickSizeH)) - 2.0);
+    float lx = static_cast<float>(2.0 / (1.0 - static_cast<double>(majorTickSizeW)) - 2.0);
+    for (int i = 0; i < n; ++i) {
+        float t = static_cast<float>(i) * step - 1.0f;
+        tickVerts.insert(tickVerts.end(), {t, -1.0f, t, -1.0f - ly});
+    }
+    for (int j = 0; j < n; ++j) {
+        float t = static_cast<float>(j) * step - 1.0f;
+        tickVerts.insert(tickVerts.end(), {-1.0f, t, -1.0f - lx, t});
+    }
+}
+
+float tickValue(float lo, float hi, int i, int n)
+{
+    float span = (hi - lo) * static_cast<float>(i);
+    return static_cast<float>(static_cast<double>(lo) + static_cast<double>(span) / (n - 1));
+}
+
+std::string tickLabel(float value)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.1f", static_cast<double>(value));
+    return text;
+}
+
+} // namespace AxesMaths
+
+void Axes::updateAxesLimits(float xmin, float xmax, float ymin, float ymax, bool turnOffAutoScale)
+{
+    this->xmin = xmin;
+    this->xmax = xmax;
+    this->ymin = ymin;
+    this->ymax = ymax;
+    if (turnOffAutoScale) {
+        autoScaleX = false;
+        autoScaleY = false;
+    }
+}
+
+void Axes::updateAxesLimits(std::vector<float> limits, bool turnOffAutoScale)
+{
+    if (limits.size() < 4)
+        return;
+    updateAxesLimits(limits[0], limits[1], limits[2], limits[3], turnOffAutoScale);
+}
+
+void Axes::updateXAxesLimits(float xmin, float xmax, bool turnOffAutoScale)
+{
+    this->xmin = xmin;
+    this->xmax = xmax;
+    if (turnOffAutoScale)
+        autoScaleX = false;
+}
+
+void Axes::updateYAxesLimits(float ymin, float ymax, bool turnOffAutoScale)
+{
+    this->ymin = ymin;
+    this->ymax = ymax;
+    if (turnOffAutoScale)
+        autoScaleY = false;
+}
+
+void Axes::setAutoScale(bool on)
+{
+    autoScaleX = on;
+    autoScaleY = on;
+}
+
+void Axes::setAutoScaleRound(bool on)
+{
+    autoScaleRound = on;
+}
+
+void Axes::setEqualAxes(bool on)
+{
+    equalAxes = on;
+    autoScaleX = true;
+    autoScaleY = true;
+}
+
+void Axes::setMajorTickSize(float size)
+{
+    majorTickSizeW = size;
+    majorTickSizeH = size;
+}
+
+void Axes::setMinorTickSize(float size)
+{
+    minorTickSizeW = size;
+    minorTickSizeH = size;
+}
+
+std::vector<float> Axes::getAxesLimits() const
+{
+    return {xmin, xmax, ymin, ymax};
+}
+
+// Limits from the plain line series, rounded and made equal as configured.
+void Axes::updateAxesLimitsAutoscale()
+{
+    float limits[4] = {xmin, xmax, ymin, ymax};
+    AxesMaths::autoscale(getOverallMinMax(), autoScaleRound, equalAxes,
+                         width * static_cast<float>(window->getWidth()),
+                         height * static_cast<float>(window->getHeight()), autoScaleX, autoScaleY,
+                         limits);
+    xmin = limits[0];
+    xmax = limits[1];
+    ymin = limits[2];
+    ymax = limits[3];
+}
+
+std::vector<float> Axes::getOverallMinMax()
+{
+    const float big = std::numeric_limits<float>::max();
+    std::vector<float> m{big, -big, big, -big};
+    for (const auto& line : lines)
+        compareMinMax(&m, line->getMinMax());
+    return m;
+}
+
+void Axes::compareMinMax(std::vector<float>* overall, std::vector<float> candidate)
+{
+    AxesMaths::compareMinMax(overall, candidate);
+}
+
+void Axes::adjustSigFig(std::vector<float>* limits)
+{
+    AxesMaths::adjustSigFig(limits);
+}
+
+void Axes::makeAxesEqual(std::vector<float>* limits)
+{
+    AxesMaths::makeAxesEqual(limits, width * static_cast<float>(window->getWidth()),
+                             height * static_cast<float>(window->getHeight()));
+}
+
+glm::mat4 Axes::scale2AxesLimits()
+{
+    std::array<float, 4> l = shownLimits();
+    return AxesMaths::scale2AxesLimits(l[0], l[1], l[2], l[3]);
+}
+
+std::array<float, 4> Axes::shownLimits() const
+{
+    return AxesMaths::usableLimits(xmin, xmax, ymin, ymax);
+}
+
+} // namespace Qvis

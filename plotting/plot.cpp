@@ -1,0 +1,98 @@
+#include "plot.h"
+
+#include <glad/gl.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include "transforms.h"
+
+namespace Qvis {
+
+// Builds the four programs, the axes and the outline buffer; needs a current context.
+Plot::Plot(float x, float y, float width, float height, std::shared_ptr<IWindow> window)
+    : textShader("Shaders/font.vs", "Shaders/font.frag"),
+      plot2dShader("Shaders/plot2d.vs", "Shaders/plot2d.frag"),
+      plotPosNeg2dShader("Shaders/plotPosNeg2d.vs", "Shaders/plotPosNeg2d.frag"),
+      plotTransparent2dShader("Shaders/plotTransparent2d.vs", "Shaders/plotTransparent2d.frag"),
+      plotOutlineOn(true),
+      outlineVertices{-1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f, 1.0f}
+{
+    this->x = x;
+    this->y = y;
+    this->width = width;
+    this->height = height;
+    this->window = window;
+    axes = std::make_shared<Axes>(0.15f, 0.15f, 0.8f, 0.75f, window, &textShader);
+    createAndSetupBuffers();
+    setupFontShader(static_cast<unsigned int>(window->getWidth()),
+                    static_cast<unsigned int>(window->getHeight()));
+}
+
+void Plot::createAndSetupBuffers()
+{
+    glGenVertexArrays(1, &VAO);
+    glGenBuffers(1, &VBO);
+    glBindVertexArray(VAO);
+    glBindBuffer(GL_ARRAY_BUFFER, VBO);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(outlineVertices.size() * sizeof(float)),
+                 outlineVertices.data(), GL_STATIC_DRAW);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glBindVertexArray(0);
+}
+
+// Text coordinates start out as window pixels with the origin at the bottom left.
+void Plot::setupFontShader(unsigned int width, unsigned int height)
+{
+    Shader* text = axes->getTextShaderPt();
+    text->Use();
+    glm::mat4 projection = glm::ortho(0.0f, static_cast<float>(width), 0.0f, static_cast<float>(height));
+    glUniformMatrix4fv(glGetUniformLocation(text->ID, "textProjection"), 1, GL_FALSE,
+                       glm::value_ptr(projection));
+}
+
+void Plot::Draw()
+{
+    glm::mat4 transform = Transforms::viewportTransform(x, y, width, height);
+    if (plotOutlineOn)
+        drawPlotOutline(plot2dShader, transform);
+    axes->Draw(plot2dShader, plotPosNeg2dShader, plotTransparent2dShader, transform);
+}
+
+void Plot::drawPlotOutline(Shader shader, glm::mat4 transform)
+{
+    shader.Use();
+    glUniformMatrix4fv(glGetUniformLocation(shader.ID, "transformViewport"), 1, GL_FALSE,
+                       glm::value_ptr(transform));
+    glUniform4f(glGetUniformLocation(shader.ID, "inColor"), 1.0f, 0.0f, 0.0f, 1.0f);
+    glBindVertexArray(VAO);
+    glDrawArrays(GL_LINE_LOOP, 0, 4);
+    glBindVertexArray(0);
+}
+
+void Plot::addLine(std::shared_ptr<ILine2D> line)
+{
+    axes->addLine(line);
+}
+
+void Plot::addPosNegLine(std::shared_ptr<ILine2D> line)
+{
+    axes->addPosNegLine(line);
+}
+
+void Plot::addShadedLine(std::shared_ptr<IShadedLine2D> line)
+{
+    axes->addShadedLine(line);
+}
+
+std::shared_ptr<Axes> Plot::getAxes()
+{
+    return axes;
+}
+
+void Plot::setPlotOutlineOn(bool on)
+{
+    plotOutlineOn = on;
+}
+
+} // namespace Qvis

@@ -1,0 +1,86 @@
+#include "shader.h"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include <glad/gl.h>
+
+namespace Qvis {
+
+namespace {
+
+// Compiles one stage; a failure prints the stage's message with both paths and the log.
+unsigned int compileStage(GLenum type, const std::string& code, const char* label,
+                          const char* vertexPath, const char* fragmentPath)
+{
+    unsigned int s = glCreateShader(type);
+    const char* text = code.c_str();
+    glShaderSource(s, 1, &text, nullptr);
+    glCompileShader(s);
+    int success = 0;
+    glGetShaderiv(s, GL_COMPILE_STATUS, &success);
+    if (!success) {
+        char infoLog[512] = {};
+        glGetShaderInfoLog(s, 512, nullptr, infoLog);
+        std::cout << "ERROR::SHADER::" << label << "::COMPILATION_FAILED\n"
+                  << vertexPath << ", " << fragmentPath << "\n" << infoLog << std::endl;
+    }
+    return s;
+}
+
+} // namespace
+
+// Reads both files, compiles and links; problems are printed and construction goes on.
+Shader::Shader(const char* vertexPath, const char* fragmentPath)
+{
+    std::string vertexCode;
+    std::string fragmentCode;
+    std::ifstream vShaderFile;
+    std::ifstream fShaderFile;
+    vShaderFile.exceptions(std::ifstream::badbit);
+    fShaderFile.exceptions(std::ifstream::badbit);
+    try {
+        vShaderFile.open(vertexPath);
+        fShaderFile.open(fragmentPath);
+        std::stringstream vShaderStream, fShaderStream;
+        if (vShaderFile.is_open())
+            vShaderStream << vShaderFile.rdbuf();
+        if (fShaderFile.is_open())
+            fShaderStream << fShaderFile.rdbuf();
+        vShaderFile.close();
+        fShaderFile.close();
+        vertexCode = vShaderStream.str();
+        fragmentCode = fShaderStream.str();
+    } catch (const std::ifstream::failure&) {
+        std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ:\n"
+                  << vertexPath << ", " << fragmentPath << std::endl;
+    }
+
+    unsigned int vertex = compileStage(GL_VERTEX_SHADER, vertexCode, "VERTEX", vertexPath, fragmentPath);
+    unsigned int fragment =
+        compileStage(GL_FRAGMENT_SHADER, fragmentCode, "FRAGMENT", vertexPath, fragmentPath);
+
+    ID = glCreateProgram();
+    glAttachShader(ID, vertex);
+    glAttachShader(ID, fragment);
+    glLinkProgram(ID);
+    int success = 0;
+    glGetProgramiv(ID, GL_LINK_STATUS, &success);
+    if (!success) {
+        char infoLog[512] = {};
+        glGetProgramInfoLog(ID, 512, nullptr, infoLog);
+        std::cout << "ERROR::SHADER::PROGRAM::LINKING_FAILED\n"
+                  << vertexPath << ", " << fragmentPath << "\n" << infoLog << std::endl;
+    }
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+}
+
+void Shader::Use()
+{
+    glUseProgram(ID);
+}
+
+} // namespace Qvis

@@ -1,0 +1,175 @@
+#include "window.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <glad/gl.h>
+#include <GLFW/glfw3.h>
+
+namespace Qvis {
+
+namespace {
+
+// A window the program cannot run without: name the failing step and GLFW's
+// reason on one line, end GLFW and stop with a failure status.
+[[noreturn]] void fail(const char* what)
+{
+    const char* reason = nullptr;
+    glfwGetError(&reason);
+    std::printf("qvis: %s: %s\n", what, reason ? reason : "no reason given");
+    std::fflush(stdout);
+    glfwTerminate();
+    std::exit(EXIT_FAILURE);
+}
+
+} // namespace
+
+// Escape asks to close; presses and releases keep the key arrays.
+void key_callback(GLFWwindow* window, int key, int /*scancode*/, int action, int /*mods*/)
+{
+    auto* w = static_cast<Window*>(glfwGetWindowUserPointer(window));
+    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS)
+        glfwSetWindowShouldClose(window, GLFW_TRUE);
+    if (!w)
+        return;
+    if (action == GLFW_PRESS) {
+        w->setKeysByIndex(key, true);
+        w->setToggleKeysByIndex(key, !w->getToggleKeyStateByIndex(key));
+    } else if (action == GLFW_RELEASE) {
+        w->setKeysByIndex(key, false);
+    }
+}
+
+// Size changes are picked up once per frame by updateStoredSize.
+void reDraw(GLFWwindow* /*window*/, int /*width*/, int /*height*/)
+{
+}
+
+Window::Window(int width, int height, bool transparentBuffer, bool focusOnShow)
+    : width(width), height(height), transparentBuffer(transparentBuffer), focusOnShow(focusOnShow)
+{
+    initGLFW();
+    updateStoredSize();
+}
+
+// Creates the window and context, loads GL and sets the state all drawing relies on.
+void Window::initGLFW()
+{
+    if (!glfwInit())
+        fail("cannot initialise GLFW");
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    if (transparentBuffer)
+        glfwWindowHint(GLFW_TRANSPARENT_FRAMEBUFFER, GLFW_TRUE);
+    if (!focusOnShow)
+        glfwWindowHint(GLFW_FOCUS_ON_SHOW, GLFW_FALSE);
+
+    window = createGLFWWindow();
+    if (!window)
+        fail("cannot open a window");
+    glfwMakeContextCurrent(window);
+    if (!initGLAD())
+        fail("cannot load the OpenGL 3.3 functions");
+
+    glfwSetKeyCallback(window, key_callback);
+    glfwSetWindowUserPointer(window, this);
+    glfwSetWindowSizeCallback(window, reDraw);
+
+    glViewport(0, 0, width, height);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_MULTISAMPLE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDepthMask(GL_FALSE);
+    glDepthFunc(GL_LESS);
+    glLineWidth(1.0f);
+    glfwShowWindow(window);
+}
+
+// Opens the window hidden with four-sample multisampling. Some X servers offer
+// alpha (compositable) visuals only without multisampling; there a translucent
+// window matters more than smooth edges, so a second try drops the samples.
+GLFWwindow* Window::createGLFWWindow()
+{
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    glfwWindowHint(GLFW_SAMPLES, 4);
+    GLFWwindow* w = glfwCreateWindow(width, height, "qvisView", nullptr, nullptr);
+    if (w && transparentBuffer && !glfwGetWindowAttrib(w, GLFW_TRANSPARENT_FRAMEBUFFER)) {
+        glfwWindowHint(GLFW_SAMPLES, 0);
+        GLFWwindow* plain = glfwCreateWindow(width, height, "qvisView", nullptr, nullptr);
+        if (plain && glfwGetWindowAttrib(plain, GLFW_TRANSPARENT_FRAMEBUFFER)) {
+            glfwDestroyWindow(w);
+            w = plain;
+        } else if (plain) {
+            glfwDestroyWindow(plain);
+        }
+    }
+    glfwWindowHint(GLFW_VISIBLE, GLFW_TRUE);
+    glfwWindowHint(GLFW_SAMPLES, 4);
+    return w;
+}
+
+bool Window::initGLAD()
+{
+    return gladLoadGL(glfwGetProcAddress) != 0;
+}
+
+void Window::updateStoredSize()
+{
+    glfwGetWindowSize(window, &width, &height);
+    glViewport(0, 0, width, height);
+}
+
+// Begins a frame: events (and with them all callbacks), context, size, clear.
+void Window::preLoopDraw(bool clearBackground)
+{
+    glfwPollEvents();
+    glfwMakeContextCurrent(getWindow());
+    updateStoredSize();
+    if (clearBackground) {
+        glClearColor(backgroundColor[0], backgroundColor[1], backgroundColor[2], backgroundColor[3]);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+}
+
+void Window::postLoopDraw()
+{
+    glfwSwapBuffers(getWindow());
+}
+
+void Window::setFrameless(bool frameless)
+{
+    glfwSetWindowAttrib(window, GLFW_DECORATED, frameless ? GLFW_FALSE : GLFW_TRUE);
+}
+
+void Window::setAlwaysOnTop(bool onTop)
+{
+    glfwSetWindowAttrib(window, GLFW_FLOATING, onTop ? GLFW_TRUE : GLFW_FALSE);
+}
+
+void Window::setBackgroundColor(float r, float g, float b, float a)
+{
+    backgroundColor[0] = r;
+    backgroundColor[1] = g;
+    backgroundColor[2] = b;
+    backgroundColor[3] = a;
+}
+
+void Window::setKeysByIndex(int key, bool state)
+{
+    if (key >= 0 && key < numKeys)
+        keys[key] = state;
+}
+
+void Window::setToggleKeysByIndex(int key, bool state)
+{
+    if (key >= 0 && key < numKeys)
+        toggleKeys[key] = state;
+}
+
+bool Window::getToggleKeyStateByIndex(int key)
+{
+    return key >= 0 && key < numKeys && toggleKeys[key];
+}
+
+} // namespace Qvis

@@ -1,0 +1,48 @@
+// A GLFW window with its own OpenGL 3.3 core context, the global GL state the
+// drawing code relies on, a per-frame begin/end bracket and keyboard state.
+#pragma once
+
+#include "IWindow.h"
+
+namespace Qvis {
+
+class Window : public IWindow {
+public:
+    static constexpr int numKeys = 1024;
+
+    Window(int width, int height, bool transparentBuffer, bool focusOnShow);
+
+    int getWidth() override { return width; }
+    int getHeight() override { return height; }
+    GLFWwindow* getWindow() override { return window; }
+
+    void preLoopDraw(bool clearBackground);
+    void postLoopDraw();
+
+    void setFrameless(bool frameless);
+    void setAlwaysOnTop(bool onTop);
+    void setBackgroundColor(float r, float g, float b, float a);
+
+    void setKeysByIndex(int key, bool state);
+    void setToggleKeysByIndex(int key, bool state);
+    bool getToggleKeyStateByIndex(int key);
+
+    void initGLFW();
+    bool initGLAD();
+    void updateStoredSize();
+
+protected:
+    GLFWwindow* window = nullptr;
+    int width;
+    int height;
+    float backgroundColor[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    bool transparentBuffer;
+    bool focusOnShow;
+    bool keys[numKeys] = {};
+    bool toggleKeys[numKeys] = {};
+
+private:
+    GLFWwindow* createGLFWWindow();
+};
+
+} // namespace Qvis
