@@ -1,0 +1,112 @@
+// POSIX objects of the publisher: the shm object of the telemetry and a
+// second shm object holding the data-ready event's 32-bit sequence counter,
+// which signal() increments before waking every futex waiter.
+#include "live_publisher.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "irsdk_platform.h"
+
+namespace live_publisher_platform {
+
+struct Objects {
+    std::string memoryName;
+    std::string eventName;
+    char* view;
+    size_t size;
+    uint32_t* counter;
+};
+
+namespace {
+
+// Creates a fresh shm object of size bytes and maps it writable. An object
+// left behind by a publisher that was killed is replaced.
+char* createMapped(const std::string& name, size_t size, std::string* error)
+{
+    int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        shm_unlink(name.c_str());
+        fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    }
+    if (fd < 0) {
+        *error = "POSIX: cannot create " + name + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        *error = "POSIX: cannot size " + name + ": " + std::strerror(errno);
+        close(fd);
+        shm_unlink(name.c_str());
+        return nullptr;
+    }
+    void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    if (view == MAP_FAILED) {
+        *error = "POSIX: cannot map " + name + ": " + std::strerror(errno);
+        shm_unlink(name.c_str());
+        return nullptr;
+    }
+    return static_cast<char*>(view);
+}
+
+} // namespace
+
+// The event comes first so that a reader that finds the telemetry object
+// also finds its event.
+Objects* create(size_t size, std::string* error)
+{
+    if (size < sizeof(irsdk_TelemetryHeader)) {
+        *error = "shared memory smaller than the header";
+        return nullptr;
+    }
+    auto* o = new (std::nothrow) Objects;
+    if (!o)
+        return nullptr;
+    o->memoryName = irsdk_platform::objectName(IRSDK_MEMMAPFILENAME);
+    o->eventName = irsdk_platform::objectName(IRSDK_DATAVALIDEVENTNAME);
+    o->size = size;
+    o->counter = reinterpret_cast<uint32_t*>(createMapped(o->eventName, sizeof(uint32_t), error));
+    if (!o->counter) {
+        delete o;
+        return nullptr;
+    }
+    o->view = createMapped(o->memoryName, size, error);
+    if (!o->view) {
+        munmap(o->counter, sizeof(uint32_t));
+        shm_unlink(o->eventName.c_str());
+        delete o;
+        return nullptr;
+    }
+    return o;
+}
+
+char* view(Objects* objects)
+{
+    return objects->view;
+}
+
+void signal(Objects* objects)
+{
+    __atomic_add_fetch(objects->counter, 1, __ATOMIC_RELEASE);
+    syscall(SYS_futex, objects->counter, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+}
+
+void destroy(Objects* objects)
+{
+    munmap(objects->view, objects->size);
+    munmap(objects->counter, sizeof(uint32_t));
+    shm_unlink(objects->memoryName.c_str());
+    shm_unlink(objects->eventName.c_str());
+    delete objects;
+}
+
+} // namespace live_publisher_platform
