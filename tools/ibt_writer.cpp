@@ -1,5 +1,6 @@
 #include "ibt_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 IbtWriter::~IbtWriter()
@@ -16,7 +17,7 @@ int IbtWriter::addVar(const std::string& name, int typeCode, int count)
     d.typeCode = typeCode;
     d.dataOffset = nextOffset;
     d.elementCount = count;
-    std::strncpy(d.name, name.c_str(), IRSDK_MAX_STRING);
+    std::memcpy(d.name, name.data(), std::min(name.size(), sizeof d.name));
     nextOffset += size * count;
     return addRawDescriptor(d);
 }
