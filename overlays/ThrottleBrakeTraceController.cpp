@@ -8,10 +8,12 @@ ThrottleBrakeTraceController::ThrottleBrakeTraceController(std::shared_ptr<IRDat
     : irData(std::move(source))
 {
     model = std::make_shared<ThrottleBrakeTraceModel>(historyLengthFor(historySeconds, irData->getTimeout()));
+    view = std::make_shared<ThrottleBrakeTraceView>(model->CommonModel<float>::getVarHistoryPts(), historySeconds);
 }
 
 ThrottleBrakeTraceController::~ThrottleBrakeTraceController()
 {
+    view.reset();
     model.reset();
     irData.reset();
 }
@@ -19,6 +21,26 @@ ThrottleBrakeTraceController::~ThrottleBrakeTraceController()
 unsigned ThrottleBrakeTraceController::historyLengthFor(unsigned int historySeconds, int timeoutMs)
 {
     return static_cast<unsigned>(std::ceil(static_cast<double>(historySeconds) * 1000.0 / static_cast<double>(timeoutMs)));
+}
+
+void ThrottleBrakeTraceController::drawWindow()
+{
+    view->drawView(model->CommonModel<float>::getCurrStartIndex());
+}
+
+GLFWwindow* ThrottleBrakeTraceController::getWindow()
+{
+    return view->getWindow();
+}
+
+void ThrottleBrakeTraceController::showWindow()
+{
+    view->showWindow();
+}
+
+void ThrottleBrakeTraceController::hideWindow()
+{
+    view->hideWindow();
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "IDataReceiver.h"
 #include "IRData.h"
 #include "ThrottleBrakeTraceModel.h"
+#include "ThrottleBrakeTraceView.h"
 
 class ThrottleBrakeTraceController : public IDataReceiver {
 public:
@@ -20,9 +21,16 @@ public:
     // The history length in samples for a time-out in milliseconds.
     static unsigned historyLengthFor(unsigned int historySeconds, int timeoutMs);
 
+    // The overlay window, as the main loop drives it.
+    void drawWindow();
+    GLFWwindow* getWindow();
+    void showWindow();
+    void hideWindow();
+
     std::shared_ptr<ThrottleBrakeTraceModel> getModel() const { return model; }
 
 private:
     std::shared_ptr<IRData> irData;
     std::shared_ptr<ThrottleBrakeTraceModel> model;
+    std::shared_ptr<ThrottleBrakeTraceView> view;
 };

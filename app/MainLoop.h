@@ -1,0 +1,49 @@
+// Start-up, main loop and shut-down shared by the overlay programs: one source,
+// one controller, one pass per simulation tick until the window is closed.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include <GLFW/glfw3.h>
+
+#include "IRData.h"
+
+// The telemetry source selected by a program's first argument: none or "sim"
+// is live telemetry, "file" replays "telemetry.ibt" from the working
+// directory. Any other word selects nothing and yields null.
+std::shared_ptr<IRData> makeSource(int argc, char** argv);
+
+// Prints the one-line usage message of a program to standard error.
+void printUsage(const char* program, const char* extra = "");
+
+// Runs passes until the overlay window's close flag is set: advance the
+// source, let the controller take the sample, show or hide the window by
+// whether the car is on track, draw, sleep 10 ms. The window is hidden only
+// while the source is connected and the car is off track.
+template <class Controller>
+void runMainLoop(IRData& irData, Controller& controller)
+{
+    bool shown = true;
+    while (!glfwWindowShouldClose(controller.getWindow())) {
+        irData.updateData();
+        controller.updateData();
+        const bool visible = irData.isCarOnTrack() || !irData.isConnected();
+        if (visible) {
+            if (!shown) {
+                controller.showWindow();
+                shown = true;
+            }
+            controller.drawWindow();
+        } else {
+            controller.hideWindow();
+            shown = false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// Ends GLFW, prints the shut-down line and ends the source's session. The
+// caller then destroys its controller (view before model) and the source.
+void shutDown(IRData& irData);

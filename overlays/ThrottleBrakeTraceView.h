@@ -1,0 +1,35 @@
+// The throttle/brake strip: a 700 x 80 frameless, always-on-top, translucent
+// window with the driver's pedals as shaded areas and the reference lap's
+// pedals as lines over the last few seconds.
+#pragma once
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "FramelessDraggableWindow.h"
+#include "IDataStrings.h"
+#include "Line2D2CircularVecs.h"
+#include "ShadedLine2D2CircularVecs.h"
+#include "plot.h"
+
+class ThrottleBrakeTraceView : public Qvis::FramelessDraggableWindow, private IDataStrings {
+public:
+    using HistoryPtrMap = std::unordered_map<IDataStrings::VariableEnum, std::vector<float>*>;
+
+    ThrottleBrakeTraceView(HistoryPtrMap histories, unsigned int historySeconds);
+    ~ThrottleBrakeTraceView();
+
+    void setupPlot();
+    void setupLines(HistoryPtrMap histories);
+    void drawView(unsigned int start);
+
+private:
+    float shadeOpacity = 0.5f;
+    uint32_t historySeconds = 0;
+    std::shared_ptr<Qvis::Plot> plot;
+    std::shared_ptr<Qvis::ShadedLine2D2CircularVecs> throttleArea;
+    std::shared_ptr<Qvis::ShadedLine2D2CircularVecs> brakeArea;
+    std::shared_ptr<Qvis::Line2D2CircularVecs<float, float>> refThrottleLine;
+    std::shared_ptr<Qvis::Line2D2CircularVecs<float, float>> refBrakeLine;
+};
