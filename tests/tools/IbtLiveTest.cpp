@@ -1,0 +1,188 @@
+// ibt publish and ibt watch as separate processes: a recording published as
+// live telemetry comes out of watch in order with none repeated; publish
+// removes its objects on Ctrl-C; bad arguments and an absent publisher give
+// one message and status 2.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "ibt_writer.h"
+
+namespace {
+
+std::string tempPath(const std::string& what)
+{
+    return ::testing::TempDir() + "ibtlive_" + std::to_string(getpid()) + "_" + what;
+}
+
+// Starts ibt with args, its output going to the files out and err.
+pid_t spawnIbt(const std::vector<std::string>& args, const std::string& out, const std::string& err)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(o, 1);
+        dup2(e, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(IBT_PATH));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(IBT_PATH, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int exitStatus(pid_t pid)
+{
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool shmExists(const std::string& name)
+{
+    const int fd = shm_open(name.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+class IbtLive : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        prefix = "ibtlive" + std::to_string(getpid()) + "_";
+        setenv("IRSDK_SHM_PREFIX", prefix.c_str(), 1);
+        // Ticks 1, 4, 7, ... and a value tied to each, so a row shows which
+        // record it came from.
+        IbtWriter w;
+        w.addVar("SessionTick", irsdk_int);
+        w.addVar("Value", irsdk_double);
+        w.setSessionText("WeekendInfo:\n TrackName: e2e\n");
+        for (int i = 0; i < 200; ++i) {
+            w.beginRecord();
+            w.setInt(0, 3 * i + 1);
+            w.set(1, i * 0.25);
+            w.endRecord();
+        }
+        recording = tempPath("rec.ibt");
+        ASSERT_TRUE(w.writeFile(recording));
+    }
+    void TearDown() override { std::remove(recording.c_str()); }
+
+    std::string prefix;
+    std::string recording;
+};
+
+TEST_F(IbtLive, WatchPrintsThePublishedRecordsInOrderNoneRepeated)
+{
+    const std::string out = tempPath("watch.out"), err = tempPath("watch.err");
+    const pid_t watch = spawnIbt({"watch", "--count", "40", "--timeout-ms", "10000", "SessionTick", "Value"}, out, err);
+    const pid_t publish = spawnIbt({"publish", recording, "--rate", "200"}, tempPath("pub.out"), tempPath("pub.err"));
+    EXPECT_EQ(exitStatus(watch), 0) << slurp(err);
+    EXPECT_EQ(exitStatus(publish), 0) << slurp(tempPath("pub.err"));
+
+    std::istringstream rows(slurp(out));
+    std::string line;
+    ASSERT_TRUE(std::getline(rows, line));
+    EXPECT_EQ(line, "SessionTick,Value");
+    int count = 0, last = 0;
+    while (std::getline(rows, line)) {
+        int tick = 0;
+        double value = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d,%lf", &tick, &value), 2) << line;
+        EXPECT_GT(tick, last) << "in order, none repeated";
+        EXPECT_EQ((tick - 1) % 3, 0) << line;
+        EXPECT_DOUBLE_EQ(value, (tick - 1) / 3 * 0.25) << line;
+        last = tick;
+        ++count;
+    }
+    EXPECT_EQ(count, 40);
+    EXPECT_FALSE(shmExists("/" + prefix + "IRSDKMemMapFileName")) << "removed at the end";
+}
+
+TEST_F(IbtLive, PublishEndsOnCtrlCAndRemovesItsObjects)
+{
+    const pid_t publish = spawnIbt({"publish", recording, "--loop", "--rate", "500"}, tempPath("p.out"), tempPath("p.err"));
+    const std::string mem = "/" + prefix + "IRSDKMemMapFileName";
+    const std::string event = "/" + prefix + "IRSDKDataValidEvent";
+    for (int i = 0; i < 500 && !shmExists(mem); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(shmExists(mem));
+    EXPECT_TRUE(shmExists(event));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(publish, SIGINT);
+    EXPECT_EQ(exitStatus(publish), 0) << slurp(tempPath("p.err"));
+    EXPECT_FALSE(shmExists(mem));
+    EXPECT_FALSE(shmExists(event));
+}
+
+TEST_F(IbtLive, BadArgumentsAndAnAbsentPublisherGiveOneLineAndStatusTwo)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"publish"}, "ibt: publish: expected FILE"},
+        {{"publish", "/nonexistent/x.ibt"}, "ibt: publish: cannot read the recording"},
+        {{"publish", "REC", "--rate", "0"}, "ibt: publish: --rate needs"},
+        {{"publish", "REC", "--rate", "fast"}, "ibt: publish: --rate needs"},
+        {{"publish", "REC", "--rate"}, "ibt: publish: --rate needs"},
+        {{"publish", "REC", "--bogus"}, "ibt: publish: unknown option --bogus"},
+        {{"publish", "REC", "REC"}, "ibt: publish: more than one FILE"},
+        {{"watch"}, "ibt: watch: expected COLUMN"},
+        {{"watch", "--count", "-1", "Value"}, "ibt: watch: --count needs"},
+        {{"watch", "Value@text"}, "ibt: watch: bad column"},
+        {{"watch", "--timeout-ms", "100", "Value"}, "ibt: watch: no live telemetry within 100 ms"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        for (std::string& a : args)
+            if (a == "REC")
+                a = recording;
+        const std::string err = tempPath("bad.err");
+        EXPECT_EQ(exitStatus(spawnIbt(args, tempPath("bad.out"), err)), 2) << c.message;
+        const std::string text = slurp(err);
+        EXPECT_EQ(text.rfind(c.message, 0), 0u) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+}
+
+TEST_F(IbtLive, WatchOfAnUnknownVariableSaysSo)
+{
+    const std::string err = tempPath("unk.err");
+    const pid_t watch = spawnIbt({"watch", "--count", "5", "--timeout-ms", "10000", "Nope"}, tempPath("unk.out"), err);
+    const pid_t publish = spawnIbt({"publish", recording, "--rate", "200"}, tempPath("pub.out"), tempPath("pub.err"));
+    EXPECT_EQ(exitStatus(watch), 2);
+    EXPECT_EQ(slurp(err), "ibt: watch: unknown variable Nope\n");
+    EXPECT_EQ(exitStatus(publish), 0);
+}
+
+} // namespace

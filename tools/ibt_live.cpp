@@ -1,0 +1,257 @@
+#include "ibt_live.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ibt_columns.h"
+#include "irsdk_client.h"
+#include "irsdk_diskclient.h"
+#include "live_publisher.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int)
+{
+    stopRequested = 1;
+}
+
+// Sleeps until the deadline in short steps so that Ctrl-C is noticed at any
+// rate; false when a stop was requested.
+bool sleepUntil(std::chrono::steady_clock::time_point deadline)
+{
+    const auto step = std::chrono::milliseconds(50);
+    while (!stopRequested) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return true;
+        std::this_thread::sleep_until(deadline - now > step ? now + step : deadline);
+    }
+    return false;
+}
+
+// Parses a positive number; false for anything else.
+bool parseNumber(const char* text, double* out)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(v > 0.0) || v > 1e6)
+        return false;
+    *out = v;
+    return true;
+}
+
+bool parseCount(const char* text, long long* out)
+{
+    char* end = nullptr;
+    const long long v = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0)
+        return false;
+    *out = v;
+    return true;
+}
+
+const char* const kPublishHelp =
+    "usage: ibt publish FILE [--rate HZ] [--loop]\n"
+    "Publishes the records of FILE as live telemetry, HZ a second (default 60),\n"
+    "from the first again with --loop, until the end or Ctrl-C. The connected\n"
+    "bit is set while it runs; the shared memory is removed when it ends.\n";
+
+const char* const kWatchHelp =
+    "usage: ibt watch [--count N] [--timeout-ms T] COLUMN...\n"
+    "Prints one CSV row per live record (columns as in ibt csv) until N rows,\n"
+    "or until the telemetry ends and does not come back within T ms (default\n"
+    "10000). Exit status 2 when nothing connects within T ms.\n";
+
+bool wantsHelp(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return true;
+    return false;
+}
+
+int usageError(const char* command, const std::string& message)
+{
+    std::fprintf(stderr, "ibt: %s: %s\n", command, message.c_str());
+    return 2;
+}
+
+} // namespace
+
+// Publishes the records of a recording as live telemetry at a fixed rate,
+// from the first again with --loop, until the end or Ctrl-C.
+int ibtPublish(int argc, char** argv)
+{
+    if (wantsHelp(argc, argv)) {
+        std::fputs(kPublishHelp, stdout);
+        return 0;
+    }
+    const char* path = nullptr;
+    double rate = 60.0;
+    bool loop = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--rate") {
+            if (i + 1 >= argc || !parseNumber(argv[i + 1], &rate))
+                return usageError("publish", "--rate needs a rate in Hz above 0");
+            ++i;
+        } else if (arg == "--loop") {
+            loop = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return usageError("publish", "unknown option " + arg);
+        } else if (!path) {
+            path = argv[i];
+        } else {
+            return usageError("publish", "more than one FILE");
+        }
+    }
+    if (!path)
+        return usageError("publish", "expected FILE (see ibt publish --help)");
+
+    irsdkDiskClient reader;
+    if (!reader.openFile(path))
+        return usageError("publish", std::string("cannot read the recording ") + path);
+    const irsdk_TelemetryHeader& fileHeader = reader.getHeader();
+    if (fileHeader.recordLength <= 0)
+        return usageError("publish", std::string("the recording has no records: ") + path);
+    std::vector<irsdk_VarDescriptor> vars;
+    for (int i = 0; i < fileHeader.varCount; ++i)
+        vars.push_back(*reader.getVarDescriptor(i));
+    const int recordLength = fileHeader.recordLength;
+
+    // Handlers first, so that Ctrl-C never leaves the objects behind.
+    stopRequested = 0;
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    LivePublisher publisher;
+    if (!publisher.open(reader.getSessionText(), vars, recordLength)) {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        return usageError("publish", "cannot create the live telemetry: " + publisher.error());
+    }
+    publisher.setConnected(true);
+
+    const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(1.0 / rate));
+    auto deadline = std::chrono::steady_clock::now();
+    long long published = 0;
+    bool failed = false;
+    while (!stopRequested) {
+        if (!reader.getNextData()) {
+            if (!loop)
+                break;
+            // Back to the first record; a file that vanished or lost its
+            // records ends the run with an error.
+            if (!reader.openFile(path) || !reader.getNextData()) {
+                failed = true;
+                break;
+            }
+        }
+        if (!sleepUntil(deadline))
+            break;
+        publisher.publish(reader.getRecord());
+        ++published;
+        // Keep the recorded rate; after a long stall start counting anew
+        // instead of publishing the backlog in a burst.
+        deadline += period;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - deadline > std::chrono::seconds(1))
+            deadline = now;
+    }
+    publisher.close();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (failed)
+        return usageError("publish", std::string("cannot read the recording again: ") + path);
+    if (published == 0 && !stopRequested)
+        return usageError("publish", std::string("the recording has no records: ") + path);
+    return 0;
+}
+
+// Prints one CSV row per live record, after a header row, until --count rows
+// or until the telemetry ends and does not come back within the time-out.
+int ibtWatch(int argc, char** argv)
+{
+    if (wantsHelp(argc, argv)) {
+        std::fputs(kWatchHelp, stdout);
+        return 0;
+    }
+    long long count = 0; // 0: until the telemetry ends
+    long long timeoutMs = 10000;
+    std::vector<IbtColumn> columns;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--count" || arg == "--timeout-ms") {
+            long long v = 0;
+            if (i + 1 >= argc || !parseCount(argv[i + 1], &v))
+                return usageError("watch", arg + " needs a whole number");
+            (arg == "--count" ? count : timeoutMs) = v;
+            ++i;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return usageError("watch", "unknown option " + arg);
+        } else {
+            IbtColumn column;
+            std::string error;
+            if (!ibtParseColumn(arg, column, error))
+                return usageError("watch", error);
+            columns.push_back(column);
+        }
+    }
+    if (columns.empty())
+        return usageError("watch", "expected COLUMN... (see ibt watch --help)");
+
+    stopRequested = 0;
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    irsdkClient& client = irsdkClient::instance();
+    const auto timeout = std::chrono::milliseconds(timeoutMs);
+    auto lastRecord = std::chrono::steady_clock::now();
+    int resolvedStatus = -1;
+    long long rows = 0;
+    int status = 0;
+    std::string out;
+    while (!stopRequested && (count == 0 || rows < count)) {
+        if (!client.waitForData(16)) {
+            if (std::chrono::steady_clock::now() - lastRecord < timeout)
+                continue;
+            if (rows == 0) {
+                std::fprintf(stderr, "ibt: watch: no live telemetry within %lld ms\n", timeoutMs);
+                status = 2;
+            } else if (count != 0) {
+                std::fprintf(stderr, "ibt: watch: the live telemetry ended after %lld of %lld rows\n", rows, count);
+                status = 2;
+            }
+            break;
+        }
+        lastRecord = std::chrono::steady_clock::now();
+        // A new connection may bring another layout: look the columns up again.
+        if (client.getStatusID() != resolvedStatus) {
+            std::string error;
+            if (!ibtResolveColumns(client, columns, error)) {
+                std::fprintf(stderr, "ibt: watch: %s\n", error.c_str());
+                status = 2;
+                break;
+            }
+            if (resolvedStatus == -1)
+                std::fputs(ibtHeaderRow(columns).c_str(), stdout);
+            resolvedStatus = client.getStatusID();
+        }
+        out.clear();
+        ibtAppendRow(out, client, columns);
+        std::fputs(out.c_str(), stdout);
+        std::fflush(stdout);
+        ++rows;
+    }
+    client.shutdown();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return status;
+}
