@@ -1,0 +1,426 @@
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "ibt_writer.h"
+#include "irsdk_diskclient.h"
+
+// The reader allocates its arrays with nothrow new[]; the largest request
+// shows whether a hostile header could make it allocate a huge block.
+static size_t largestArrayRequest = 0;
+
+void* operator new[](size_t n, const std::nothrow_t&) noexcept
+{
+    if (n > largestArrayRequest)
+        largestArrayRequest = n;
+    try {
+        return ::operator new[](n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+namespace {
+
+std::string tempPath(const char* tag)
+{
+    return ::testing::TempDir() + "reader_" + std::to_string(getpid()) + "_" + tag + ".ibt";
+}
+
+bool writeBytes(const std::string& path, const std::vector<char>& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+void setI32(std::vector<char>& image, size_t offset, int32_t v)
+{
+    std::memcpy(image.data() + offset, &v, 4);
+}
+
+// A small recording of every storage type, with values that depend on the record.
+struct Fixture {
+    IbtWriter w;
+    int time, lap, throttle, flags, onTrack, cars;
+    Fixture(int records, const std::string& session = "WeekendInfo:\n TrackName: test_track\n")
+    {
+        time = w.addVar("SessionTime", irsdk_double);
+        lap = w.addVar("Lap", irsdk_int);
+        throttle = w.addVar("Throttle", irsdk_float);
+        flags = w.addVar("Flags", irsdk_bitField);
+        onTrack = w.addVar("IsOnTrack", irsdk_bool);
+        cars = w.addVar("CarPct", irsdk_float, 3);
+        w.addVar("LapDistPct", irsdk_float);
+        w.addVar("LapDist", irsdk_float);
+        w.setSessionText(session);
+        for (int k = 0; k < records; ++k) {
+            w.beginRecord();
+            w.set(time, k / 60.0);
+            w.setInt(lap, k * 3 - 4);
+            w.set(throttle, 0.1 * k);
+            w.setInt(flags, 1 << k);
+            w.setInt(onTrack, k % 2);
+            for (int c = 0; c < 3; ++c)
+                w.set(cars, k + c * 0.25, c);
+            w.set("LapDistPct", 0.5);
+            w.set("LapDist", 700.0);
+            w.endRecord();
+        }
+    }
+};
+
+void expectClosedReadsZero(const irsdkDiskClient& r)
+{
+    EXPECT_FALSE(r.isFileOpen());
+    EXPECT_EQ(r.getVarIdx("Lap"), -1);
+    EXPECT_EQ(r.getVarType(0), 0);
+    EXPECT_EQ(r.getVarCount(0), 0);
+    EXPECT_FALSE(r.getVarBool(0));
+    EXPECT_EQ(r.getVarInt(0), 0);
+    EXPECT_EQ(r.getVarFloat(0), 0.0f);
+    EXPECT_EQ(r.getVarDouble(0), 0.0);
+    char buf[8] = "x";
+    EXPECT_EQ(r.getSessionStrVal("WeekendInfo:TrackName:", buf, 7), 0);
+}
+
+TEST(DiskClient, RoundTripThroughTheWriter)
+{
+    Fixture fx(10);
+    const std::string path = tempPath("roundtrip");
+    ASSERT_TRUE(fx.w.writeFile(path));
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    EXPECT_TRUE(r.isFileOpen());
+    EXPECT_EQ(r.getVarIdx("Lap"), fx.lap);
+    EXPECT_EQ(r.getVarIdx("LapDist"), 7); // not LapDistPct
+    EXPECT_EQ(r.getVarIdx("LapDistPct"), 6);
+    EXPECT_EQ(r.getVarIdx("Missing"), -1);
+    EXPECT_EQ(r.getVarIdx(nullptr), -1);
+    EXPECT_EQ(r.getVarType(fx.time), irsdk_double);
+    EXPECT_EQ(r.getVarCount(fx.cars), 3);
+
+    for (int k = 0; k < 10; ++k) {
+        SCOPED_TRACE(k);
+        ASSERT_TRUE(r.getNextData());
+        EXPECT_EQ(r.getVarDouble("SessionTime"), k / 60.0);
+        EXPECT_EQ(r.getVarInt("Lap"), k * 3 - 4);
+        EXPECT_EQ(r.getVarFloat(fx.throttle), static_cast<float>(0.1 * k));
+        EXPECT_EQ(r.getVarInt(fx.flags), 1 << k);
+        EXPECT_EQ(r.getVarBool(fx.onTrack), k % 2 == 1);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(r.getVarFloat(fx.cars, c), static_cast<float>(k + c * 0.25));
+        EXPECT_EQ(r.getVarFloat(fx.cars, 3), 0.0f);
+        EXPECT_EQ(r.getVarFloat(fx.cars, -1), 0.0f);
+        EXPECT_EQ(r.getVarFloat("Missing"), 0.0f);
+        EXPECT_EQ(r.getVarInt(-1), 0);
+        EXPECT_EQ(r.getVarInt(8), 0);
+        EXPECT_EQ(r.getVarInt(fx.lap, 1), 0);
+    }
+    EXPECT_FALSE(r.getNextData());
+    EXPECT_FALSE(r.getNextData());
+    EXPECT_TRUE(r.isFileOpen()); // the end of the file does not close the reader
+    EXPECT_EQ(r.getVarCount(-1), 0);
+    EXPECT_EQ(r.getVarType(8), 0);
+
+    r.closeFile();
+    expectClosedReadsZero(r);
+    r.closeFile(); // a second close is harmless
+    std::remove(path.c_str());
+}
+
+TEST(DiskClient, ConversionsOfEveryStorageType)
+{
+    struct Row {
+        int type;
+        double stored;
+        bool b;
+        int i;
+        float f;
+        double d;
+    };
+    const float nan = std::nanf("");
+    const Row rows[] = {
+        {irsdk_char, -1, true, -1, -1.0f, -1.0},
+        {irsdk_char, 0, false, 0, 0.0f, 0.0},
+        {irsdk_bool, 1, true, 1, 1.0f, 1.0},
+        {irsdk_int, -5, true, -5, -5.0f, -5.0},
+        {irsdk_int, 16777217, true, 16777217, 16777216.0f, 16777217.0},
+        {irsdk_bitField, -2147483648.0, true, INT_MIN, -2147483648.0f, -2147483648.0},
+        {irsdk_float, 0.5, false, 0, 0.5f, 0.5},
+        {irsdk_float, 1.0, true, 1, 1.0f, 1.0},
+        {irsdk_float, -2.75, false, -2, -2.75f, -2.75},
+        {irsdk_float, 3e9, true, INT_MIN, 3e9f, static_cast<double>(3e9f)},
+        {irsdk_float, nan, false, INT_MIN, nan, nan},
+        {irsdk_double, 0.999, false, 0, static_cast<float>(0.999), 0.999},
+        {irsdk_double, -7.9, false, -7, static_cast<float>(-7.9), -7.9},
+        {irsdk_double, 1e300, true, INT_MIN, INFINITY, 1e300},
+        {9, 123, false, 0, 0.0f, 0.0}, // a type no reader converts
+    };
+    IbtWriter w;
+    for (const Row& row : rows) {
+        if (row.type == 9) {
+            irsdk_VarDescriptor d{};
+            d.typeCode = 9;
+            d.dataOffset = 0;
+            d.elementCount = 1;
+            std::strcpy(d.name, "v");
+            w.addRawDescriptor(d);
+        } else {
+            w.addVar("v", row.type);
+        }
+    }
+    w.beginRecord();
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        w.set(static_cast<int>(i), rows[i].stored);
+    w.endRecord();
+    const std::string path = tempPath("convert");
+    ASSERT_TRUE(w.writeFile(path));
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    ASSERT_TRUE(r.getNextData());
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const Row& row = rows[i];
+        SCOPED_TRACE(::testing::Message() << "type " << row.type << " value " << row.stored);
+        const int idx = static_cast<int>(i);
+        EXPECT_EQ(r.getVarBool(idx), row.b);
+        EXPECT_EQ(r.getVarInt(idx), row.i);
+        if (std::isnan(row.f)) {
+            EXPECT_TRUE(std::isnan(r.getVarFloat(idx)));
+            EXPECT_TRUE(std::isnan(r.getVarDouble(idx)));
+        } else {
+            EXPECT_EQ(r.getVarFloat(idx), row.f);
+            EXPECT_EQ(r.getVarDouble(idx), row.d);
+        }
+    }
+    std::remove(path.c_str());
+}
+
+TEST(DiskClient, NameComparedOverAtMost32Bytes)
+{
+    IbtWriter w;
+    irsdk_VarDescriptor d{};
+    d.typeCode = irsdk_int;
+    d.elementCount = 1;
+    std::memset(d.name, 'N', sizeof d.name); // fills all 32 bytes, no NUL
+    w.addRawDescriptor(d);
+    w.setRecordLength(4);
+    w.beginRecord();
+    w.setInt(0, 42);
+    w.endRecord();
+    const std::string path = tempPath("names");
+    ASSERT_TRUE(w.writeFile(path));
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    ASSERT_TRUE(r.getNextData());
+    EXPECT_EQ(r.getVarIdx(std::string(32, 'N').c_str()), 0);
+    EXPECT_EQ(r.getVarIdx(std::string(40, 'N').c_str()), 0);
+    EXPECT_EQ(r.getVarIdx(std::string(31, 'N').c_str()), -1);
+    EXPECT_EQ(r.getVarInt(std::string(32, 'N').c_str()), 42);
+    std::remove(path.c_str());
+}
+
+// Descriptors whose entries do not lie wholly inside the record read as zero
+// in every getter; their neighbours still read normally.
+TEST(DiskClient, EntriesOutsideTheRecordReadAsZero)
+{
+    struct Desc {
+        const char* name;
+        int type;
+        int offset;
+        int count;
+        bool inside;
+    };
+    const Desc descs[] = {
+        {"Good", irsdk_float, 0, 1, true},
+        {"Array", irsdk_float, 4, 3, true},
+        {"PastEnd", irsdk_float, 14, 1, false},
+        {"Negative", irsdk_int, -4, 1, false},
+        {"HugeCount", irsdk_char, 8, INT_MAX, false},
+        {"LongArray", irsdk_float, 4, 4, false},
+        {"NegativeCount", irsdk_int, 4, -3, false},
+        {"FarOffset", irsdk_double, INT_MAX - 4, 1, false},
+    };
+    IbtWriter w;
+    for (const Desc& x : descs) {
+        irsdk_VarDescriptor d{};
+        d.typeCode = x.type;
+        d.dataOffset = x.offset;
+        d.elementCount = x.count;
+        std::strcpy(d.name, x.name);
+        w.addRawDescriptor(d);
+    }
+    w.setRecordLength(16);
+    w.beginRecord();
+    const float values[4] = {1.5f, 2.5f, 3.5f, 4.5f};
+    std::memcpy(w.record().data(), values, sizeof values);
+    w.endRecord();
+    const std::string path = tempPath("outside");
+    ASSERT_TRUE(w.writeFile(path));
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    ASSERT_TRUE(r.getNextData());
+    EXPECT_EQ(r.getVarFloat("Good"), 1.5f);
+    EXPECT_EQ(r.getVarFloat(1, 2), 4.5f);
+    for (int i = 2; i < static_cast<int>(sizeof descs / sizeof descs[0]); ++i) {
+        SCOPED_TRACE(descs[i].name);
+        for (int entry : {0, 1, 3, INT_MAX - 1}) {
+            EXPECT_FALSE(r.getVarBool(i, entry));
+            EXPECT_EQ(r.getVarInt(i, entry), 0);
+            EXPECT_EQ(r.getVarFloat(i, entry), 0.0f);
+            EXPECT_EQ(r.getVarDouble(i, entry), 0.0);
+        }
+    }
+    std::remove(path.c_str());
+}
+
+TEST(DiskClient, SessionText)
+{
+    // The region's last byte is forced to NUL even when the file has none there.
+    Fixture fx(1, "Driver:\n Name: abcdefghi\n");
+    std::vector<char> image = fx.w.bytes();
+    image[static_cast<size_t>(fx.w.sessionTextOffset() + fx.w.sessionTextLength() - 1)] = 'X';
+    const std::string path = tempPath("session");
+    ASSERT_TRUE(writeBytes(path, image));
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    EXPECT_STREQ(r.getSessionText(), "Driver:\n Name: abcdefghi\n");
+
+    char buf[32];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(r.getSessionStrVal("Driver:Name:", buf, 5), -9);
+    EXPECT_STREQ(buf, "abcde");
+    EXPECT_EQ(r.getSessionStrVal("Driver:Name:", buf, 9), 1);
+    EXPECT_STREQ(buf, "abcdefghi");
+    EXPECT_EQ(r.getSessionStrVal("Driver:Number:", buf, 9), 0);
+    EXPECT_EQ(r.getSessionStrVal(nullptr, buf, 9), 0);
+    EXPECT_EQ(r.getSessionStrVal("Driver:Name:", nullptr, 9), 0);
+    EXPECT_EQ(r.getSessionStrVal("Driver:Name:", buf, 0), 0);
+    std::remove(path.c_str());
+}
+
+TEST(DiskClient, SteppingThroughRecords)
+{
+    const std::string path = tempPath("records");
+    struct Case {
+        int records;
+        int cutBytes;
+        int wholeRecords;
+    };
+    for (const Case& c : {Case{0, 0, 0}, Case{3, 0, 3}, Case{3, 1, 2}, Case{3, 15, 2}}) {
+        SCOPED_TRACE(::testing::Message() << c.records << " records, cut " << c.cutBytes);
+        Fixture fx(c.records);
+        std::vector<char> image = fx.w.bytes();
+        image.resize(image.size() - static_cast<size_t>(c.cutBytes));
+        ASSERT_TRUE(writeBytes(path, image));
+        irsdkDiskClient r;
+        ASSERT_TRUE(r.openFile(path.c_str()));
+        for (int k = 0; k < c.wholeRecords; ++k) {
+            ASSERT_TRUE(r.getNextData());
+            EXPECT_EQ(r.getVarInt("Lap"), k * 3 - 4);
+        }
+        EXPECT_FALSE(r.getNextData());
+        EXPECT_FALSE(r.getNextData());
+        EXPECT_TRUE(r.isFileOpen());
+    }
+    std::remove(path.c_str());
+}
+
+TEST(DiskClient, ReopeningAndFailedOpens)
+{
+    Fixture a(3);
+    Fixture b(2, "Other: 1\n");
+    const std::string pathA = tempPath("reopenA");
+    const std::string pathB = tempPath("reopenB");
+    ASSERT_TRUE(a.w.writeFile(pathA));
+    ASSERT_TRUE(b.w.writeFile(pathB));
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(pathA.c_str()));
+    ASSERT_TRUE(r.getNextData());
+    ASSERT_TRUE(r.getNextData());
+    ASSERT_TRUE(r.openFile(pathB.c_str())); // starts over on the new file
+    ASSERT_TRUE(r.getNextData());
+    EXPECT_EQ(r.getVarInt("Lap"), -4);
+    EXPECT_STREQ(r.getSessionText(), "Other: 1\n");
+
+    EXPECT_FALSE(r.openFile((pathA + ".missing").c_str()));
+    expectClosedReadsZero(r);
+    EXPECT_FALSE(r.getNextData());
+    EXPECT_FALSE(r.openFile(nullptr));
+    std::remove(pathA.c_str());
+    std::remove(pathB.c_str());
+}
+
+// Every region the header names is checked against the file's size before
+// anything is allocated: a corrupt header fails the open cleanly.
+TEST(DiskClient, HostileHeadersFailTheOpen)
+{
+    Fixture fx(2);
+    const std::vector<char> good = fx.w.bytes();
+    const int size = static_cast<int>(good.size());
+    struct Mutation {
+        const char* what;
+        size_t offset;
+        int32_t value;
+    };
+    const Mutation mutations[] = {
+        {"negative text length", 16, -1},
+        {"huge text length", 16, INT_MAX},
+        {"text past the end", 16, size},
+        {"negative text offset", 20, -8},
+        {"text offset at the end", 20, size},
+        {"negative variable count", 24, -1},
+        {"huge variable count", 24, INT_MAX},
+        {"count that overflows 32 bits", 24, INT_MAX / 144 + 2},
+        {"one descriptor too many", 24, (size - fx.w.varTableOffset()) / 144 + 1},
+        {"negative table offset", 28, -144},
+        {"huge table offset", 28, INT_MAX},
+        {"negative record length", 36, -1},
+        {"huge record length", 36, INT_MAX},
+        {"record longer than the file", 36, size + 1},
+        {"negative record offset", 52, -1},
+        {"record offset past the end", 52, size + 1},
+    };
+    const std::string path = tempPath("hostile");
+    const std::string goodPath = tempPath("hostile_good");
+    ASSERT_TRUE(writeBytes(goodPath, good));
+    irsdkDiskClient r;
+    for (const Mutation& m : mutations) {
+        SCOPED_TRACE(m.what);
+        std::vector<char> image = good;
+        setI32(image, m.offset, m.value);
+        ASSERT_TRUE(writeBytes(path, image));
+        ASSERT_TRUE(r.openFile(goodPath.c_str())); // a failed open also closes this one
+        largestArrayRequest = 0;
+        EXPECT_FALSE(r.openFile(path.c_str()));
+        EXPECT_LE(largestArrayRequest, good.size());
+        expectClosedReadsZero(r);
+    }
+    for (size_t cut : {size_t(0), size_t(50), size_t(112), size_t(143), size_t(fx.w.varTableOffset() + 100)}) {
+        SCOPED_TRACE(::testing::Message() << "file cut to " << cut << " bytes");
+        ASSERT_TRUE(writeBytes(path, std::vector<char>(good.begin(), good.begin() + static_cast<long>(cut))));
+        largestArrayRequest = 0;
+        EXPECT_FALSE(r.openFile(path.c_str()));
+        EXPECT_LE(largestArrayRequest, good.size());
+        expectClosedReadsZero(r);
+    }
+    std::remove(path.c_str());
+    std::remove(goodPath.c_str());
+}
+
+} // namespace
