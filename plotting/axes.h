@@ -30,7 +30,7 @@ void adjustSigFig(std::vector<float>* limits);
 void makeAxesEqual(std::vector<float>* limits, float widthPx, float heightPx);
 // Autoscaled limits from data extremes m. An axis without usable data (no
 // series, no samples, non-finite extremes) keeps its limits in `limits`; a
-// zero extent is widened before rounding.
+// zero extent is widened after rounding.
 void autoscale(std::vector<float> m, bool round, bool equal, float widthPx, float heightPx,
                bool scaleX, bool scaleY, float limits[4]);
 // Widens lo == hi to a range around the value.

@@ -115,12 +115,12 @@ void autoscale(std::vector<float> m, bool round, bool equal, float widthPx, floa
         return;
     bool xOk = finite2(m[0], m[1]) && m[0] <= m[1];
     bool yOk = finite2(m[2], m[3]) && m[2] <= m[3];
+    if (round)
+        adjustSigFig(&m);
     if (xOk)
         widenZeroExtent(&m[0], &m[1]);
     if (yOk)
         widenZeroExtent(&m[2], &m[3]);
-    if (round)
-        adjustSigFig(&m);
     if (equal && xOk && yOk)
         makeAxesEqual(&m, widthPx, heightPx);
     if (scaleX && xOk) {
@@ -152,6 +152,14 @@ glm::mat4 scale2AxesLimits(float xmin, float xmax, float ymin, float ymax)
     float cy = static_cast<float>(static_cast<double>(ymin + ymax) / static_cast<double>(ymax - ymin));
     float sx = 2.0f / (xmax - xmin);
     float sy = 2.0f / (ymax - ymin);
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !(sx != 0.0f) || !(sy != 0.0f)) {
+        // Limits near the largest float overflow single-precision sums.
+        double x0 = xmin, x1 = xmax, y0 = ymin, y1 = ymax;
+        cx = static_cast<float>((x0 + x1) / (x1 - x0));
+        cy = static_cast<float>((y0 + y1) / (y1 - y0));
+        sx = static_cast<float>(2.0 / (x1 - x0));
+        sy = static_cast<float>(2.0 / (y1 - y0));
+    }
     glm::mat4 m = glm::translate(glm::mat4(1.0f), glm::vec3(-cx, -cy, 0.0f));
     return glm::scale(m, glm::vec3(sx, sy, 1.0f));
 }

@@ -1,0 +1,393 @@
+// Drawing checked on real pixels: a GL 3.3 core context on an X server with
+// Mesa, frames read back with glReadPixels. Window 400 x 300, so the default
+// axes rectangle spans columns 72..380 and rows 54..270.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <glad/gl.h>
+#include <GLFW/glfw3.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include "Line2D2CircularVecs.h"
+#include "ShadedLine2D2CircularVecs.h"
+#include "font.h"
+#include "gl_fixture.h"
+#include "plot.h"
+#include "transforms.h"
+
+using namespace Qvis;
+
+namespace {
+
+const int W = 400;
+const int H = 300;
+const Rgb grey{64, 64, 64};
+
+// A plot over the whole window with bare axes: no labels, outlines or origin lines.
+std::shared_ptr<Plot> barePlot(std::shared_ptr<IWindow> window)
+{
+    auto plot = std::make_shared<Plot>(0.0f, 0.0f, 1.0f, 1.0f, window);
+    plot->setPlotOutlineOn(false);
+    auto axes = plot->getAxes();
+    axes->setAxesLabelsOn(false);
+    axes->setAxesAreaOutlineOn(false);
+    axes->setXYAxesOn(false);
+    return plot;
+}
+
+Rgb blend(glm::vec3 c, float a, Rgb under)
+{
+    return {byteOf(a * c.r + (1 - a) * under.r / 255.0f), byteOf(a * c.g + (1 - a) * under.g / 255.0f),
+            byteOf(a * c.b + (1 - a) * under.b / 255.0f)};
+}
+
+// Rows of column x, within [y0, y1), that have the given colour.
+int rowsWithColour(const Pixels& p, int x, int y0, int y1, Rgb colour)
+{
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        n += p.is(x, y, colour, 12) ? 1 : 0;
+    return n;
+}
+
+// A scratch directory that the test works in; the old directory is restored after.
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        char buf[4096];
+        old = getcwd(buf, sizeof(buf)) ? buf : ".";
+        char tmpl[] = "/tmp/qvis_test_XXXXXX";
+        path = mkdtemp(tmpl) ? tmpl : "";
+        EXPECT_EQ(chdir(path.c_str()), 0);
+    }
+    ~ScratchDir()
+    {
+        EXPECT_EQ(chdir(old.c_str()), 0);
+        run("rm -rf '" + path + "'");
+    }
+    std::string old, path;
+};
+
+} // namespace
+
+TEST_F(GlTest, AxesRectangleSitsAtItsWindowFractionsAndClipsSeries)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    plot->getAxes()->updateAxesLimits(0, 1, 0, 1, true);
+    std::vector<float> x{-10, 10}, y{5, 5};
+    auto area = std::make_shared<ShadedLine2D2CircularVecs>(&x, &y);
+    plot->addShadedLine(area);
+    area->updateInternalData(0);
+    plot->Draw();
+    Pixels p(W, H);
+
+    const Rgb white{255, 255, 255};
+    // Columns at 0.18 and 0.95 of 400, rows at 0.18 and 0.90 of 300, row 140 free of ticks.
+    EXPECT_TRUE(p.is(70, 140, grey));
+    EXPECT_TRUE(p.is(74, 140, white));
+    EXPECT_TRUE(p.is(378, 140, white));
+    EXPECT_TRUE(p.is(382, 140, grey));
+    EXPECT_TRUE(p.is(150, 52, grey));
+    EXPECT_TRUE(p.is(150, 56, white));
+    EXPECT_TRUE(p.is(150, 268, white));
+    EXPECT_TRUE(p.is(150, 272, grey));
+    // Nothing of the series lies outside the rectangle but the tick marks.
+    EXPECT_EQ(p.countNot(0, 0, 62, H, grey), 0);
+    EXPECT_EQ(p.countNot(0, 272, W, H, grey), 0);
+    EXPECT_EQ(p.countNot(382, 0, W, H, grey), 0);
+}
+
+TEST_F(GlTest, ShadedAreasFillToZeroBlendedOverWhatLiesBeneath)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    plot->getAxes()->updateAxesLimits(0, 1, -1, 1, true);
+    // y = 0 lies on row 162, y = 0.5 on row 216, y = 0.25 on 189, y = -0.5 on 108.
+    std::vector<float> x{-1, 2}, throttle{0.5f, 0.5f}, brake{0.25f, 0.25f}, below{-0.5f, -0.5f};
+    const glm::vec3 green(0.0f, 0.9f, 0.0f), red(0.9f, 0.0f, 0.0f);
+    auto a = std::make_shared<ShadedLine2D2CircularVecs>(&x, &throttle);
+    auto b = std::make_shared<ShadedLine2D2CircularVecs>(&x, &brake);
+    auto c = std::make_shared<ShadedLine2D2CircularVecs>(&x, &below);
+    for (auto& s : {a, b, c}) {
+        s->setOpacityRatio(0.5f);
+        s->updateInternalData(0);
+        plot->addShadedLine(s);
+    }
+    a->setShadeColour(green);
+    b->setShadeColour(red);
+    c->setShadeColour(red);
+    plot->Draw();
+    Pixels p(W, H);
+
+    Rgb greenOverGrey = blend(green, 0.5f, grey);
+    Rgb redOverGreen = blend(red, 0.5f, greenOverGrey);
+    EXPECT_TRUE(p.is(200, 230, grey));
+    EXPECT_TRUE(p.is(200, 205, greenOverGrey)) << p.at(200, 205).r << " " << p.at(200, 205).g;
+    EXPECT_TRUE(p.is(200, 175, redOverGreen)) << p.at(200, 175).r << " " << p.at(200, 175).g;
+    EXPECT_TRUE(p.is(200, 130, blend(red, 0.5f, grey)));
+    EXPECT_TRUE(p.is(200, 100, grey));
+    EXPECT_EQ(greenOverGrey.g, 147);
+}
+
+TEST_F(GlTest, LineWidthAppliesToItsSeriesOnly)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    plot->getAxes()->updateAxesLimits(0, 1, -1, 1, true);
+    std::vector<float> x{-1, 2}, zero{0, 0}, half{0.5f, 0.5f};
+    auto wide = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &zero);
+    wide->setLineColour({1, 0, 0});
+    wide->setLineWidth(3);
+    auto thin = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &half);
+    thin->setLineColour({0, 1, 0});
+    plot->addLine(wide);
+    plot->addLine(thin);
+    wide->updateInternalData(0);
+    thin->updateInternalData(0);
+    plot->Draw();
+    Pixels p(W, H);
+
+    EXPECT_EQ(rowsWithColour(p, 200, 150, 175, {255, 0, 0}), 3);
+    EXPECT_EQ(rowsWithColour(p, 200, 205, 230, {0, 255, 0}), 1);
+    // The x tick marks drawn after the series are one pixel wide; the middle
+    // one stands at column 226, below the rectangle.
+    int tickColumns = 0;
+    for (int x0 = 215; x0 < 238; ++x0)
+        tickColumns += p.is(x0, 50, {255, 255, 255}, 12) ? 1 : 0;
+    EXPECT_EQ(tickColumns, 1);
+    EXPECT_FLOAT_EQ([] { float w = 0; glGetFloatv(GL_LINE_WIDTH, &w); return w; }(), 1.0f);
+}
+
+TEST_F(GlTest, AutoscaleRoundsOutwardFromPlainLinesOnly)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    std::vector<float> x{3.14159f, 99.5f}, y{-1.5f, 250.0f}, far{-1000, 1000};
+    auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
+    auto area = std::make_shared<ShadedLine2D2CircularVecs>(&far, &far);
+    plot->addLine(line);
+    plot->addShadedLine(area);
+    line->updateInternalData(0);
+    area->updateInternalData(0);
+    plot->Draw();
+    std::vector<float> l = plot->getAxes()->getAxesLimits();
+    EXPECT_NEAR(l[0], 3.1f, 1e-5);
+    EXPECT_NEAR(l[1], 100.0f, 1e-5);
+    EXPECT_NEAR(l[2], -1.5f, 1e-5);
+    EXPECT_NEAR(l[3], 250.0f, 1e-5);
+
+    // Without any plain line the limits stay as they were.
+    auto empty = barePlot(window);
+    empty->getAxes()->updateAxesLimits(2, 3, 4, 5, false);
+    empty->Draw();
+    EXPECT_EQ(empty->getAxes()->getAxesLimits(), (std::vector<float>{2, 3, 4, 5}));
+}
+
+TEST_F(GlTest, EqualAxesWidenTheRightAxis)
+{
+    openWindow(400, 200);
+    auto plot = barePlot(window);
+    auto axes = plot->getAxes();
+    axes->setPositionSize(0, 0, 1, 1);
+    axes->setMajorTickSize(0);
+    axes->setAutoScaleRound(false);
+    axes->setEqualAxes(true);
+    std::vector<float> x{0, 10}, y{0, 10};
+    auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
+    plot->addLine(line);
+    line->updateInternalData(0);
+    plot->Draw();
+    EXPECT_EQ(axes->getAxesLimits(), (std::vector<float>{-5, 15, 0, 10}));
+
+    // The diagonal keeps 45 degrees: it runs from column 100 to column 300.
+    Pixels p(400, 200);
+    EXPECT_EQ(p.countNot(0, 0, 96, 200, grey), 0);
+    EXPECT_EQ(p.countNot(304, 0, 400, 200, grey), 0);
+    EXPECT_GT(p.countNot(195, 95, 205, 105, grey), 0);
+}
+
+TEST_F(GlTest, EveryStorageTypeDrawsAtItsDataPosition)
+{
+    openWindow(W, H);
+    std::vector<double> xd{1, 3}, yd{2, 2};
+    std::vector<float> xf{1, 3}, yf{2, 2};
+    std::vector<int> xi{1, 3}, yi{2, 2};
+    std::vector<std::shared_ptr<ILine2D>> lines = {
+        std::make_shared<Line2D2CircularVecs<double, double>>(&xd, &yd),
+        std::make_shared<Line2D2CircularVecs<double, float>>(&xd, &yf),
+        std::make_shared<Line2D2CircularVecs<double, int>>(&xd, &yi),
+        std::make_shared<Line2D2CircularVecs<float, double>>(&xf, &yd),
+        std::make_shared<Line2D2CircularVecs<float, float>>(&xf, &yf),
+        std::make_shared<Line2D2CircularVecs<float, int>>(&xf, &yi),
+        std::make_shared<Line2D2CircularVecs<int, double>>(&xi, &yd),
+        std::make_shared<Line2D2CircularVecs<int, float>>(&xi, &yf),
+        std::make_shared<Line2D2CircularVecs<int, int>>(&xi, &yi),
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+        window->preLoopDraw(true);
+        auto plot = barePlot(window);
+        plot->getAxes()->updateAxesLimits(0, 4, 0, 4, true);
+        lines[i]->setLineColour({1, 1, 0});
+        plot->addLine(lines[i]);
+        plot->Draw();
+        Pixels p(W, H);
+        // Horizontal segment at y = 2 (row 162) from x = 1 to 3 (columns 149..303).
+        int lit = p.countNot(72, 150, 380, 175, grey);
+        EXPECT_TRUE(p.is(226, 161, {255, 255, 0}) || p.is(226, 162, {255, 255, 0})) << "pair " << i;
+        EXPECT_GE(lit, 150) << "pair " << i;
+        EXPECT_LE(lit, 160) << "pair " << i;
+        EXPECT_EQ(p.countNot(72, 56, 145, 268, grey), 0) << "pair " << i;
+    }
+}
+
+TEST_F(GlTest, PosNegLinesDarkenBelowZero)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    plot->getAxes()->updateAxesLimits(0, 1, -1, 1, true);
+    std::vector<float> x{0.5f, 0.5f}, y{-0.8f, 0.8f};
+    auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
+    line->setLineColour({1, 1, 0});
+    plot->addPosNegLine(line);
+    plot->Draw();
+    Pixels p(W, H);
+    auto lit = [&](int row, Rgb c) {
+        for (int col = 222; col < 231; ++col)
+            if (p.is(col, row, c, 3))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(lit(200, {255, 255, 0}));
+    EXPECT_TRUE(lit(120, {128, 128, 0}));
+}
+
+TEST_F(GlTest, TickLabelsShowOneDecimalValuesAtTheirAnchors)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    auto axes = plot->getAxes();
+    axes->setAxesLabelsOn(true);
+    axes->setMajorTickSize(0); // rectangle (0.15, 0.15, 0.8, 0.75), marks of zero length
+    axes->updateAxesLimits(0, 10, -1, 1, true);
+    plot->Draw();
+    Pixels labels(W, H);
+    EXPECT_GT(labels.countNot(0, 0, W, 45, grey), 200); // x labels below the rectangle
+    EXPECT_GT(labels.countNot(0, 45, 60, H, grey), 200); // y labels left of it
+
+    // The same strings drawn directly at the documented anchors give the same frame.
+    window->preLoopDraw(true);
+    Shader* text = axes->getTextShaderPt();
+    text->Use();
+    glm::mat4 t = Transforms::viewportTransform(0.15f, 0.15f, 0.8f, 0.75f) *
+                  glm::ortho(0.0f, float(W), 0.0f, float(H));
+    glUniformMatrix4fv(glGetUniformLocation(text->ID, "textProjection"), 1, GL_FALSE, glm::value_ptr(t));
+    GLFont font(defaultFontPath());
+    const char* xs[] = {"0.0", "2.5", "5.0", "7.5", "10.0"};
+    const char* ys[] = {"-1.0", "-0.5", "0.0", "0.5", "1.0"};
+    for (int i = 0; i < 5; ++i) {
+        float f = (1.0f + (i * 0.5f - 1.0f)) / 2.0f;
+        font.RenderText(text, xs[i], f * W, -60.0f, 1.0f, {1, 1, 1}, 2);
+        font.RenderText(text, ys[i], -80.0f, f * H, 1.0f, {1, 1, 1}, 3);
+    }
+    Pixels expected(W, H);
+    EXPECT_EQ(labels.raw(), expected.raw());
+}
+
+TEST_F(GlTest, CentredAlignmentsCentreOnTheAnchor)
+{
+    openWindow(W, H);
+    Plot plot(0, 0, 1, 1, window); // builds the text program with a window-pixel projection
+    Shader* text = plot.getAxes()->getTextShaderPt();
+    GLFont font(defaultFontPath());
+    ASSERT_GT(font.glyphCount(), 90u);
+
+    struct Box {
+        int x0 = 1 << 30, x1 = -1, y0 = 1 << 30, y1 = -1;
+    };
+    auto litBox = [&](int alignment) {
+        window->preLoopDraw(true);
+        font.RenderText(text, "10", 200, 150, 1.0f, {1, 1, 1}, alignment);
+        Pixels p(W, H);
+        Box b;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (!p.is(x, y, grey, 40)) {
+                    b.x0 = std::min(b.x0, x), b.x1 = std::max(b.x1, x);
+                    b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
+                }
+        return b;
+    };
+    Box left = litBox(0);
+    EXPECT_GE(left.x0, 200);
+    EXPECT_LE(left.x0, 210);
+    EXPECT_NEAR(left.y0, 150, 2); // digits sit on the baseline
+    Box h = litBox(2);
+    EXPECT_NEAR((h.x0 + h.x1) / 2.0, 200, 4);
+    EXPECT_NEAR(h.y0, 150, 2);
+    Box v = litBox(3);
+    EXPECT_NEAR((v.x0 + v.x1) / 2.0, 200, 4);
+    EXPECT_NEAR((v.y0 + v.y1) / 2.0, 150, 2);
+    Box none = litBox(4);
+    EXPECT_EQ(none.x1, -1);
+}
+
+TEST_F(GlTest, MissingShaderFolderIsReportedAndDrawingGoesOn)
+{
+    openWindow(W, H);
+    ScratchDir dir;
+    testing::internal::CaptureStdout();
+    auto plot = std::make_shared<Plot>(0, 0, 1, 1, window);
+    std::vector<float> x{0, 1}, y{0, 1};
+    auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
+    plot->addLine(line);
+    plot->Draw();
+    std::string out = testing::internal::GetCapturedStdout();
+    for (const char* name : {"font", "plot2d", "plotPosNeg2d", "plotTransparent2d"}) {
+        std::string link = std::string("ERROR::SHADER::PROGRAM::LINKING_FAILED\nShaders/") + name +
+                           ".vs, Shaders/" + name + ".frag\n";
+        EXPECT_NE(out.find(link), std::string::npos) << name << "\n" << out;
+    }
+    EXPECT_EQ(out.find("FILE_NOT_SUCCESFULLY_READ"), std::string::npos);
+}
+
+TEST_F(GlTest, VertexSyntaxErrorIsReportedWithItsLogThenTheLink)
+{
+    openWindow(W, H);
+    ScratchDir dir;
+    std::string frag = dir.old + "/Shaders/plot2d.frag";
+    std::ofstream("bad.vs") << "#version 330 core\nvoid main() { gl_Position = vec4(1.0) }\n";
+    testing::internal::CaptureStdout();
+    Shader s("bad.vs", frag.c_str());
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string tail = "bad.vs, " + frag + "\n";
+    size_t v = out.find("ERROR::SHADER::VERTEX::COMPILATION_FAILED\n" + tail);
+    size_t l = out.find("ERROR::SHADER::PROGRAM::LINKING_FAILED\n" + tail);
+    EXPECT_NE(v, std::string::npos) << out;
+    EXPECT_NE(l, std::string::npos) << out;
+    EXPECT_LT(v, l);
+    EXPECT_GT(l - v, 60u + tail.size()) << "the compiler's log comes between";
+    EXPECT_EQ(out.find("FRAGMENT"), std::string::npos);
+}
+
+TEST_F(GlTest, UnloadableFontIsReportedAndDrawsNothing)
+{
+    openWindow(W, H);
+    testing::internal::CaptureStdout();
+    GLFont font("/nonexistent/font.ttf");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "ERROR::FREETYPE: Failed to load font\n");
+    EXPECT_EQ(font.glyphCount(), 0u);
+
+    Plot plot(0, 0, 1, 1, window);
+    window->preLoopDraw(true);
+    font.RenderText(plot.getAxes()->getTextShaderPt(), "10.0", 100, 100, 1.0f, {1, 1, 1}, 0);
+    Pixels p(W, H);
+    EXPECT_EQ(p.countNot(0, 0, W, H, grey), 0);
+}
