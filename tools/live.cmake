@@ -16,3 +16,11 @@ if(TARGET ibt)
         target_link_libraries(ibt PRIVATE ibtcolumns)
     endif()
 endif()
+
+# The live layer checked on Windows (under Wine): tests/ is not built when
+# cross-compiling, so the check program is defined here.
+if(WIN32)
+    add_executable(live_exchange_check ${PROJECT_SOURCE_DIR}/tests/irsdk/LiveExchangeCheck.cpp)
+    target_include_directories(live_exchange_check PRIVATE ${PROJECT_SOURCE_DIR}/tests/irsdk)
+    target_link_libraries(live_exchange_check PRIVATE livepublisher)
+endif()
