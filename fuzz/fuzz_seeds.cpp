@@ -1,0 +1,62 @@
+// Writes starting inputs for the fuzzers: small valid recordings of every
+// storage type and session texts with paths, so that fuzzing starts from
+// inputs that get past the header checks.
+#include <cstdio>
+#include <string>
+
+#include "ibt_writer.h"
+
+namespace {
+
+const char* const kText =
+    "WeekendInfo:\r\n TrackName: demo\r\n WeekendOptions:\r\n  NumStarters: 2\r\nDriverInfo:\r\n Drivers:\r\n"
+    " - CarIdx: 0\r\n   UserName: Ann\r\n - CarIdx: 1\r\n   UserName: Bo\r\n";
+
+bool writeText(const std::string& path, const std::string& content)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR\n");
+        return 2;
+    }
+    const std::string recordings = argv[1], texts = argv[2];
+    for (int records = 0; records < 3; ++records) {
+        IbtWriter w;
+        w.addVar("SessionTime", irsdk_double);
+        w.addVar("Lap", irsdk_int);
+        w.addVar("Throttle", irsdk_float);
+        w.addVar("IsOnTrack", irsdk_bool);
+        w.addVar("Flags", irsdk_bitField);
+        w.addVar("Gear", irsdk_char);
+        w.addVar("CarIdxLapDistPct", irsdk_float, 4);
+        w.setSessionText(records == 1 ? "" : kText);
+        for (int k = 0; k < records; ++k) {
+            w.beginRecord();
+            for (int v = 0; v < w.varCount(); ++v)
+                w.set(v, 1.5 * (k + v));
+            w.endRecord();
+        }
+        if (!w.writeFile(recordings + "/seed" + std::to_string(records) + ".ibt"))
+            return 1;
+    }
+    const char* paths[] = {"WeekendInfo:TrackName:", "DriverInfo:Drivers:CarIdx:{1}UserName:",
+        "WeekendInfo:WeekendOptions:NumStarters:", "DriverInfo:Drivers:CarIdx:{"};
+    int n = 0;
+    for (const char* p : paths) {
+        const std::string path = p;
+        const std::string input = std::string(1, static_cast<char>(path.size())) + path + kText;
+        if (!writeText(texts + "/seed" + std::to_string(n++), input))
+            return 1;
+    }
+    return 0;
+}
