@@ -22,6 +22,7 @@ time_t lastValidTime = 0;
 const double timeout = 30.0;
 
 time_t (*timeSource)() = nullptr;
+unsigned long long tornCopies = 0;
 
 time_t now()
 {
@@ -132,6 +133,7 @@ bool takeNewData(char* dest, long long destLen)
                 lastValidTime = now();
                 return true;
             }
+            ++tornCopies;
         }
         return false;
     }
@@ -161,6 +163,11 @@ bool waitForData(int timeoutMs, char* dest, long long destLen)
 void irsdk_setTimeSource(time_t (*source)())
 {
     timeSource = source;
+}
+
+unsigned long long irsdk_getTornCopyCount()
+{
+    return tornCopies;
 }
 
 size_t irsdk_getMappedSize()

@@ -14,3 +14,7 @@ size_t irsdk_getMappedSize();
 // The live header's record length when it is positive and fits the view,
 // otherwise 0 (not attached, or a header no record can satisfy).
 int irsdk_liveRecordLength();
+
+// Number of copies refused since start-up because the slot's tick changed
+// while they were made (torn by a concurrent write).
+unsigned long long irsdk_getTornCopyCount();
