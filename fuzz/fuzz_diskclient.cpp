@@ -56,7 +56,8 @@ void readAllVariables(const irsdkDiskClient& r)
         sink = r.getVarType(idx);
         for (int entry = -1; entry <= count && entry < 256; ++entry)
             readEntry(r, idx, entry);
-        readEntry(r, idx, count - 1);
+        if (count > INT_MIN)
+            readEntry(r, idx, count - 1);
         readEntry(r, idx, INT_MAX);
         readEntry(r, idx, INT_MIN);
         if (const irsdk_VarDescriptor* d = r.getVarDescriptor(idx)) {
