@@ -23,6 +23,7 @@ const double timeout = 30.0;
 
 time_t (*timeSource)() = nullptr;
 unsigned long long tornCopies = 0;
+time_t lastReplacedCheck = 0;
 
 time_t now()
 {
@@ -85,6 +86,18 @@ const irsdk_VarDescriptor* varTable(int* count)
     return reinterpret_cast<const irsdk_VarDescriptor*>(pSharedMem + offset);
 }
 
+// Whether the writer has put a new object under the name (it was restarted,
+// perhaps after being killed with its connected bit still set); asked at
+// most once per second of the clock while no new record arrives.
+bool objectReplaced()
+{
+    const time_t t = now();
+    if (t == lastReplacedCheck)
+        return false;
+    lastReplacedCheck = t;
+    return irsdk_platform::sharedMemoryReplaced(hMemMapFile, IRSDK_MEMMAPFILENAME);
+}
+
 // Takes the newest record; destLen < 0 trusts dest to hold recordLength bytes.
 bool takeNewData(char* dest, long long destLen)
 {
@@ -93,7 +106,7 @@ bool takeNewData(char* dest, long long destLen)
 
     if ((statusFlags() & irsdk_statusConnected) == 0) {
         lastTickCount = INT_MAX;
-        if (irsdk_platform::sharedMemoryReplaced(hMemMapFile, IRSDK_MEMMAPFILENAME))
+        if (objectReplaced())
             irsdk_shutdown();
         return false;
     }
@@ -139,6 +152,8 @@ bool takeNewData(char* dest, long long destLen)
     }
     if (latestTick < lastTickCount)
         lastTickCount = latestTick;
+    else if (objectReplaced())
+        irsdk_shutdown();
     return false;
 }
 
@@ -147,7 +162,7 @@ bool waitForData(int timeoutMs, char* dest, long long destLen)
     if (isInitialized || irsdk_startup()) {
         if (takeNewData(dest, destLen))
             return true;
-        // A replaced object detaches the layer inside takeNewData.
+        // takeNewData detaches from an object that was replaced.
         if (isInitialized)
             irsdk_platform::waitEvent(hDataValidEvent, timeoutMs);
         else

@@ -25,13 +25,15 @@ struct Objects {
     char* view;
     size_t size;
     uint32_t* counter;
+    ino_t memoryInode;
+    ino_t eventInode;
 };
 
 namespace {
 
 // Creates a fresh shm object of size bytes and maps it writable. An object
 // left behind by a publisher that was killed is replaced.
-char* createMapped(const std::string& name, size_t size, std::string* error)
+char* createMapped(const std::string& name, size_t size, ino_t* inode, std::string* error)
 {
     int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0 && errno == EEXIST) {
@@ -48,6 +50,8 @@ char* createMapped(const std::string& name, size_t size, std::string* error)
         shm_unlink(name.c_str());
         return nullptr;
     }
+    struct stat st;
+    *inode = fstat(fd, &st) == 0 ? st.st_ino : 0;
     void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     close(fd);
     if (view == MAP_FAILED) {
@@ -56,6 +60,20 @@ char* createMapped(const std::string& name, size_t size, std::string* error)
         return nullptr;
     }
     return static_cast<char*>(view);
+}
+
+// Removes a name only while it still belongs to this publisher's object, not
+// to one that a newer publisher created after ours was given up for dead.
+void unlinkOwn(const std::string& name, ino_t inode)
+{
+    const int fd = shm_open(name.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    struct stat st;
+    const bool own = fstat(fd, &st) == 0 && st.st_ino == inode;
+    close(fd);
+    if (own)
+        shm_unlink(name.c_str());
 }
 
 } // namespace
@@ -74,12 +92,12 @@ Objects* create(size_t size, std::string* error)
     o->memoryName = irsdk_platform::objectName(IRSDK_MEMMAPFILENAME);
     o->eventName = irsdk_platform::objectName(IRSDK_DATAVALIDEVENTNAME);
     o->size = size;
-    o->counter = reinterpret_cast<uint32_t*>(createMapped(o->eventName, sizeof(uint32_t), error));
+    o->counter = reinterpret_cast<uint32_t*>(createMapped(o->eventName, sizeof(uint32_t), &o->eventInode, error));
     if (!o->counter) {
         delete o;
         return nullptr;
     }
-    o->view = createMapped(o->memoryName, size, error);
+    o->view = createMapped(o->memoryName, size, &o->memoryInode, error);
     if (!o->view) {
         munmap(o->counter, sizeof(uint32_t));
         shm_unlink(o->eventName.c_str());
@@ -104,8 +122,8 @@ void destroy(Objects* objects)
 {
     munmap(objects->view, objects->size);
     munmap(objects->counter, sizeof(uint32_t));
-    shm_unlink(objects->memoryName.c_str());
-    shm_unlink(objects->eventName.c_str());
+    unlinkOwn(objects->memoryName, objects->memoryInode);
+    unlinkOwn(objects->eventName, objects->eventInode);
     delete objects;
 }
 

@@ -15,14 +15,14 @@ protected:
     void attachAndSync()
     {
         ASSERT_TRUE(irsdk_startup());
-        std::vector<char> buf(publisher.recordLength());
+        std::vector<char> buf(layout->recordLength());
         EXPECT_FALSE(irsdk_getNewData(buf.data(), static_cast<int>(buf.size())));
     }
 
     // Next record handed out, or -1 when getNewData says there is none.
     int take()
     {
-        std::vector<char> buf(publisher.recordLength());
+        std::vector<char> buf(layout->recordLength());
         if (!irsdk_getNewData(buf.data(), static_cast<int>(buf.size())))
             return -1;
         return seqOf(buf);
@@ -280,20 +280,35 @@ TEST_F(LiveAccess, ObjectTooSmallForTheHeaderIsNotAttached)
 
 TEST_F(LiveAccess, ReplacedObjectsAreFoundAfterTheWriterRestarts)
 {
-    openLayout();
-    publisher.publish(record(1).data());
-    attachAndSync();
-    publisher.publish(record(2).data());
-    EXPECT_EQ(take(), 2);
+    // Stopped cleanly (bit cleared, names removed) or killed (bit left set,
+    // objects left behind): either way a new writer's objects under the same
+    // names are found once the clock moves on.
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed" : "stopped");
+        openLayout();
+        publisher.publish(record(1).data());
+        attachAndSync();
+        publisher.publish(record(2).data());
+        EXPECT_EQ(take(), 2);
 
-    publisher.close(); // clears the bit, removes the names
-    EXPECT_EQ(take(), -1);
-    openLayout();
-    publisher.publish(record(50).data());
-    for (int i = 0; i < 3; ++i)
-        take(); // detach from the old object, attach and synchronise
-    publisher.publish(record(51).data());
-    EXPECT_EQ(take(), 51);
+        if (!killed)
+            publisher.close();
+        std::vector<irsdk_VarDescriptor> vars;
+        for (int i = 0; i < layout->varCount(); ++i)
+            vars.push_back(layout->descriptor(i));
+        LivePublisher restarted;
+        ASSERT_TRUE(restarted.open("", vars, layout->recordLength(), 3));
+        restarted.setConnected(true);
+
+        EXPECT_EQ(take(), -1);
+        liveTestNow += 1;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(take(), -1) << "detach, attach, synchronise";
+        restarted.writeSlot(0, 1000, record(51).data());
+        EXPECT_EQ(take(), 51);
+        irsdk_shutdown();
+        publisher.close();
+    }
 }
 
 TEST(LiveCommands, BroadcastHasNoWindowMessagesHereAndCarNumbersPad)

@@ -107,6 +107,7 @@ TEST_F(LiveClient, ReconnectionRaisesStatusAndCVarsLookTheirNamesUpAgain)
     EXPECT_FALSE(client.waitForData(0));
     EXPECT_FALSE(speed.checkIdx());
     openLayout(3, {"Missing", "Gear", "Seq", "Speed"});
+    liveTestNow += 1; // the new objects are looked for once a second
     bool delivered = false;
     for (int i = 0; i < 6 && !delivered; ++i) {
         publisher.publish(record(40 + i).data());
