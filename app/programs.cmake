@@ -1,0 +1,10 @@
+# The track map and variable plot programs, run from the same folder as overlay.
+if(OVERLAY_GUI)
+    add_executable(overlay-trackmap trackmap_main.cpp)
+    add_executable(overlay-varplot varplot_main.cpp)
+    foreach(program overlay-trackmap overlay-varplot)
+        target_link_libraries(${program} PRIVATE apploop overlays)
+        set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${OVERLAY_RUN_DIR})
+        add_dependencies(${program} run_folder)
+    endforeach()
+endif()

@@ -1,0 +1,84 @@
+#include "TrackMapController.h"
+
+#include <cmath>
+
+namespace {
+
+// Samples in historySeconds at one sample per time-out; at least one, so that
+// a zero or odd time-out still gives a usable ring.
+unsigned int historyLength(unsigned int historySeconds, int timeoutMs)
+{
+    const double n = std::ceil(static_cast<double>(historySeconds) * 1000.0 / static_cast<double>(timeoutMs));
+    if (!(n >= 1.0))
+        return 1;
+    if (n > 1.0e8)
+        return 100000000;
+    return static_cast<unsigned int>(n);
+}
+
+} // namespace
+
+TrackMapController::TrackMapController(std::shared_ptr<IRData> source, unsigned int historySeconds)
+    : irData(std::move(source))
+{
+    model = std::make_shared<TrackMapModel>(historyLength(historySeconds, irData->getTimeout()));
+    view = std::make_shared<TrackMapView>(model->getVarHistoryPts(), historySeconds);
+}
+
+TrackMapController::~TrackMapController()
+{
+    view.reset();
+    model.reset();
+    irData.reset();
+}
+
+glm::vec3 TrackMapController::calculatePosition(glm::vec3 vPrev, glm::vec3 vCur, float dt, float yaw, glm::vec3 pPrev)
+{
+    const glm::vec3 step = (0.5f * dt) * (vPrev + vCur);
+    const float c = std::cos(yaw);
+    const float s = std::sin(yaw);
+    return pPrev + glm::vec3(step.x * c + step.y * s, -step.x * s + step.y * c, step.z);
+}
+
+// One pass: store time, velocity and heading, then step the position with the
+// velocities of this and the last pass and the heading of the last pass. The
+// first pass has nothing to step from and leaves the map at the origin.
+void TrackMapController::updateData()
+{
+    const float yaw = model->getPrevYaw();
+    const glm::vec3 vPrev = model->getPrevVelocity();
+    const glm::vec3 pPrev = model->getPrevPosition();
+    const float tPrev = model->getPrevSessionTime();
+
+    const float t = irData->getVarFloat(sessionTimeStr, 0);
+    const float dt = t - tPrev;
+    model->setSessionTime(t);
+    const glm::vec3 v(irData->getVarFloat(velocityXStr, 0), irData->getVarFloat(velocityYStr, 0),
+                      irData->getVarFloat(velocityZStr, 0));
+    model->setVelocity(v);
+    model->setYaw(irData->getVarFloat(yawNorthStr, 0));
+
+    if (model->getPtVar(SESSION_TIME)->size() > 1)
+        model->setPosition(glm::dvec3(calculatePosition(vPrev, v, dt, yaw, pPrev)));
+    model->incrementIndex();
+}
+
+void TrackMapController::drawWindow()
+{
+    view->drawView(model->getCurrStartIndex());
+}
+
+GLFWwindow* TrackMapController::getWindow()
+{
+    return view->getWindow();
+}
+
+void TrackMapController::showWindow()
+{
+    view->showWindow();
+}
+
+void TrackMapController::hideWindow()
+{
+    view->hideWindow();
+}

@@ -1,0 +1,40 @@
+// The track map: an 800 x 600 frameless, always-on-top, translucent window
+// with the dead-reckoned path drawn as one line, x against y, at equal scales.
+#pragma once
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "FramelessDraggableWindow.h"
+#include "IDataStrings.h"
+#include "Line2D2CircularVecs.h"
+#include "plot.h"
+
+class TrackMapView : public Qvis::FramelessDraggableWindow {
+public:
+    using HistoryPtrMap = std::unordered_map<IDataStrings::VariableEnum, std::vector<float>*>;
+
+    TrackMapView(HistoryPtrMap histories, unsigned int historySeconds);
+    ~TrackMapView();
+
+    void setupPlot();
+    void setupLines(HistoryPtrMap histories);
+    void drawView(unsigned int start);
+    // One frame into the back buffer, not yet presented; drawView presents it.
+    void drawFrame(unsigned int start);
+
+    std::shared_ptr<Qvis::Plot> getPlot() const { return plot; }
+
+    // Limits that show a path of the given extent (xmin, xmax, ymin, ymax) at
+    // the same metres per pixel across and up, centred in an axes rectangle of
+    // widthPx x heightPx pixels, with marginPx of room on every side. Without
+    // a usable extent the limits in `limits` stay as they are.
+    static void equalLimits(const std::vector<float>& extent, float widthPx, float heightPx, float marginPx,
+                            float limits[4]);
+
+private:
+    unsigned int historySeconds = 0;
+    std::shared_ptr<Qvis::Plot> plot;
+    std::shared_ptr<Qvis::Line2D2CircularVecs<float, float>> mapLine;
+};

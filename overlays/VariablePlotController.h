@@ -1,0 +1,36 @@
+// Controller of the variable plot: reads every configured variable once per
+// pass, as int, float or double, into the history of its slot.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "IDataReceiver.h"
+#include "IRData.h"
+#include "VariablePlotModel.h"
+#include "VariablePlotView.h"
+
+class VariablePlotController : public IDataReceiver {
+public:
+    VariablePlotController(std::shared_ptr<IRData> irData, unsigned int historySeconds, std::vector<VarSetup> list);
+    ~VariablePlotController();
+    VariablePlotController(const VariablePlotController&) = delete;
+    VariablePlotController& operator=(const VariablePlotController&) = delete;
+
+    void updateData() override;
+
+    // The overlay window, as the main loop drives it.
+    void drawWindow();
+    GLFWwindow* getWindow();
+    void showWindow();
+    void hideWindow();
+
+    std::shared_ptr<VariablePlotModel> getModel() const { return model; }
+    std::shared_ptr<VariablePlotView> getView() const { return view; }
+
+private:
+    std::vector<VarSetup> varList;
+    std::shared_ptr<IRData> irData;
+    std::shared_ptr<VariablePlotModel> model;
+    std::shared_ptr<VariablePlotView> view;
+};

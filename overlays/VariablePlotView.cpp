@@ -1,0 +1,82 @@
+#include "VariablePlotView.h"
+
+VariablePlotView::VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
+                                   HistoryPtrMap<int> intHistories, unsigned int seconds)
+    : Qvis::FramelessDraggableWindow(800, 600, true, true)
+    , palette{{0.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f},
+              {0.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f}}
+{
+    setBackgroundColor(0.25f, 0.25f, 0.25f, 0.75f);
+    historySeconds = seconds;
+    setupPlot();
+    setupLines(std::move(floatHistories), std::move(doubleHistories), std::move(intHistories));
+}
+
+VariablePlotView::~VariablePlotView()
+{
+    doubleLines.clear();
+    floatLines.clear();
+    intLines.clear();
+    plot.reset();
+}
+
+// One plot with labelled axes; both axes autoscale, rounded outward, until the
+// first frame with a float line fixes x to the last historySeconds seconds.
+void VariablePlotView::setupPlot()
+{
+    // The view owns the plot; the plot's reference to its window owns nothing.
+    std::shared_ptr<Qvis::IWindow> self(std::shared_ptr<Qvis::IWindow>(), this);
+    plot = std::make_shared<Qvis::Plot>(0.15f, 0.1f, 0.8f, 0.85f, self);
+    plot->setPlotOutlineOn(false);
+    std::shared_ptr<Qvis::Axes> axes = plot->getAxes();
+    axes->setFontScaling(0.5f);
+    axes->setAutoScale(true);
+    axes->setPositionSize(0.0f, 0.0f, 1.0f, 1.0f);
+}
+
+// Every line takes the float family's session time as x; int lines are made
+// first, then float, then double, which fixes their colours.
+void VariablePlotView::setupLines(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
+                                  HistoryPtrMap<int> intHistories)
+{
+    std::vector<float>* x = floatHistories.at(SESSION_TIME);
+    setupLine(intLines, x, intHistories);
+    setupLine(floatLines, x, floatHistories);
+    setupLine(doubleLines, x, doubleHistories);
+}
+
+void VariablePlotView::drawView(unsigned int start)
+{
+    drawFrame(start);
+    postLoopDraw();
+}
+
+// With a float line the x axis scrolls with the newest sample; without one,
+// it autoscales to the data like y.
+void VariablePlotView::drawFrame(unsigned int start)
+{
+    preLoopDraw(true);
+    for (const auto& line : intLines)
+        line->updateInternalData(start);
+    for (const auto& line : floatLines)
+        line->updateInternalData(start);
+    for (const auto& line : doubleLines)
+        line->updateInternalData(start);
+    if (!floatLines.empty()) {
+        const float xMax = floatLines.front()->getMinMax()[1];
+        plot->getAxes()->updateXAxesLimits(xMax - static_cast<float>(historySeconds), xMax, true);
+    }
+    plot->Draw();
+}
+
+std::vector<glm::vec3> VariablePlotView::lineColours() const
+{
+    std::vector<glm::vec3> colours;
+    for (const auto& line : intLines)
+        colours.push_back(line->getColour());
+    for (const auto& line : floatLines)
+        colours.push_back(line->getColour());
+    for (const auto& line : doubleLines)
+        colours.push_back(line->getColour());
+    return colours;
+}
