@@ -17,7 +17,9 @@ bool irsdk_startup();
 void irsdk_shutdown();
 
 // Takes the newest record when it is newer than the last one handed out and
-// copies it to dest (recordLength bytes) when dest is not null.
+// copies it to dest when dest is not null. dest must hold the header's
+// current recordLength bytes; a caller whose buffer may be older than the
+// writer's layout uses the sized form below.
 bool irsdk_getNewData(char* dest);
 // As above for a destination of destLen bytes: a record of another length is
 // not copied but its tick is still taken, so the caller sees true and finds
@@ -29,6 +31,9 @@ bool irsdk_waitForDataReady(int timeoutMs, char* dest, int destLen);
 
 bool irsdk_isConnected();
 
+// Pointers into the simulator's memory, valid until irsdk_shutdown; null when
+// not attached or when the piece the header names does not lie inside the
+// mapped memory (the session text must also be terminated inside it).
 const irsdk_TelemetryHeader* irsdk_getHeader();
 const char* irsdk_getData(int index);
 const char* irsdk_getSessionInfoStr();
