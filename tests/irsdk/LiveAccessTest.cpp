@@ -5,6 +5,10 @@
 #include <climits>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "live_fixture.h"
 
 namespace {
@@ -268,14 +272,31 @@ TEST_F(LiveAccess, SessionTextWithoutTerminatorInTheViewIsNotHandedOut)
     EXPECT_NE(irsdk_getSessionInfoStr(), nullptr);
 }
 
-TEST_F(LiveAccess, ObjectTooSmallForTheHeaderIsNotAttached)
+TEST_F(LiveAccess, ObjectStillBeingSizedIsAttachedOnceItHoldsTheHeader)
 {
-    // The shm object exists but is being sized: no view yet.
-    ASSERT_TRUE(publisher.openRaw(sizeof(irsdk_TelemetryHeader)));
+    // A writer that has created its objects but not yet sized the telemetry.
+    const std::string prefix = "/livetest" + std::to_string(getpid()) + "_";
+    const std::string memory = prefix + "IRSDKMemMapFileName", event = prefix + "IRSDKDataValidEvent";
+    const int fd = shm_open(memory.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    const int efd = shm_open(event.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_GE(efd, 0);
+    ASSERT_EQ(ftruncate(efd, 4), 0);
+    ASSERT_EQ(ftruncate(fd, 50), 0);
+    EXPECT_FALSE(irsdk_startup());
+    EXPECT_EQ(irsdk_getHeader(), nullptr);
+
+    // Sized now, its header still all zeros: attached, nothing to hand out.
+    ASSERT_EQ(ftruncate(fd, 4096), 0);
     EXPECT_TRUE(irsdk_startup());
+    EXPECT_NE(irsdk_getHeader(), nullptr);
     EXPECT_EQ(irsdk_getVarHeaderPtr(), nullptr);
     EXPECT_EQ(irsdk_getData(0), nullptr);
     EXPECT_FALSE(irsdk_getNewData(nullptr));
+    close(fd);
+    close(efd);
+    shm_unlink(memory.c_str());
+    shm_unlink(event.c_str());
 }
 
 TEST_F(LiveAccess, ReplacedObjectsAreFoundAfterTheWriterRestarts)
