@@ -58,8 +58,7 @@ int main(int argc, char** argv)
     auto plot = std::make_shared<Qvis::Plot>(0.0f, 0.0f, 1.0f, 1.0f, window);
     plot->setPlotOutlineOn(false);
     auto axes = plot->getAxes();
-    axes->setPositionSize(0.06f, 0.1f, 0.9f, 0.82f);
-    axes->setFontScaling(0.5f);
+    axes->setFontScaling(0.45f);
 
     // Ten seconds of samples in rings that have already wrapped once.
     const unsigned n = 625;
