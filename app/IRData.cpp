@@ -44,16 +44,13 @@ void IRData::setupTiming()
 #endif
 }
 
-void IRData::updateData()
+bool IRData::updateData()
 {
-    if (sourceMode == SOURCE_LIVE) {
-        client->waitForData(timeoutMs);
-        return;
-    }
+    if (sourceMode == SOURCE_LIVE)
+        return client->waitForData(timeoutMs);
     if (!diskClient.isFileOpen())
         diskClient.openFile(filePath);
-    if (diskClient.isFileOpen())
-        diskClient.getNextData();
+    return diskClient.isFileOpen() && diskClient.getNextData();
 }
 
 float IRData::getVarFloat(const char* name, int entry)

@@ -18,7 +18,9 @@ public:
     IRData& operator=(const IRData&) = delete;
 
     void setupTiming();
-    void updateData();
+    // Advances the source by one sample; true when a new sample became
+    // current (a new live record, or the next record of the file).
+    bool updateData();
 
     float getVarFloat(const char* name, int entry);
     double getVarDouble(const char* name, int entry);

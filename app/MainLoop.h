@@ -22,13 +22,16 @@ void printUsage(const char* program, const char* extra = "");
 // source, let the controller take the sample, show or hide the window by
 // whether the car is on track, draw, sleep 10 ms. The window is hidden only
 // while the source is connected and the car is off track.
+// A pass without a new sample (the end of a recording, a paused or absent
+// simulator) stores nothing: repeating the last sample would push the real
+// history out of the rings and empty the plots while the time stands still.
 template <class Controller>
 void runMainLoop(IRData& irData, Controller& controller)
 {
     bool shown = true;
     while (!glfwWindowShouldClose(controller.getWindow())) {
-        irData.updateData();
-        controller.updateData();
+        if (irData.updateData())
+            controller.updateData();
         const bool visible = irData.isCarOnTrack() || !irData.isConnected();
         if (visible) {
             if (!shown) {

@@ -36,7 +36,7 @@ TEST(IRDataFile, MissingFileIsRetriedOnEveryPassAndOpenedOnceItAppears)
     std::remove(path.c_str());
     IRData source(path.c_str());
     for (int i = 0; i < 3; ++i) {
-        source.updateData();
+        EXPECT_FALSE(source.updateData());
         EXPECT_FALSE(source.isConnected());
         EXPECT_FALSE(source.isCarOnTrack());
         EXPECT_EQ(source.getVarFloat("Throttle", 0), 0.0f);
@@ -56,7 +56,7 @@ TEST(IRDataFile, EachPassTakesOneRecordThenTheLastOneStays)
     const float expected[] = {0.1f, 0.2f, 0.3f, 0.3f, 0.3f};
     const bool onTrack[] = {true, false, true, true, true};
     for (int pass = 0; pass < 5; ++pass) {
-        source.updateData();
+        EXPECT_EQ(source.updateData(), pass < 3) << "a new sample on passes 1 to 3 only";
         EXPECT_TRUE(source.isConnected()) << pass;
         EXPECT_FLOAT_EQ(source.getVarFloat("Throttle", 0), expected[pass]) << pass;
         EXPECT_EQ(source.isCarOnTrack(), onTrack[pass]) << pass;
@@ -109,7 +109,7 @@ TEST(IRDataFile, OnTrackIsAnyNonZeroValueAndFalseWhenTheVariableIsMissing)
 TEST(IRDataLive, WithoutASimulatorTheSourceIsNotConnectedAndReadsZero)
 {
     IRData source(5);
-    source.updateData();
+    EXPECT_FALSE(source.updateData());
     EXPECT_FALSE(source.isConnected());
     EXPECT_FALSE(source.isCarOnTrack());
     EXPECT_EQ(source.getVarFloat("Throttle", 0), 0.0f);

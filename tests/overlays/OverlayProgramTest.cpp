@@ -1,0 +1,288 @@
+// The overlay program end to end on a real X server: what the strip shows
+// after a replay, hiding while off track, Escape, argument errors and live
+// telemetry from the publisher.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include "pedal_recording.h"
+#include "process_helpers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Pixel = Picture::Pixel;
+
+const char* kTitle = "qvisView";
+
+// A run folder of its own: the shaders and the recording the program reads.
+class RunFolder {
+public:
+    RunFolder()
+    {
+        std::string templ = ::testing::TempDir() + "overlay-run-XXXXXX";
+        std::vector<char> buf(templ.begin(), templ.end());
+        buf.push_back('\0');
+        path = ::mkdtemp(buf.data());
+        char shaders[PATH_MAX];
+        if (::realpath("Shaders", shaders)) {
+            EXPECT_EQ(::symlink(shaders, (path + "/Shaders").c_str()), 0);
+        }
+    }
+    // OVERLAY_TEST_KEEP=1 keeps the folder (recording, output) for a look.
+    ~RunFolder()
+    {
+        if (!std::getenv("OVERLAY_TEST_KEEP"))
+            shellOutput("rm -rf '" + path + "'");
+    }
+    std::string recording() const { return path + "/telemetry.ibt"; }
+
+    std::string path;
+};
+
+// Pixel classes of the strip over its grey background (the window's own pixels).
+const Pixel kGrey{64, 64, 64};
+const Pixel kGreenArea{32, 147, 32};         // throttle area, half opaque
+const Pixel kRedArea{147, 32, 32};           // brake area, half opaque
+const Pixel kRedOverGreen{131, 73, 16};      // both areas
+bool near(Pixel a, Pixel b, int tol = 3)
+{
+    return std::abs(a.r - b.r) <= tol && std::abs(a.g - b.g) <= tol && std::abs(a.b - b.b) <= tol;
+}
+std::string str(Pixel p)
+{
+    return "(" + std::to_string(p.r) + "," + std::to_string(p.g) + "," + std::to_string(p.b) + ")";
+}
+bool isGreenLine(Pixel p) { return p.g > 200 && p.r < 60; }
+bool isRedLine(Pixel p) { return p.r > 200 && p.g < 60; }
+// A reference line on the bottom edge: half of its width lies outside the
+// strip, so the edge row mixes the line's pure colour (no blue) with what lies
+// beneath; the grey background and the areas all carry blue.
+bool isLineOnBottomEdge(Pixel p) { return p.b < 16 && p.r + p.g > 150; }
+
+// Rows [from, to] of column x all have the colour.
+void expectColumn(const Picture& pic, int x, int from, int to, Pixel colour, const char* what)
+{
+    for (int y = from; y <= to; ++y)
+        ASSERT_TRUE(near(pic.at(x, y), colour)) << what << ": column " << x << " row " << y << " is "
+                                                << str(pic.at(x, y)) << ", expected " << str(colour);
+}
+
+// Waits until the replay has ended: two captures half a second apart agree.
+Picture waitForStillPicture(const std::string& id, double seconds)
+{
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    Picture last = captureWindow(id);
+    while (Clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Picture now = captureWindow(id);
+        if (now.width > 0 && now == last)
+            return now;
+        last = now;
+    }
+    return Picture{};
+}
+
+// Column of the strip where relative session time t lies, for the newest time.
+int columnOf(double t, double newest)
+{
+    return static_cast<int>((t - (newest - 10.0)) / 10.0 * 700.0);
+}
+
+std::string overlayExe()
+{
+    return OVERLAY_EXE;
+}
+
+void pressEscape(const std::string& id)
+{
+    shellOutput("xdotool mousemove --window " + id + " 350 40; sleep 0.2; xdotool key Escape");
+}
+
+} // namespace
+
+TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundary)
+{
+    RunFolder run;
+    std::vector<PedalSample> s;
+    std::vector<float> pct;
+    for (int i = 0; i < 150; ++i)
+        pct.push_back(0.1f + 0.001f * i);
+    appendLap(s, 1, pct, 1.0f, 0.0f, 0.0f);  // full throttle
+    appendLap(s, 1, pct, 0.0f, 0.5f, 0.0f);  // half brake
+    appendLap(s, 1, pct, 0.5f, 0.0f, 0.0f);  // half throttle
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    const std::string id = waitForWindow(kTitle, 15);
+    ASSERT_FALSE(id.empty()) << overlay.err();
+    const Picture pic = waitForStillPicture(id, 60);
+    ASSERT_EQ(pic.width, 700);
+    ASSERT_EQ(pic.height, 80);
+
+    const double newest = (s.size() - 1) * 0.016;
+    const int fullThrottle = columnOf(75 * 0.016, newest);
+    const int halfBrake = columnOf(225 * 0.016, newest);
+    const int halfThrottle = columnOf(375 * 0.016, newest);
+
+    expectColumn(pic, 100, 0, 79, kGrey, "before the first sample");
+    expectColumn(pic, fullThrottle, 3, 76, kGreenArea, "throttle 1 fills the strip");
+    expectColumn(pic, halfBrake, 3, 37, kGrey, "above half brake");
+    expectColumn(pic, halfBrake, 42, 76, kRedArea, "half brake");
+    expectColumn(pic, halfThrottle, 3, 37, kGrey, "above half throttle");
+    expectColumn(pic, halfThrottle, 42, 76, kGreenArea, "half throttle");
+
+    // Indications before the first lap boundary: full throttle shows the green
+    // line at the top, braking the red line at the top; otherwise they lie at 0.
+    EXPECT_TRUE(isGreenLine(pic.at(fullThrottle, 0))) << str(pic.at(fullThrottle, 0));
+    EXPECT_TRUE(isLineOnBottomEdge(pic.at(fullThrottle, 79))) << str(pic.at(fullThrottle, 79));
+    EXPECT_TRUE(isRedLine(pic.at(halfBrake, 0))) << str(pic.at(halfBrake, 0));
+    EXPECT_TRUE(isLineOnBottomEdge(pic.at(halfBrake, 79))) << str(pic.at(halfBrake, 79));
+    EXPECT_TRUE(near(pic.at(halfThrottle, 0), kGrey)) << "half throttle is no full-throttle indication";
+
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+    EXPECT_EQ(overlay.exitStatus(), 0);
+}
+
+TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
+{
+    RunFolder run;
+    std::vector<PedalSample> s;
+    appendLap(s, 1, {0.5f, 0.51f, 0.52f}, 0.0f, 0.0f, 0.0f);
+    std::vector<float> lap2 = {0.05f};
+    for (int i = 0; i < 60; ++i)
+        lap2.push_back(0.06f + 0.015f * i);
+    appendLap(s, 2, lap2, 0.8f, 0.0f, 50.0f); // first boundary: best 50; lap 2 is recorded
+    appendLap(s, 3, {0.01f, 0.02f, 0.05f}, 0.2f, 0.3f, 40.0f); // lap 2 in 40: the reference
+    std::vector<float> lap3;
+    for (int i = 0; i < 400; ++i)
+        lap3.push_back(0.06f + 0.002f * i);
+    appendLap(s, 3, lap3, 0.2f, 0.3f, 40.0f);
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    const std::string id = waitForWindow(kTitle, 15);
+    ASSERT_FALSE(id.empty()) << overlay.err();
+    const Picture pic = waitForStillPicture(id, 60);
+    ASSERT_EQ(pic.width, 700);
+
+    const int x = 650; // lap 3, with lap 2 as the reference
+    // Reference throttle 0.8: the green line 16 rows below the top.
+    bool greenLine = false;
+    for (int y = 14; y <= 18; ++y)
+        greenLine = greenLine || isGreenLine(pic.at(x, y));
+    EXPECT_TRUE(greenLine) << "no reference throttle line near 0.8";
+    expectColumn(pic, x, 20, 52, kGrey, "between the line and the areas");
+    expectColumn(pic, x, 58, 61, kRedArea, "brake 0.3 above throttle 0.2");
+    expectColumn(pic, x, 66, 76, kRedOverGreen, "both areas");
+    EXPECT_TRUE(isLineOnBottomEdge(pic.at(x, 79))) << "reference brake 0: " << str(pic.at(x, 79));
+
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+}
+
+TEST(OverlayProgram, WindowIsHiddenWhileTheCarIsOffTrackAndReturns)
+{
+    RunFolder run;
+    std::vector<PedalSample> s;
+    std::vector<float> pct(400, 0.2f);
+    appendLap(s, 1, pct, 0.5f, 0.0f, 0.0f);
+    for (size_t i = 0; i < 300; ++i)
+        s[i].onTrack = 0;
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(visibleWindow(kTitle).empty()) << "shown while in the pits, poll " << i;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    EXPECT_TRUE(overlay.running());
+    const std::string id = waitForWindow(kTitle, 30);
+    ASSERT_FALSE(id.empty()) << "not shown again when back on track";
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+}
+
+TEST(OverlayProgram, EscapeEndsWithTheShutDownLine)
+{
+    RunFolder run;
+    std::vector<PedalSample> s;
+    appendLap(s, 1, std::vector<float>(50, 0.3f), 0.4f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+
+    ChildProcess overlay(run.path, {overlayExe(), "file", "ignored.ibt"});
+    const std::string id = waitForWindow(kTitle, 15);
+    ASSERT_FALSE(id.empty());
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+    EXPECT_EQ(overlay.exitStatus(), 0);
+    EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+}
+
+TEST(OverlayProgram, UnknownFirstArgumentGivesUsageAndStatusTwo)
+{
+    RunFolder run;
+    for (const char* arg : {"File", "x", "SIM", ""}) {
+        ChildProcess overlay(run.path, {overlayExe(), arg});
+        ASSERT_TRUE(overlay.waitExit(10)) << arg;
+        EXPECT_EQ(overlay.exitStatus(), 2) << arg;
+        const std::string err = overlay.err();
+        EXPECT_EQ(err.rfind("usage: overlay", 0), 0u) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "one line";
+        EXPECT_EQ(overlay.out(), "") << arg;
+    }
+}
+
+TEST(OverlayProgram, LiveTracesAdvanceSurviveThePublisherStoppingAndReconnect)
+{
+    RunFolder run;
+    std::vector<PedalSample> s;
+    std::vector<float> pct;
+    for (int i = 0; i < 1200; ++i)
+        pct.push_back(0.05f + 0.0007f * i);
+    appendLap(s, 1, pct, 0.0f, 0.0f, 0.0f);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i].throttle = 0.5f + 0.5f * static_cast<float>(std::sin(i * 0.05));
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+
+    const std::string prefix = "IRSDK_SHM_PREFIX=overlaytest" + std::to_string(::getpid()) + "_";
+    auto publish = [&] {
+        return std::make_unique<ChildProcess>(run.path, std::vector<std::string>{IBT_EXE, "publish", "telemetry.ibt", "--loop"},
+                                              std::vector<std::string>{prefix});
+    };
+    auto publisher = publish();
+    ChildProcess overlay(run.path, {overlayExe(), "sim"}, {prefix});
+    const std::string id = waitForWindow(kTitle, 15);
+    ASSERT_FALSE(id.empty()) << overlay.err();
+
+    auto advances = [&] {
+        const Picture a = captureWindow(id);
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        const Picture b = captureWindow(id);
+        return a.width == 700 && b.width == 700 && !(a == b);
+    };
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(advances()) << "live traces do not move";
+
+    publisher->stop(SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(overlay.running()) << "the overlay ended with the publisher";
+    EXPECT_FALSE(visibleWindow(kTitle).empty()) << "hidden while the simulator is away";
+
+    publisher = publish();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(advances()) << "no reconnection";
+
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+    EXPECT_EQ(overlay.exitStatus(), 0);
+    publisher->stop(SIGINT);
+}

@@ -1,0 +1,333 @@
+// The variable plot: the program's variable list, the three value families,
+// line colours, and the drawn lines, limits and labels on real pixels.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "VariablePlotController.h"
+#include "ibt_writer.h"
+#include "overlay_pixels.h"
+#include "pedal_recording.h"
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+
+struct ParseCase {
+    std::vector<std::string> words;
+    std::vector<VarSetup> expected;
+};
+
+TEST(ParseVarSetups, NamesTypesAndSlotsInArgumentOrder)
+{
+    using V = VarSetup;
+    using D = IDataStrings;
+    const ParseCase cases[] = {
+        {{}, {{V::VALUE_FLOAT, "Throttle", D::THROTTLE}, {V::VALUE_FLOAT, "Brake", D::BRAKE},
+              {V::VALUE_INT, "Gear", D::LAP_DIST}}},
+        {{"Speed"}, {{V::VALUE_FLOAT, "Speed", D::THROTTLE}}},
+        {{"RPM@double", "Gear@int", "Speed@float", "Speed"},
+         {{V::VALUE_DOUBLE, "RPM", D::THROTTLE}, {V::VALUE_INT, "Gear", D::BRAKE},
+          {V::VALUE_FLOAT, "Speed", D::LAP_DIST}, {V::VALUE_FLOAT, "Speed", D::LAP_DIST_PCT}}},
+        // only the last @ separates the type
+        {{"Odd@Name@int"}, {{V::VALUE_INT, "Odd@Name", D::THROTTLE}}},
+    };
+    for (const ParseCase& c : cases) {
+        std::vector<VarSetup> list;
+        std::string error;
+        ASSERT_TRUE(parseVarSetups(c.words, &list, &error)) << error;
+        ASSERT_EQ(list.size(), c.expected.size());
+        for (size_t i = 0; i < list.size(); ++i) {
+            EXPECT_EQ(list[i].valueType, c.expected[i].valueType) << i;
+            EXPECT_EQ(list[i].varName, c.expected[i].varName) << i;
+            EXPECT_EQ(list[i].slot, c.expected[i].slot) << i;
+        }
+    }
+
+    // Fifteen variables fill the slots after the time axis, up to ZONE_B.
+    std::vector<std::string> fifteen(15, "Speed");
+    std::vector<VarSetup> list;
+    std::string error;
+    ASSERT_TRUE(parseVarSetups(fifteen, &list, &error));
+    for (size_t i = 0; i < list.size(); ++i)
+        EXPECT_EQ(list[i].slot, static_cast<IDataStrings::VariableEnum>(i + 1));
+    EXPECT_EQ(list.back().slot, IDataStrings::ZONE_B);
+}
+
+TEST(ParseVarSetups, RejectsWithAOneLineReason)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        std::vector<std::string>(16, "Speed"),
+        {"Speed@long"},
+        {"Speed@Int"},
+        {"Speed@"},
+        {"@int"},
+        {""},
+        {"Throttle", "Brake@single"},
+    };
+    for (const auto& words : bad) {
+        std::vector<VarSetup> list{{VarSetup::VALUE_INT, "Stale", IDataStrings::GEAR}};
+        std::string error;
+        EXPECT_FALSE(parseVarSetups(words, &list, &error)) << words.back();
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+        EXPECT_TRUE(list.empty());
+    }
+}
+
+// Session time at 60 samples a second from 200 s, two float channels, an int
+// channel stepping through 1..4 and a double channel.
+struct PlotSample {
+    double time;
+    float alpha, beta;
+    int gear;
+    double odometer;
+};
+
+std::vector<PlotSample> plotSamples(int count)
+{
+    std::vector<PlotSample> out;
+    for (int i = 0; i < count; ++i) {
+        const double t = i / 60.0;
+        out.push_back({200.0 + t, static_cast<float>(0.3985 + 0.8355 * std::sin(2 * kPi * t / 2.5)),
+                       static_cast<float>(0.4 + 0.2 * std::cos(2 * kPi * t / 1.5)), 1 + (i / 45) % 4,
+                       12345.678901234 + t});
+    }
+    return out;
+}
+
+bool writePlotRecording(const std::string& path, const std::vector<PlotSample>& samples)
+{
+    IbtWriter w;
+    const int time = w.addVar("SessionTime", irsdk_double);
+    const int alpha = w.addVar("Alpha", irsdk_float);
+    const int beta = w.addVar("Beta", irsdk_float);
+    const int gear = w.addVar("Gear", irsdk_int);
+    const int odo = w.addVar("Odometer", irsdk_double);
+    const int onTrack = w.addVar("IsOnTrack", irsdk_bool);
+    for (const PlotSample& s : samples) {
+        w.beginRecord();
+        w.set(time, s.time);
+        w.set(alpha, s.alpha);
+        w.set(beta, s.beta);
+        w.setInt(gear, s.gear);
+        w.set(odo, s.odometer);
+        w.setInt(onTrack, 1);
+        w.endRecord();
+    }
+    return w.writeFile(path);
+}
+
+class VariablePlotReplay : public ::testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
+    void TearDown() override
+    {
+        controller.reset();
+        source.reset();
+        if (!path.empty())
+            std::remove(path.c_str());
+        glfwTerminate();
+    }
+
+    void open(const std::vector<std::string>& words, int samples)
+    {
+        path = tempRecordingPath("varplot");
+        ASSERT_TRUE(writePlotRecording(path, plotSamples(samples)));
+        std::vector<VarSetup> list;
+        std::string error;
+        ASSERT_TRUE(parseVarSetups(words, &list, &error)) << error;
+        source = std::make_shared<IRData>(path.c_str());
+        controller = std::make_unique<VariablePlotController>(source, 10, list);
+    }
+
+    void passes(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            source->updateData();
+            controller->updateData();
+        }
+    }
+
+    // Draws a frame and reads it back before it is presented.
+    std::unique_ptr<Pixels> frame()
+    {
+        VariablePlotView& view = *controller->getView();
+        view.drawFrame(controller->getModel()->CommonModel<float>::getCurrStartIndex());
+        return std::make_unique<Pixels>(view.getWidth(), view.getHeight());
+    }
+
+    std::vector<float> limits() { return controller->getView()->getPlot()->getAxes()->getAxesLimits(); }
+
+    std::string path;
+    std::shared_ptr<IRData> source;
+    std::unique_ptr<VariablePlotController> controller;
+};
+
+TEST_F(VariablePlotReplay, EachTypeKeepsItsOwnFamily)
+{
+    open({"Alpha", "Gear@int", "Odometer@double", "Missing@int"}, 10);
+    passes(3);
+    VariablePlotModel& m = *controller->getModel();
+    const std::vector<PlotSample> s = plotSamples(3);
+    EXPECT_EQ(*m.CommonModel<float>::getPtVar(IDataStrings::THROTTLE),
+              (std::vector<float>{s[0].alpha, s[1].alpha, s[2].alpha}));
+    EXPECT_EQ(*m.CommonModel<int>::getPtVar(IDataStrings::BRAKE), (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(*m.CommonModel<double>::getPtVar(IDataStrings::LAP_DIST),
+              (std::vector<double>{s[0].odometer, s[1].odometer, s[2].odometer}));
+    // A name the recording lacks reads as 0.
+    EXPECT_EQ(*m.CommonModel<int>::getPtVar(IDataStrings::LAP_DIST_PCT), (std::vector<int>{0, 0, 0}));
+    // Only the float family keeps the time axis.
+    EXPECT_EQ(m.CommonModel<float>::getPtVar(IDataStrings::SESSION_TIME)->size(), 3u);
+    EXPECT_TRUE(m.CommonModel<int>::getPtVar(IDataStrings::SESSION_TIME)->empty());
+    EXPECT_THROW(m.CommonModel<float>::getPtVar(IDataStrings::BRAKE), std::out_of_range);
+}
+
+TEST_F(VariablePlotReplay, ColoursFollowThePaletteIntFloatDoubleAndStartOver)
+{
+    const glm::vec3 cyan(0, 1, 1), white(1, 1, 1), red(1, 0, 0), green(0, 1, 0);
+    open({"Alpha", "Gear@int", "Odometer@double", "Beta"}, 10);
+    EXPECT_EQ(controller->getView()->lineColours(), (std::vector<glm::vec3>{cyan, white, red, green}));
+}
+
+TEST_F(VariablePlotReplay, TwelveLinesCycleThroughThePalette)
+{
+    const glm::vec3 cyan(0, 1, 1), white(1, 1, 1), red(1, 0, 0), green(0, 1, 0), yellow(1, 1, 0);
+    open(std::vector<std::string>(12, "Alpha"), 10);
+    EXPECT_EQ(controller->getView()->lineColours(),
+              (std::vector<glm::vec3>{cyan, white, red, green, yellow, cyan, white, red, green, yellow, cyan, white}));
+}
+
+// Pixel rows and columns of the axes rectangle, and what lies inside it
+// away from its white outline.
+struct Inside {
+    int left, bottom, right, top;
+};
+
+Inside insideOf(const AxesRect& r)
+{
+    return {static_cast<int>(r.left) + 2, static_cast<int>(r.bottom) + 2, static_cast<int>(r.right) - 2,
+            static_cast<int>(r.top) - 2};
+}
+
+struct Extent {
+    int count = 0;
+    int left = 1 << 30, right = -1, bottom = 1 << 30, top = -1;
+};
+
+template <typename F>
+Extent extentOf(const Pixels& px, const Inside& in, F match)
+{
+    Extent e;
+    for (int y = in.bottom; y <= in.top; ++y)
+        for (int x = in.left; x <= in.right; ++x)
+            if (match(px.at(x, y))) {
+                ++e.count;
+                e.left = std::min(e.left, x);
+                e.right = std::max(e.right, x);
+                e.bottom = std::min(e.bottom, y);
+                e.top = std::max(e.top, y);
+            }
+    return e;
+}
+
+// Glyphs of the text in a band: runs of columns holding any bright pixel.
+int glyphsIn(const Pixels& px, int x0, int x1, int y0, int y1)
+{
+    int runs = 0;
+    bool inRun = false;
+    for (int x = std::max(0, x0); x < std::min(px.width(), x1); ++x) {
+        bool lit = false;
+        for (int y = std::max(0, y0); y < std::min(px.height(), y1) && !lit; ++y)
+            lit = !isBackground(px.at(x, y), 60);
+        if (lit && !inRun)
+            ++runs;
+        inRun = lit;
+    }
+    return runs;
+}
+
+TEST_F(VariablePlotReplay, TwoFloatsScrollAsCyanAndWhiteLinesInARoundedRange)
+{
+    open({"Alpha", "Beta"}, 400);
+    passes(300); // 5 s: time 0 .. 4.983
+    std::unique_ptr<Pixels> px = frame();
+    const std::vector<float> l = limits();
+    const AxesRect rect = overlayAxesRect(800, 600);
+    const Inside in = insideOf(rect);
+
+    // x: the last ten seconds up to the newest sample; y: the extremes of
+    // both lines (Alpha -0.437 .. 1.234) rounded outward to hundredths, and
+    // three pixels of room above.
+    const float newest = 299 / 60.0f;
+    EXPECT_NEAR(l[0], newest - 10.0f, 1e-4f);
+    EXPECT_NEAR(l[1], newest, 1e-4f);
+    EXPECT_FLOAT_EQ(l[2], -0.44f);
+    EXPECT_NEAR(l[3], 1.3 + 1.74 * 3 / (rect.height() - 3), 1e-5);
+
+    Extent cyan = extentOf(*px, in, isCyan);
+    Extent white = extentOf(*px, in, isWhite);
+    const auto column = [&](float t) { return rect.left + (t - l[0]) / (l[1] - l[0]) * rect.width(); };
+    const auto row = [&](float v) { return rect.bottom + (v - l[2]) / (l[3] - l[2]) * rect.height(); };
+    // Alpha is cyan and Beta white; both start half way across and reach the right edge.
+    EXPECT_GT(cyan.count, 400);
+    EXPECT_GT(white.count, 300);
+    for (const Extent* e : {&cyan, &white}) {
+        EXPECT_NEAR(e->left, column(0.0f), 3.0);
+        EXPECT_GE(e->right, in.right - 2);
+    }
+    EXPECT_NEAR(cyan.top, row(1.234f), 3.0);
+    EXPECT_NEAR(cyan.bottom, row(-0.437f), 3.0);
+    EXPECT_NEAR(white.top, row(0.6f), 3.0);
+    EXPECT_NEAR(white.bottom, row(0.2f), 3.0);
+    // Rounding leaves room above the highest sample.
+    EXPECT_GT(rect.top - cyan.top, 15.0);
+
+    // Labels: one decimal, "-0.4", "-0.0", "0.4", "0.9", "1.3" up the y
+    // axis, each drawn as that many glyphs left of its tick.
+    for (int j = 0; j < 5; ++j) {
+        const float value = Qvis::AxesMaths::tickValue(l[2], l[3], j, 5);
+        const std::string text = Qvis::AxesMaths::tickLabel(value);
+        const int y = static_cast<int>(rect.bottom + rect.height() * j / 4);
+        const int glyphs = glyphsIn(*px, 0, static_cast<int>(rect.left) - 22, y - 12, y + 12);
+        EXPECT_EQ(glyphs, static_cast<int>(text.size())) << text;
+    }
+}
+
+TEST_F(VariablePlotReplay, IntOnlyListAutoscalesItsTimeAxis)
+{
+    open({"Gear@int"}, 200);
+    passes(180); // 3 s: time 0 .. 2.983, gear 1, 2, 3, 4
+    std::unique_ptr<Pixels> px = frame();
+    const std::vector<float> l = limits();
+    const AxesRect rect = overlayAxesRect(800, 600);
+
+    // No float line: x follows the data, rounded outward (and raised by three
+    // pixels), instead of the last ten seconds.
+    EXPECT_FLOAT_EQ(l[0], 0.0f);
+    EXPECT_NEAR(l[1], 3.0 + 3.0 * 3 / (rect.width() - 3), 1e-5);
+    EXPECT_FLOAT_EQ(l[2], 1.0f);
+    EXPECT_NEAR(l[3], 4.0 + 3.0 * 3 / (rect.height() - 3), 1e-5);
+
+    // The steps span the width, from the bottom edge (gear 1) to just under
+    // the top (gear 4, which must not fall on the clipped edge).
+    Inside in = insideOf(rect);
+    in.bottom = static_cast<int>(rect.bottom) - 1;
+    const Extent cyan = extentOf(*px, in, isCyan);
+    const auto column = [&](float t) { return rect.left + (t - l[0]) / (l[1] - l[0]) * rect.width(); };
+    const auto row = [&](float v) { return rect.bottom + (v - l[2]) / (l[3] - l[2]) * rect.height(); };
+    EXPECT_NEAR(cyan.left, column(0.0f), 2.0);
+    EXPECT_NEAR(cyan.right, column(179 / 60.0f), 2.0);
+    EXPECT_NEAR(cyan.bottom, row(1.0f), 1.5);
+    EXPECT_NEAR(cyan.top, row(4.0f), 1.5);
+    Inside topGear{static_cast<int>(column(2.3f)), static_cast<int>(row(4.0f)) - 1,
+                   static_cast<int>(column(2.9f)), static_cast<int>(row(4.0f)) + 1};
+    EXPECT_GT(extentOf(*px, topGear, isCyan).count, 0.5 * (topGear.right - topGear.left));
+}
+
+} // namespace
