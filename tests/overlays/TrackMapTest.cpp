@@ -124,7 +124,6 @@ protected:
         source.reset();
         if (!path.empty())
             std::remove(path.c_str());
-        glfwTerminate();
     }
 
     void open(const std::vector<MotionSample>& samples, unsigned int historySeconds)
@@ -299,7 +298,6 @@ TEST(TrackMapDemoReplay, EveryLapClosesAndHasTheSynthesizersShape)
     const int laps = 3;
     const double length = demoTrackLength();
     std::vector<DemoPass> run = replayDemo(tempRecordingPath("demo-map"), laps, 10, [](TrackMapController&) {});
-    glfwTerminate();
     ASSERT_GT(run.size(), 1000u);
 
     for (int lap = 1; lap <= laps; ++lap) {
@@ -409,7 +407,6 @@ TEST(TrackMapPixels, DemoSessionDrawsOneClosedUndistortedLoop)
         px = std::make_unique<Pixels>(c.getView()->getWidth(), c.getView()->getHeight());
         limits = axes->getAxesLimits();
     });
-    glfwTerminate();
     ASSERT_TRUE(px) << "the replay never reached 85 s";
     ASSERT_EQ(px->width(), 800);
     ASSERT_EQ(px->height(), 600);

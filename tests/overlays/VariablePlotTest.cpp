@@ -132,7 +132,6 @@ protected:
         source.reset();
         if (!path.empty())
             std::remove(path.c_str());
-        glfwTerminate();
     }
 
     void open(const std::vector<std::string>& words, int samples)
