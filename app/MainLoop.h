@@ -18,33 +18,39 @@ std::shared_ptr<IRData> makeSource(int argc, char** argv);
 // Prints the one-line usage message of a program to standard error.
 void printUsage(const char* program, const char* extra = "");
 
-// Runs passes until the overlay window's close flag is set: advance the
-// source, let the controller take the sample, show or hide the window by
-// whether the car is on track, draw, sleep 10 ms. The window is hidden only
+// One pass of the main loop: advance the source, let the controller take the
+// sample, show or hide the window by whether the car is on track, draw, sleep
+// 10 ms. The window is hidden only
 // while the source is connected and the car is off track.
 // A pass without a new sample (the end of a recording, a paused or absent
 // simulator) stores nothing: repeating the last sample would push the real
 // history out of the rings and empty the plots while the time stands still.
+// runMainLoop runs passes until the overlay window's close flag is set.
+template <class Controller>
+void runPass(IRData& irData, Controller& controller, bool& shown)
+{
+    if (irData.updateData())
+        controller.updateData();
+    const bool visible = irData.isCarOnTrack() || !irData.isConnected();
+    if (visible) {
+        if (!shown) {
+            controller.showWindow();
+            shown = true;
+        }
+        controller.drawWindow();
+    } else {
+        controller.hideWindow();
+        shown = false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 template <class Controller>
 void runMainLoop(IRData& irData, Controller& controller)
 {
     bool shown = true;
-    while (!glfwWindowShouldClose(controller.getWindow())) {
-        if (irData.updateData())
-            controller.updateData();
-        const bool visible = irData.isCarOnTrack() || !irData.isConnected();
-        if (visible) {
-            if (!shown) {
-                controller.showWindow();
-                shown = true;
-            }
-            controller.drawWindow();
-        } else {
-            controller.hideWindow();
-            shown = false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    while (!glfwWindowShouldClose(controller.getWindow()))
+        runPass(irData, controller, shown);
 }
 
 // Ends GLFW, prints the shut-down line and ends the source's session. The
