@@ -286,3 +286,16 @@ TEST(OverlayProgram, LiveTracesAdvanceSurviveThePublisherStoppingAndReconnect)
     EXPECT_EQ(overlay.exitStatus(), 0);
     publisher->stop(SIGINT);
 }
+
+TEST(OverlayProgram, WithoutADisplayItSaysSoAndFails)
+{
+    RunFolder run;
+    ChildProcess overlay(run.path, {overlayExe(), "file"}, {"DISPLAY=:9999"});
+    ASSERT_TRUE(overlay.waitExit(10));
+    EXPECT_NE(overlay.exitStatus(), 0);
+    EXPECT_LT(overlay.exitStatus(), 128) << "ended by a signal";
+    // The plotting library reports on standard output, as all its messages.
+    const std::string out = overlay.out();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_NE(out.find("display"), std::string::npos) << out;
+}
