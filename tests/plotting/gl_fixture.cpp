@@ -56,9 +56,7 @@ void GlTest::openWindow(int width, int height)
     window->preLoopDraw(true);
 }
 
-// Closes the window but keeps GLFW: ending GLFW unloads the GL driver, and
-// LeakSanitizer then reports the driver's remaining allocations as leaks from
-// an unknown module, which no suppression can name.
+// Closes the window; GLFW stays initialised for the next test of the process.
 void GlTest::TearDown()
 {
     if (window)
