@@ -1,6 +1,7 @@
 #include "TrackMapController.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "TrackMapView.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "VariablePlotController.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 

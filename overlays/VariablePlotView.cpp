@@ -1,6 +1,7 @@
 #include "VariablePlotView.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
