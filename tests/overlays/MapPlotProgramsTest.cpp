@@ -64,12 +64,6 @@ Child start(const std::string& program, const std::vector<std::string>& args, co
             ::_exit(127);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        // In a sanitizer build the GL driver, unloaded when the program ends
-        // GLFW, leaves allocations that LeakSanitizer cannot attribute; the
-        // overlays' own memory is checked by the in-process tests.
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        const std::string options = std::string(asan ? asan : "") + ":detect_leaks=0";
-        ::setenv("ASAN_OPTIONS", options.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));

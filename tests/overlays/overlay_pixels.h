@@ -70,9 +70,7 @@ inline AxesRect overlayAxesRect(int width, int height)
     return {width * (x + w * tick), height * (y + h * tick), width * (x + w), height * (y + h)};
 }
 
-// Skips a test that needs a window when no X display is there. Windows stay
-// open until the process ends: ending GLFW would unload the GL driver, whose
-// remaining allocations LeakSanitizer then reports from an unknown module.
+// Skips a test that needs a window when no X display is there.
 #define SKIP_WITHOUT_DISPLAY()                                                           \
     do {                                                                                 \
         const char* display = std::getenv("DISPLAY");                                   \
