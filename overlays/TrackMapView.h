@@ -26,13 +26,6 @@ public:
 
     std::shared_ptr<Qvis::Plot> getPlot() const { return plot; }
 
-    // Limits that show a path of the given extent (xmin, xmax, ymin, ymax) at
-    // the same metres per pixel across and up, centred in an axes rectangle of
-    // widthPx x heightPx pixels, with marginPx of room on every side. Without
-    // a usable extent the limits in `limits` stay as they are.
-    static void equalLimits(const std::vector<float>& extent, float widthPx, float heightPx, float marginPx,
-                            float limits[4]);
-
 private:
     unsigned int historySeconds = 0;
     std::shared_ptr<Qvis::Plot> plot;

@@ -1,24 +1,6 @@
 #include "VariablePlotView.h"
 
-#include <cmath>
 #include <utility>
-
-namespace {
-
-// Where the plot and its axes lie: the plot's rectangle in the window and the
-// axes' left and bottom inset (their tick size) within the plot.
-const float kPlotX = 0.15f, kPlotY = 0.1f, kPlotWidth = 0.8f, kPlotHeight = 0.85f;
-const float kAxesInset = 0.03f;
-// Room above the highest value: the axes clip at their top edge, where a line
-// at the rounded maximum (full throttle, top gear) would vanish.
-const float kMarginPx = 3.0f;
-
-bool usable(float lo, float hi)
-{
-    return std::isfinite(lo) && std::isfinite(hi) && lo <= hi;
-}
-
-} // namespace
 
 VariablePlotView::VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
                                    HistoryPtrMap<int> intHistories, unsigned int seconds)
@@ -40,14 +22,14 @@ VariablePlotView::~VariablePlotView()
     plot.reset();
 }
 
-// One plot with labelled axes. drawFrame scales them every frame: y to the
-// data, rounded outward; x to the last historySeconds seconds, or, without a
-// float line, to the data like y.
+// One plot with labelled axes that autoscale to the lines, rounded outward;
+// drawFrame makes x follow the last historySeconds seconds when there is a
+// float line.
 void VariablePlotView::setupPlot()
 {
     // The view owns the plot; the plot's reference to its window owns nothing.
     std::shared_ptr<Qvis::IWindow> self(std::shared_ptr<Qvis::IWindow>(), this);
-    plot = std::make_shared<Qvis::Plot>(kPlotX, kPlotY, kPlotWidth, kPlotHeight, self);
+    plot = std::make_shared<Qvis::Plot>(0.15f, 0.1f, 0.8f, 0.85f, self);
     plot->setPlotOutlineOn(false);
     std::shared_ptr<Qvis::Axes> axes = plot->getAxes();
     axes->setFontScaling(0.5f);
@@ -83,32 +65,11 @@ void VariablePlotView::drawFrame(unsigned int start)
         line->updateInternalData(start);
     for (const auto& line : doubleLines)
         line->updateInternalData(start);
-    std::shared_ptr<Qvis::Axes> axes = plot->getAxes();
-    std::vector<float> limits = axes->getAxesLimits();
     if (!floatLines.empty()) {
         const float xMax = floatLines.front()->getMinMax()[1];
-        limits[0] = xMax - static_cast<float>(historySeconds);
-        limits[1] = xMax;
+        plot->getAxes()->updateXAxesLimits(xMax - static_cast<float>(historySeconds), xMax, true);
     }
-    const float widthPx = static_cast<float>(getWidth()) * kPlotWidth * (1.0f - kAxesInset);
-    const float heightPx = static_cast<float>(getHeight()) * kPlotHeight * (1.0f - kAxesInset);
-    roundedLimits(axes->getOverallMinMax(), floatLines.empty(), widthPx, heightPx, kMarginPx, limits.data());
-    axes->updateAxesLimits(limits, true);
     plot->Draw();
-}
-
-void VariablePlotView::roundedLimits(const std::vector<float>& extent, bool scaleX, float widthPx, float heightPx,
-                                     float marginPx, float limits[4])
-{
-    if (extent.size() < 4 || !(widthPx > marginPx) || !(heightPx > marginPx))
-        return;
-    Qvis::AxesMaths::autoscale(extent, true, false, widthPx, heightPx, scaleX, true, limits);
-    if (scaleX && usable(extent[0], extent[1]))
-        limits[1] = static_cast<float>(limits[1] + (static_cast<double>(limits[1]) - limits[0]) * marginPx /
-                                                       (widthPx - marginPx));
-    if (usable(extent[2], extent[3]))
-        limits[3] = static_cast<float>(limits[3] + (static_cast<double>(limits[3]) - limits[2]) * marginPx /
-                                                       (heightPx - marginPx));
 }
 
 std::vector<glm::vec3> VariablePlotView::lineColours() const

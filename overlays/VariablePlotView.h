@@ -36,13 +36,6 @@ public:
 
     std::shared_ptr<Qvis::Plot> getPlot() const { return plot; }
 
-    // Limits for data of the given extent (xmin, xmax, ymin, ymax): y, and x
-    // when scaleX is set, rounded outward as the axes round them, then raised
-    // at the top (and right) by marginPx of an axes rectangle of widthPx x
-    // heightPx, so that data at the rounded maximum is not clipped away. An
-    // axis without usable data keeps its limits in `limits`.
-    static void roundedLimits(const std::vector<float>& extent, bool scaleX, float widthPx, float heightPx,
-                              float marginPx, float limits[4]);
     // Colours of the lines in the order they were made.
     std::vector<glm::vec3> lineColours() const;
 

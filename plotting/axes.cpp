@@ -139,11 +139,16 @@ Shader* Axes::getTextShaderPt()
 // Outline, then the clipped origin lines and series, then ticks and labels.
 void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm::mat4 parentTransform)
 {
-    if (autoScaleX || autoScaleY)
-        updateAxesLimitsAutoscale();
     glm::mat4 axesTransform =
         parentTransform * Transforms::viewportTransform(x + majorTickSizeW, y + majorTickSizeH,
                                                         width - majorTickSizeW, height - majorTickSizeH);
+    // The rectangle's real size in pixels, inside its plot and inside the window.
+    const glm::vec4 lowerLeft = axesTransform * glm::vec4(-1.0f, -1.0f, 0.0f, 1.0f);
+    const glm::vec4 upperRight = axesTransform * glm::vec4(1.0f, 1.0f, 0.0f, 1.0f);
+    axesWidthPx = 0.5f * (upperRight.x - lowerLeft.x) * static_cast<float>(window->getWidth());
+    axesHeightPx = 0.5f * (upperRight.y - lowerLeft.y) * static_cast<float>(window->getHeight());
+    if (autoScaleX || autoScaleY)
+        updateAxesLimitsAutoscale();
     glm::mat4 plotTransform = axesTransform * scale2AxesLimits();
 
     if (axesAreaOutlineOn)
@@ -156,8 +161,11 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm
     // Limits given maximum first flip the axis; the clip box is the same rectangle.
     float left = std::min(s[0], s[2]), right = std::max(s[0], s[2]);
     float bottom = std::min(s[1], s[3]), top = std::max(s[1], s[3]);
+    // One pixel more to the right and at the top: a series lying on the upper
+    // limits rasterises into the row and column just past the rectangle's
+    // truncated edge, and would otherwise vanish (full throttle, top gear).
     glScissor(toPixels(left, w), toPixels(bottom, h),
-              std::max(0, toPixels(right - left, w)), std::max(0, toPixels(top - bottom, h)));
+              std::max(0, toPixels(right - left, w) + 1), std::max(0, toPixels(top - bottom, h) + 1));
     if (xyAxesOn)
         drawAxesLines(plotShader, plotTransform);
     drawLines(plotShader, plotTransform);

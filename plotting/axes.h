@@ -84,6 +84,7 @@ public:
     void compareMinMax(std::vector<float>* overall, std::vector<float> candidate);
     void adjustSigFig(std::vector<float>* limits);
     void makeAxesEqual(std::vector<float>* limits);
+    void pixelSize(float* widthPx, float* heightPx) const;
     glm::mat4 scale2AxesLimits();
     std::vector<float> calculateScissor(glm::mat4 plotTransform);
 
@@ -104,6 +105,9 @@ private:
     float width, height;
     float xmin = -1.0f, xmax = 1.0f, ymin = -1.0f, ymax = 1.0f;
     bool autoScaleX = true, autoScaleY = true, autoScaleRound = true, equalAxes = false;
+    // Size in window pixels of the axes rectangle as last laid out by Draw;
+    // equal axes compare units per pixel over it. 0 until the first Draw.
+    float axesWidthPx = 0.0f, axesHeightPx = 0.0f;
     float majorTickSizeW = 0.03f, minorTickSizeW = 0.015f;
     float majorTickSizeH = 0.03f, minorTickSizeH = 0.015f;
     int numMajorTicks = 5;

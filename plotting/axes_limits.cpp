@@ -267,13 +267,21 @@ std::vector<float> Axes::getAxesLimits() const
     return {xmin, xmax, ymin, ymax};
 }
 
+// The axes rectangle in window pixels: as Draw last laid it out, or before the
+// first Draw the axes' own fractions of the window.
+void Axes::pixelSize(float* widthPx, float* heightPx) const
+{
+    *widthPx = axesWidthPx > 0.0f ? axesWidthPx : width * static_cast<float>(window->getWidth());
+    *heightPx = axesHeightPx > 0.0f ? axesHeightPx : height * static_cast<float>(window->getHeight());
+}
+
 // Limits from the plain line series, rounded and made equal as configured.
 void Axes::updateAxesLimitsAutoscale()
 {
     float limits[4] = {xmin, xmax, ymin, ymax};
-    AxesMaths::autoscale(getOverallMinMax(), autoScaleRound, equalAxes,
-                         width * static_cast<float>(window->getWidth()),
-                         height * static_cast<float>(window->getHeight()), autoScaleX, autoScaleY,
+    float widthPx = 0.0f, heightPx = 0.0f;
+    pixelSize(&widthPx, &heightPx);
+    AxesMaths::autoscale(getOverallMinMax(), autoScaleRound, equalAxes, widthPx, heightPx, autoScaleX, autoScaleY,
                          limits);
     xmin = limits[0];
     xmax = limits[1];
@@ -302,8 +310,9 @@ void Axes::adjustSigFig(std::vector<float>* limits)
 
 void Axes::makeAxesEqual(std::vector<float>* limits)
 {
-    AxesMaths::makeAxesEqual(limits, width * static_cast<float>(window->getWidth()),
-                             height * static_cast<float>(window->getHeight()));
+    float widthPx = 0.0f, heightPx = 0.0f;
+    pixelSize(&widthPx, &heightPx);
+    AxesMaths::makeAxesEqual(limits, widthPx, heightPx);
 }
 
 glm::mat4 Axes::scale2AxesLimits()

@@ -53,41 +53,6 @@ TEST(CalculatePosition, TrapezoidStepTurnedByTheNegativeHeading)
     }
 }
 
-TEST(TrackMapLimits, EqualScalesCentredWithAMargin)
-{
-    struct Case {
-        std::vector<float> extent;
-        float widthPx, heightPx, marginPx;
-        float expected[4];
-    };
-    const Case cases[] = {
-        // y needs more metres per pixel: x widens around its centre
-        {{0, 10, 0, 10}, 400, 200, 0, {-5, 15, 0, 10}},
-        // 10 pixels of 10 / 180 m each around the 380 x 180 pixels inside
-        {{0, 10, 0, 10}, 400, 200, 10, {-55.0f / 9, 145.0f / 9, -5.0f / 9, 95.0f / 9}},
-        // x needs more: y widens; 400 / 610 m a pixel
-        {{-100, 300, 20, 40}, 620, 490, 5, {-100 - 2000.0f / 610, 300 + 2000.0f / 610, 30 - 98000.0f / 610,
-                                             30 + 98000.0f / 610}},
-        // a single point gets a range around it
-        {{0, 0, 0, 0}, 100, 100, 0, {-1, 1, -1, 1}},
-    };
-    for (const Case& c : cases) {
-        float limits[4] = {-1, 1, -1, 1};
-        TrackMapView::equalLimits(c.extent, c.widthPx, c.heightPx, c.marginPx, limits);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_NEAR(limits[i], c.expected[i], 1e-3f) << "limit " << i << " of extent " << c.extent[1];
-        EXPECT_NEAR((limits[1] - limits[0]) / c.widthPx, (limits[3] - limits[2]) / c.heightPx, 1e-5f);
-    }
-
-    // No samples yet, or no room: the limits stay.
-    const float big = 3.4028235e38f;
-    float limits[4] = {1, 2, 3, 4};
-    TrackMapView::equalLimits({big, -big, big, -big}, 620, 490, 4, limits);
-    EXPECT_EQ(std::vector<float>(limits, limits + 4), (std::vector<float>{1, 2, 3, 4}));
-    TrackMapView::equalLimits({0, 10, 0, 10}, 6, 6, 4, limits);
-    EXPECT_EQ(std::vector<float>(limits, limits + 4), (std::vector<float>{1, 2, 3, 4}));
-}
-
 struct MotionSample {
     double time;
     float vx, vy, vz, yawNorth;

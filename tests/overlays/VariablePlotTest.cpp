@@ -254,13 +254,12 @@ TEST_F(VariablePlotReplay, TwoFloatsScrollAsCyanAndWhiteLinesInARoundedRange)
     const Inside in = insideOf(rect);
 
     // x: the last ten seconds up to the newest sample; y: the extremes of
-    // both lines (Alpha -0.437 .. 1.234) rounded outward to hundredths, and
-    // three pixels of room above.
+    // both lines (Alpha -0.437 .. 1.234) rounded outward to hundredths.
     const float newest = 299 / 60.0f;
     EXPECT_NEAR(l[0], newest - 10.0f, 1e-4f);
     EXPECT_NEAR(l[1], newest, 1e-4f);
     EXPECT_FLOAT_EQ(l[2], -0.44f);
-    EXPECT_NEAR(l[3], 1.3 + 1.74 * 3 / (rect.height() - 3), 1e-5);
+    EXPECT_FLOAT_EQ(l[3], 1.3f);
 
     Extent cyan = extentOf(*px, in, isCyan);
     Extent white = extentOf(*px, in, isWhite);
@@ -299,17 +298,19 @@ TEST_F(VariablePlotReplay, IntOnlyListAutoscalesItsTimeAxis)
     const std::vector<float> l = limits();
     const AxesRect rect = overlayAxesRect(800, 600);
 
-    // No float line: x follows the data, rounded outward (and raised by three
-    // pixels), instead of the last ten seconds.
+    // No float line: x follows the data, rounded outward, instead of the
+    // last ten seconds.
     EXPECT_FLOAT_EQ(l[0], 0.0f);
-    EXPECT_NEAR(l[1], 3.0 + 3.0 * 3 / (rect.width() - 3), 1e-5);
+    EXPECT_FLOAT_EQ(l[1], 3.0f);
     EXPECT_FLOAT_EQ(l[2], 1.0f);
-    EXPECT_NEAR(l[3], 4.0 + 3.0 * 3 / (rect.height() - 3), 1e-5);
+    EXPECT_FLOAT_EQ(l[3], 4.0f);
 
-    // The steps span the width, from the bottom edge (gear 1) to just under
-    // the top (gear 4, which must not fall on the clipped edge).
+    // The steps span the width, from the bottom edge (gear 1) to the top
+    // edge (gear 4, which lies on the upper limit and must stay visible).
     Inside in = insideOf(rect);
     in.bottom = static_cast<int>(rect.bottom) - 1;
+    in.top = static_cast<int>(rect.top) + 2;
+    in.right = static_cast<int>(rect.right) + 2;
     const Extent cyan = extentOf(*px, in, isCyan);
     const auto column = [&](float t) { return rect.left + (t - l[0]) / (l[1] - l[0]) * rect.width(); };
     const auto row = [&](float v) { return rect.bottom + (v - l[2]) / (l[3] - l[2]) * rect.height(); };

@@ -190,6 +190,54 @@ TEST_F(GlTest, AutoscaleRoundsOutwardFromPlainLinesOnly)
     EXPECT_EQ(empty->getAxes()->getAxesLimits(), (std::vector<float>{2, 3, 4, 5}));
 }
 
+TEST_F(GlTest, EqualAxesMeasureTheAxesRectangleInsideItsPlot)
+{
+    // A plot that does not fill the window, as the map and variable views use.
+    openWindow(800, 600);
+    auto plot = std::make_shared<Plot>(0.15f, 0.1f, 0.8f, 0.85f, window);
+    auto axes = plot->getAxes();
+    axes->setPositionSize(0, 0, 1, 1);
+    axes->setAutoScaleRound(false);
+    axes->setEqualAxes(true);
+    std::vector<float> x{0, 100}, y{0, 100};
+    auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
+    plot->addLine(line);
+    line->updateInternalData(0);
+    plot->Draw();
+    // The axes rectangle is 0.8 x 0.97 of 800 wide and 0.85 x 0.97 of 600 high.
+    const std::vector<float> l = axes->getAxesLimits();
+    const double perPxX = (l[1] - l[0]) / (800 * 0.8 * 0.97);
+    const double perPxY = (l[3] - l[2]) / (600 * 0.85 * 0.97);
+    EXPECT_NEAR(perPxX / perPxY, 1.0, 1e-4) << l[0] << " " << l[1] << " " << l[2] << " " << l[3];
+}
+
+TEST_F(GlTest, LinesOnTheUpperLimitsStayVisible)
+{
+    const int W = 400, H = 300;
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    plot->getAxes()->updateAxesLimits(0, 1, 0, 1, true);
+    // Along the top edge and down the right edge of the axes rectangle.
+    std::vector<float> x{0, 1, 1}, y{1, 1, 0};
+    auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
+    line->setLineColour(glm::vec3(1, 1, 0));
+    plot->addLine(line);
+    line->updateInternalData(0);
+    plot->Draw();
+    Pixels p(W, H);
+    const Rgb yellow{255, 255, 0};
+    auto any = [&](int x0, int y0, int x1, int y1) {
+        for (int yy = y0; yy < y1; ++yy)
+            for (int xx = x0; xx < x1; ++xx)
+                if (p.is(xx, yy, yellow, 40))
+                    return true;
+        return false;
+    };
+    // The rectangle's top lies at 0.90 of 300 and its right edge at 0.95 of 400.
+    EXPECT_TRUE(any(150, 267, 250, 273)) << "the line on the top limit was clipped away";
+    EXPECT_TRUE(any(377, 120, 383, 180)) << "the line on the right limit was clipped away";
+}
+
 TEST_F(GlTest, EqualAxesWidenTheRightAxis)
 {
     openWindow(400, 200);
