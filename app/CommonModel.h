@@ -2,11 +2,27 @@
 // position. Readers unwrap a ring themselves: h[start..n-1], then h[0..start-1].
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
 
 #include "IDataStrings.h"
+
+// Samples a history of historySeconds keeps at one sample per time-out of
+// timeoutMs (10 s at 16 ms: 625). A time-out below 1 ms counts as 1 ms; the
+// result is at least one sample and at most a hundred million.
+inline unsigned historySamples(unsigned historySeconds, int timeoutMs)
+{
+    if (timeoutMs < 1)
+        timeoutMs = 1;
+    const double n = std::ceil(static_cast<double>(historySeconds) * 1000.0 / static_cast<double>(timeoutMs));
+    if (!(n >= 1.0))
+        return 1;
+    if (n > 1.0e8)
+        return 100000000;
+    return static_cast<unsigned>(n);
+}
 
 template <typename T>
 class CommonModel : public IDataStrings {

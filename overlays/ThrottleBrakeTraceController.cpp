@@ -1,13 +1,12 @@
 #include "ThrottleBrakeTraceController.h"
 
-#include <cmath>
 #include <map>
 
 ThrottleBrakeTraceController::ThrottleBrakeTraceController(std::shared_ptr<IRData> source,
                                                            unsigned int historySeconds)
     : irData(std::move(source))
 {
-    model = std::make_shared<ThrottleBrakeTraceModel>(historyLengthFor(historySeconds, irData->getTimeout()));
+    model = std::make_shared<ThrottleBrakeTraceModel>(historySamples(historySeconds, irData->getTimeout()));
     view = std::make_shared<ThrottleBrakeTraceView>(model->CommonModel<float>::getVarHistoryPts(), historySeconds);
 }
 
@@ -16,11 +15,6 @@ ThrottleBrakeTraceController::~ThrottleBrakeTraceController()
     view.reset();
     model.reset();
     irData.reset();
-}
-
-unsigned ThrottleBrakeTraceController::historyLengthFor(unsigned int historySeconds, int timeoutMs)
-{
-    return static_cast<unsigned>(std::ceil(static_cast<double>(historySeconds) * 1000.0 / static_cast<double>(timeoutMs)));
 }
 
 void ThrottleBrakeTraceController::drawWindow()

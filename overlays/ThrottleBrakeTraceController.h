@@ -18,9 +18,6 @@ public:
 
     void updateData() override;
 
-    // The history length in samples for a time-out in milliseconds.
-    static unsigned historyLengthFor(unsigned int historySeconds, int timeoutMs);
-
     // The overlay window, as the main loop drives it.
     void drawWindow();
     GLFWwindow* getWindow();

@@ -1,28 +1,11 @@
 #include "TrackMapController.h"
 
-#include <cmath>
 #include <utility>
-
-namespace {
-
-// Samples in historySeconds at one sample per time-out; at least one, so that
-// a zero or odd time-out still gives a usable ring.
-unsigned int historyLength(unsigned int historySeconds, int timeoutMs)
-{
-    const double n = std::ceil(static_cast<double>(historySeconds) * 1000.0 / static_cast<double>(timeoutMs));
-    if (!(n >= 1.0))
-        return 1;
-    if (n > 1.0e8)
-        return 100000000;
-    return static_cast<unsigned int>(n);
-}
-
-} // namespace
 
 TrackMapController::TrackMapController(std::shared_ptr<IRData> source, unsigned int historySeconds)
     : irData(std::move(source))
 {
-    model = std::make_shared<TrackMapModel>(historyLength(historySeconds, irData->getTimeout()));
+    model = std::make_shared<TrackMapModel>(historySamples(historySeconds, irData->getTimeout()));
     view = std::make_shared<TrackMapView>(model->getVarHistoryPts(), historySeconds);
 }
 

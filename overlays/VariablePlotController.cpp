@@ -1,30 +1,13 @@
 #include "VariablePlotController.h"
 
-#include <cmath>
 #include <utility>
-
-namespace {
-
-// Samples in historySeconds at one sample per time-out; at least one, so that
-// a zero or odd time-out still gives a usable ring.
-unsigned int historyLength(unsigned int historySeconds, int timeoutMs)
-{
-    const double n = std::ceil(static_cast<double>(historySeconds) * 1000.0 / static_cast<double>(timeoutMs));
-    if (!(n >= 1.0))
-        return 1;
-    if (n > 1.0e8)
-        return 100000000;
-    return static_cast<unsigned int>(n);
-}
-
-} // namespace
 
 VariablePlotController::VariablePlotController(std::shared_ptr<IRData> source, unsigned int historySeconds,
                                                std::vector<VarSetup> list)
     : varList(list)
     , irData(std::move(source))
 {
-    model = std::make_shared<VariablePlotModel>(historyLength(historySeconds, irData->getTimeout()), list);
+    model = std::make_shared<VariablePlotModel>(historySamples(historySeconds, irData->getTimeout()), list);
     view = std::make_shared<VariablePlotView>(model->CommonModel<float>::getVarHistoryPts(),
                                               model->CommonModel<double>::getVarHistoryPts(),
                                               model->CommonModel<int>::getVarHistoryPts(), historySeconds);

@@ -129,3 +129,17 @@ TEST(CommonModel, CopiesOfThePointerMapSeeLaterValues)
     EXPECT_FLOAT_EQ((*early.at(V::BRAKE))[0], 0.4f);
     EXPECT_THROW(m.getPtVar(V::GEAR), std::out_of_range);
 }
+
+TEST(CommonModel, HistoryLengthFollowsTheSourceTimeoutAndStaysUsable)
+{
+    struct Case {
+        unsigned seconds;
+        int timeoutMs;
+        unsigned samples;
+    };
+    const Case cases[] = {
+        {10, 16, 625}, {10, 15, 667}, {1, 1000, 1}, {10, 0, 10000}, {10, -5, 10000}, {0, 16, 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(historySamples(c.seconds, c.timeoutMs), c.samples) << c.seconds << " s at " << c.timeoutMs << " ms";
+}

@@ -219,10 +219,3 @@ TEST(ReferenceLap, AStationaryCarKeepsTheFirstValueStoredAtItsPosition)
     const std::vector<Zones> z = replay.run(s.size());
     EXPECT_FLOAT_EQ(z.back().throttle, 0.25f);
 }
-
-TEST(ReferenceLap, HistoryLengthFollowsTheSourceTimeout)
-{
-    EXPECT_EQ(ThrottleBrakeTraceController::historyLengthFor(10, 16), 625u);
-    EXPECT_EQ(ThrottleBrakeTraceController::historyLengthFor(10, 15), 667u);
-    EXPECT_EQ(ThrottleBrakeTraceController::historyLengthFor(1, 1000), 1u);
-}
