@@ -82,9 +82,10 @@ void IbtWriter::setInt(int idx, int value, int entry)
 void IbtWriter::endRecord()
 {
     current.resize(static_cast<size_t>(recordLength()), 0);
-    if (stream)
-        std::fwrite(current.data(), 1, current.size(), stream);
-    else
+    if (stream) {
+        if (std::fwrite(current.data(), 1, current.size(), stream) != current.size())
+            streamFailed = true;
+    } else
         stored.insert(stored.end(), current.begin(), current.end());
     ++records;
 }
@@ -132,17 +133,19 @@ bool IbtWriter::openStream(const std::string& path)
 {
     closeStream();
     stream = std::fopen(path.c_str(), "wb");
+    streamFailed = false;
     if (!stream)
         return false;
     const std::vector<char> head = headerBytes();
-    return std::fwrite(head.data(), 1, head.size(), stream) == head.size();
+    streamFailed = std::fwrite(head.data(), 1, head.size(), stream) != head.size();
+    return !streamFailed;
 }
 
 bool IbtWriter::closeStream()
 {
     if (!stream)
         return true;
-    const bool ok = std::fclose(stream) == 0;
+    const bool ok = std::fclose(stream) == 0 && !streamFailed;
     stream = nullptr;
     return ok;
 }

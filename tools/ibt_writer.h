@@ -47,7 +47,8 @@ public:
     std::vector<char> bytes() const;
     bool writeFile(const std::string& path) const;
 
-    // Streaming: writes the header now and every later endRecord straight to the file.
+    // Streaming: writes the header now and every later endRecord straight to
+    // the file. closeStream reports whether every write and the close succeeded.
     bool openStream(const std::string& path);
     bool closeStream();
 
@@ -68,4 +69,5 @@ private:
     std::vector<char> stored;
     int records = 0;
     FILE* stream = nullptr;
+    bool streamFailed = false;
 };

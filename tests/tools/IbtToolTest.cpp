@@ -174,6 +174,7 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         {{"synth", tempPath("s.ibt"), "--seed", "-3"}, "--seed"},
         {{"synth", tempPath("s.ibt"), "--fast"}, "--fast"},
         {{"synth", ::testing::TempDir() + "no/such/dir/x.ibt"}, "cannot write"},
+        {{"synth", "/dev/full"}, "cannot write"}, // a full disk is a failure, not a short file
     };
     for (const Row& row : rows) {
         std::string shown;
