@@ -48,13 +48,7 @@ void BM_StressDeliveries(benchmark::State& state)
         }
         publisher.setConnected(true);
         std::atomic<bool> stop{false};
-        std::thread writer([&] {
-            std::vector<char> rec(length);
-            for (uint32_t seq = 1; !stop.load(std::memory_order_relaxed); ++seq) {
-                stress_record::stamp(rec, seq);
-                publisher.publish(rec.data());
-            }
-        });
+        std::thread writer = stress_record::startWriter(publisher, length, stop);
         const unsigned long long tornBefore = irsdk_getTornCopyCount();
         std::vector<char> buf(length);
         uint32_t last = 0;

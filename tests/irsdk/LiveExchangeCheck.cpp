@@ -62,13 +62,7 @@ int main()
     // A publisher as fast as it can go: nothing torn, nothing out of order.
     {
         std::atomic<bool> stop{false};
-        std::thread writer([&] {
-            std::vector<char> rec(length);
-            for (uint32_t seq = 1; !stop.load(std::memory_order_relaxed); ++seq) {
-                stress_record::stamp(rec, seq);
-                publisher.publish(rec.data());
-            }
-        });
+        std::thread writer = stress_record::startWriter(publisher, length, stop);
         long long delivered = 0, torn = 0;
         uint32_t last = 0;
         bool ordered = true;

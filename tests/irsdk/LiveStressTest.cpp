@@ -19,13 +19,7 @@ TEST_F(LiveStress, ConcurrentWriterNeverYieldsATornRecord)
     publisher.setConnected(true);
 
     std::atomic<bool> stop{false};
-    std::thread writer([&] {
-        std::vector<char> rec(length);
-        for (uint32_t seq = 1; !stop.load(std::memory_order_relaxed); ++seq) {
-            stress_record::stamp(rec, seq);
-            publisher.publish(rec.data());
-        }
-    });
+    std::thread writer = stress_record::startWriter(publisher, length, stop);
 
     std::vector<char> buf(length);
     long long delivered = 0, torn = 0, refused = 0, rawTorn = 0;

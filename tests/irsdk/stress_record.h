@@ -2,8 +2,10 @@
 // checksum, so a copy that mixes two records never validates.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace stress_record {
@@ -41,6 +43,20 @@ inline bool valid(const char* rec, size_t length, uint32_t* seq)
     }
     *seq = w[0];
     return w[n - 1] == (sum ^ w[0]);
+}
+
+// A writer thread that publishes stamped records of `length` bytes as fast as
+// it can, with rising sequence numbers from 1, until `stop` is set.
+template <typename Publisher>
+std::thread startWriter(Publisher& publisher, int length, const std::atomic<bool>& stop)
+{
+    return std::thread([&publisher, length, &stop] {
+        std::vector<char> rec(static_cast<size_t>(length));
+        for (uint32_t seq = 1; !stop.load(std::memory_order_relaxed); ++seq) {
+            stamp(rec, seq);
+            publisher.publish(rec.data());
+        }
+    });
 }
 
 } // namespace stress_record
