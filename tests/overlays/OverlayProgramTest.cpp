@@ -111,9 +111,7 @@ TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundar
 {
     RunFolder run;
     std::vector<PedalSample> s;
-    std::vector<float> pct;
-    for (int i = 0; i < 150; ++i)
-        pct.push_back(0.1f + 0.001f * i);
+    const std::vector<float> pct = fractionRamp(150, 0.1f, 0.001f);
     appendLap(s, 1, pct, 1.0f, 0.0f, 0.0f);  // full throttle
     appendLap(s, 1, pct, 0.0f, 0.5f, 0.0f);  // half brake
     appendLap(s, 1, pct, 0.5f, 0.0f, 0.0f);  // half throttle
@@ -157,13 +155,11 @@ TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f, 0.51f, 0.52f}, 0.0f, 0.0f, 0.0f);
     std::vector<float> lap2 = {0.05f};
-    for (int i = 0; i < 60; ++i)
-        lap2.push_back(0.06f + 0.015f * i);
+    for (float f : fractionRamp(60, 0.06f, 0.015f))
+        lap2.push_back(f);
     appendLap(s, 2, lap2, 0.8f, 0.0f, 50.0f); // first boundary: best 50; lap 2 is recorded
     appendLap(s, 3, {0.01f, 0.02f, 0.05f}, 0.2f, 0.3f, 40.0f); // lap 2 in 40: the reference
-    std::vector<float> lap3;
-    for (int i = 0; i < 400; ++i)
-        lap3.push_back(0.06f + 0.002f * i);
+    const std::vector<float> lap3 = fractionRamp(400, 0.06f, 0.002f);
     appendLap(s, 3, lap3, 0.2f, 0.3f, 40.0f);
     ASSERT_TRUE(writePedalRecording(run.recording(), s));
 
@@ -245,9 +241,7 @@ TEST(OverlayProgram, LiveTracesAdvanceSurviveThePublisherStoppingAndReconnect)
 {
     RunFolder run;
     std::vector<PedalSample> s;
-    std::vector<float> pct;
-    for (int i = 0; i < 1200; ++i)
-        pct.push_back(0.05f + 0.0007f * i);
+    const std::vector<float> pct = fractionRamp(1200, 0.05f, 0.0007f);
     appendLap(s, 1, pct, 0.0f, 0.0f, 0.0f);
     for (size_t i = 0; i < s.size(); ++i)
         s[i].throttle = 0.5f + 0.5f * static_cast<float>(std::sin(i * 0.05));

@@ -50,6 +50,15 @@ inline bool writePedalRecording(const std::string& path, const std::vector<Pedal
     return w.writeFile(path);
 }
 
+// Lap fractions start, start + step, ... of a car moving steadily round the lap.
+inline std::vector<float> fractionRamp(int count, float start, float step)
+{
+    std::vector<float> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(start + step * i);
+    return out;
+}
+
 // Appends one lap's samples at the given fractions, 16 ms apart, with constant pedals.
 inline void appendLap(std::vector<PedalSample>& out, int lap, const std::vector<float>& fractions,
                       float throttle, float brake, float lastLapTime)
