@@ -30,7 +30,20 @@ bool finite2(float a, float b)
     return std::isfinite(a) && std::isfinite(b);
 }
 
-// Rounds v outward: down for a minimum, up for a maximum.
+// 10^k for k >= 0 by repeated multiplication: exact up to 10^22 and the same
+// on every C library, unlike pow, whose last bit differs between them.
+double powerOfTen(int k)
+{
+    double p = 1.0;
+    for (int i = 0; i < k; ++i)
+        p *= 10.0;
+    return p;
+}
+
+// Rounds v outward to two significant figures of its order of magnitude: down
+// for a minimum, up for a maximum. A step below 1 is applied as a division by
+// an exact 10^k, because 10^-k has no exact binary value and 0.5 would come out
+// as 0.49.
 float roundOutward(float v, bool maximum)
 {
     if (!std::isfinite(v))
@@ -41,9 +54,16 @@ float roundOutward(float v, bool maximum)
         ++e;
         m = m / 10.0f;
     }
-    double p = std::pow(10.0, e - 1);
-    double q = static_cast<double>(v) / p;
-    return saturate((maximum ? std::ceil(q) : std::floor(q)) * p);
+    const int k = e - 1;
+    const double x = static_cast<double>(v);
+    if (k < 0) {
+        const double scale = powerOfTen(-k);
+        const double q = x * scale;
+        return saturate((maximum ? std::ceil(q) : std::floor(q)) / scale);
+    }
+    const double step = powerOfTen(k);
+    const double q = x / step;
+    return saturate((maximum ? std::ceil(q) : std::floor(q)) * step);
 }
 
 } // namespace

@@ -79,6 +79,17 @@ TEST(AdjustSigFig, RoundsMinimaDownAndMaximaUpToTwoFigures)
     }
 }
 
+// Values already on their band's step come back bit for bit on every C
+// library: a limit of 0.5 must not turn into 0.49, nor 1 into 0.99.
+TEST(AdjustSigFig, ValuesOnTheStepComeBackExactly)
+{
+    for (float v : {0.5f, 0.25f, 0.75f, 1.0f, -0.5f, -1.0f, 2.5f, 12.0f, 250.0f, 0.0f}) {
+        std::vector<float> l{v, v, v, v};
+        AxesMaths::adjustSigFig(&l);
+        EXPECT_EQ(l, (std::vector<float>{v, v, v, v})) << v;
+    }
+}
+
 TEST(AdjustSigFig, NonFiniteAndHugeValuesEndAndStayFiniteWhereTheyWere)
 {
     const float inf = std::numeric_limits<float>::infinity();
