@@ -161,11 +161,13 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm
     // Limits given maximum first flip the axis; the clip box is the same rectangle.
     float left = std::min(s[0], s[2]), right = std::max(s[0], s[2]);
     float bottom = std::min(s[1], s[3]), top = std::max(s[1], s[3]);
-    // One pixel more to the right and at the top: a series lying on the upper
-    // limits rasterises into the row and column just past the rectangle's
-    // truncated edge, and would otherwise vanish (full throttle, top gear).
-    glScissor(toPixels(left, w), toPixels(bottom, h),
-              std::max(0, toPixels(right - left, w) + 1), std::max(0, toPixels(top - bottom, h) + 1));
+    // One pixel more on every side: a series lying on the upper limits
+    // rasterises into the row and column just past the rectangle's truncated
+    // edge (full throttle, top gear), and with multisampling some drivers put
+    // a line on the lower limits into the row and column just below it (no
+    // brake, the map's outermost straight). Either would otherwise vanish.
+    const int x0 = toPixels(left, w), y0 = toPixels(bottom, h);
+    glScissor(x0 - 1, y0 - 1, std::max(0, toPixels(right - left, w) + 3), std::max(0, toPixels(top - bottom, h) + 3));
     if (xyAxesOn)
         drawAxesLines(plotShader, plotTransform);
     drawLines(plotShader, plotTransform);

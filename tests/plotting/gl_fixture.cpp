@@ -49,9 +49,11 @@ void GlTest::SetUp()
         GTEST_SKIP() << "no X display; run the tests under scripts/with-x";
 }
 
-void GlTest::openWindow(int width, int height)
+void GlTest::openWindow(int width, int height, bool translucent)
 {
-    window = std::make_shared<TestWindow>(width, height, true, true);
+    if (window)
+        glfwDestroyWindow(window->getWindow());
+    window = std::make_shared<TestWindow>(width, height, translucent, true);
     window->setBackgroundColor(bg[0], bg[1], bg[2], bg[3]);
     window->preLoopDraw(true);
 }

@@ -50,8 +50,9 @@ class GlTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Opens the window that the test draws into; translucent and on top, as views are.
-    void openWindow(int width, int height);
+    // Opens the window that the test draws into; translucent and on top, as
+    // views are, or opaque, which keeps four-sample multisampling.
+    void openWindow(int width, int height, bool translucent = true);
 
     std::shared_ptr<TestWindow> window;
     // The background every test clears to: the throttle/brake view's grey.

@@ -211,31 +211,39 @@ TEST_F(GlTest, EqualAxesMeasureTheAxesRectangleInsideItsPlot)
     EXPECT_NEAR(perPxX / perPxY, 1.0, 1e-4) << l[0] << " " << l[1] << " " << l[2] << " " << l[3];
 }
 
-TEST_F(GlTest, LinesOnTheUpperLimitsStayVisible)
+// A line on any of the four limits stays visible, with or without
+// multisampling: a rasteriser may put it on the row or column just outside
+// the rectangle's pixel edges.
+TEST_F(GlTest, LinesOnTheLimitsStayVisible)
 {
     const int W = 400, H = 300;
-    openWindow(W, H);
-    auto plot = barePlot(window);
-    plot->getAxes()->updateAxesLimits(0, 1, 0, 1, true);
-    // Along the top edge and down the right edge of the axes rectangle.
-    std::vector<float> x{0, 1, 1}, y{1, 1, 0};
-    auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
-    line->setLineColour(glm::vec3(1, 1, 0));
-    plot->addLine(line);
-    line->updateInternalData(0);
-    plot->Draw();
-    Pixels p(W, H);
-    const Rgb yellow{255, 255, 0};
-    auto any = [&](int x0, int y0, int x1, int y1) {
-        for (int yy = y0; yy < y1; ++yy)
-            for (int xx = x0; xx < x1; ++xx)
-                if (p.is(xx, yy, yellow, 40))
-                    return true;
-        return false;
-    };
-    // The rectangle's top lies at 0.90 of 300 and its right edge at 0.95 of 400.
-    EXPECT_TRUE(any(150, 267, 250, 273)) << "the line on the top limit was clipped away";
-    EXPECT_TRUE(any(377, 120, 383, 180)) << "the line on the right limit was clipped away";
+    for (bool translucent : {true, false}) {
+        SCOPED_TRACE(translucent ? "translucent framebuffer" : "multisampled framebuffer");
+        openWindow(W, H, translucent);
+        auto plot = barePlot(window);
+        plot->getAxes()->updateAxesLimits(0, 1, 0, 1, true);
+        // Around the rectangle: along the bottom, up the right, along the top, down the left.
+        std::vector<float> x{0, 1, 1, 0, 0}, y{0, 0, 1, 1, 0};
+        auto line = std::make_shared<Line2D2CircularVecs<float, float>>(&x, &y);
+        line->setLineColour(glm::vec3(1, 1, 0));
+        plot->addLine(line);
+        line->updateInternalData(0);
+        plot->Draw();
+        Pixels p(W, H);
+        const Rgb yellow{255, 255, 0};
+        auto any = [&](int x0, int y0, int x1, int y1) {
+            for (int yy = y0; yy < y1; ++yy)
+                for (int xx = x0; xx < x1; ++xx)
+                    if (p.is(xx, yy, yellow, 40))
+                        return true;
+            return false;
+        };
+        // The rectangle spans 0.18 to 0.95 of 400 across and 0.18 to 0.90 of 300 up.
+        EXPECT_TRUE(any(150, 267, 250, 273)) << "the line on the top limit was clipped away";
+        EXPECT_TRUE(any(377, 120, 383, 180)) << "the line on the right limit was clipped away";
+        EXPECT_TRUE(any(150, 51, 250, 57)) << "the line on the bottom limit was clipped away";
+        EXPECT_TRUE(any(69, 120, 75, 180)) << "the line on the left limit was clipped away";
+    }
 }
 
 TEST_F(GlTest, EqualAxesWidenTheRightAxis)
