@@ -40,7 +40,9 @@ bool irsdkClient::waitForData(int timeoutMs)
             recordBuffer = nullptr;
             if (length <= 0)
                 return false;
-            recordBuffer = new (std::nothrow) char[length];
+            // Zeroed: until the first record is copied in, every variable
+            // reads as 0, not as whatever the heap held.
+            recordBuffer = new (std::nothrow) char[length]();
             if (!recordBuffer)
                 return false;
             recordBufferLength = length;
