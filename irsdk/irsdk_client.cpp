@@ -87,6 +87,12 @@ int irsdkClient::getVarCount(int idx) const
     return isConnected() && liveDescriptor(idx, &d) ? d.elementCount : 0;
 }
 
+bool irsdkClient::isVarReadable(int idx) const
+{
+    irsdk_VarDescriptor d;
+    return isConnected() && liveDescriptor(idx, &d) && irsdk_convert::readable(d, recordBufferLength);
+}
+
 // The bytes of entry `entry` of variable idx in the client's copy, or null;
 // *typeCode receives the stored type.
 const char* irsdkClient::entryPointer(int idx, int entry, int* typeCode) const

@@ -136,7 +136,7 @@ bool openRecording(irsdkDiskClient& reader, const std::string& path)
         return false;
     }
     if (!reader.openFile(path.c_str())) {
-        fail(path + " is not a telemetry recording (its header does not fit the file)");
+        fail(path + " is not a telemetry recording (its header does not describe one that fits the file)");
         return false;
     }
     return true;

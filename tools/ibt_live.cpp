@@ -120,12 +120,14 @@ int ibtPublish(int argc, char** argv)
     if (!reader.openFile(path))
         return usageError("publish", std::string("cannot read the recording ") + path);
     const irsdk_TelemetryHeader& fileHeader = reader.getHeader();
-    if (fileHeader.recordLength <= 0)
+    // Live records carry the part of each recorded one that the reader
+    // keeps: everything up to the end of the last readable variable.
+    const int recordLength = reader.getRecordBytes();
+    if (fileHeader.recordLength <= 0 || recordLength <= 0)
         return usageError("publish", std::string("the recording has no records: ") + path);
     std::vector<irsdk_VarDescriptor> vars;
     for (int i = 0; i < fileHeader.varCount; ++i)
         vars.push_back(*reader.getVarDescriptor(i));
-    const int recordLength = fileHeader.recordLength;
 
     // Handlers first, so that Ctrl-C never leaves the objects behind.
     stopRequested = 0;

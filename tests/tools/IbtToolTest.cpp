@@ -146,6 +146,26 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
 {
     const std::string notRecording = tempPath("text.ibt");
     std::ofstream(notRecording) << "just some text, not a recording\n";
+    const std::string zeros = tempPath("zeros.ibt");
+    std::ofstream(zeros, std::ios::binary) << std::string(200, '\0');
+    // A recording with one descriptor that places its variable past the record.
+    const std::string corrupt = tempPath("corrupt.ibt");
+    IbtWriter w;
+    w.addVar("Good", irsdk_int);
+    irsdk_VarDescriptor broken{};
+    broken.typeCode = irsdk_float;
+    broken.dataOffset = 1000;
+    broken.elementCount = 1;
+    std::snprintf(broken.name, sizeof broken.name, "%s", "Broken");
+    w.addRawDescriptor(broken);
+    w.setRecordLength(8);
+    w.beginRecord();
+    w.setInt(0, 5);
+    w.endRecord();
+    ASSERT_TRUE(w.writeFile(corrupt));
+    const Result good = runIbt({"csv", corrupt, "Good"});
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.out, "Good\n5\n") << "the other variables of the file still read";
     struct Row {
         std::vector<std::string> args;
         const char* mentions;
@@ -168,6 +188,10 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         {{"csv", path, ":1"}, ":1"},
         {{"csv", path, "Cars:3"}, "Cars"},
         {{"csv", notRecording, "Lap"}, "not a telemetry recording"},
+        {{"info", "/dev/zero"}, "not a telemetry recording"},
+        {{"info", zeros}, "not a telemetry recording"},
+        {{"vars", zeros}, "not a telemetry recording"},
+        {{"csv", corrupt, "Good", "Broken"}, "Broken"},
         {{"synth"}, "OUT"},
         {{"synth", tempPath("s.ibt"), "--laps", "0"}, "--laps"},
         {{"synth", tempPath("s.ibt"), "--laps"}, "--laps"},
@@ -189,6 +213,8 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         EXPECT_NE(r.err.find(row.mentions), std::string::npos) << r.err;
     }
     std::remove(notRecording.c_str());
+    std::remove(zeros.c_str());
+    std::remove(corrupt.c_str());
 }
 
 TEST_F(IbtTool, HelpForEveryCommand)
