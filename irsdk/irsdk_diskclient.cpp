@@ -3,6 +3,14 @@
 #include <cstring>
 #include <new>
 
+#if defined(_WIN32)
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "value_convert.h"
 #include "yaml_parser.h"
 
@@ -27,6 +35,36 @@ long long streamSize(FILE* f)
 bool regionFits(long long offset, long long length, long long fileSize)
 {
     return offset >= 0 && length >= 0 && offset <= fileSize && length <= fileSize - offset;
+}
+
+// Opens a regular file for reading as bytes; null for anything else. Opening
+// does not block: a FIFO or a device is refused before any read could wait
+// for a writer that never comes.
+FILE* openRegularFile(const char* path)
+{
+#if defined(_WIN32)
+    FILE* f = std::fopen(path, "rb");
+    struct _stat64 st;
+    if (f && (_fstat64(_fileno(f), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)) {
+        std::fclose(f);
+        return nullptr;
+    }
+    return f;
+#else
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    FILE* f = fdopen(fd, "rb");
+    if (!f)
+        close(fd);
+    return f;
+#endif
 }
 
 // Positions a stream at a 64-bit offset from the start.
@@ -83,7 +121,7 @@ bool irsdkDiskClient::openFile(const char* path)
     closeFile();
     if (!path)
         return false;
-    file = std::fopen(path, "rb");
+    file = openRegularFile(path);
     if (!file)
         return false;
 

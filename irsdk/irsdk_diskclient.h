@@ -43,6 +43,9 @@ public:
     // the end of its last readable variable, which is all the reader keeps.
     const char* getRecord() const { return recordBuffer; }
     int getRecordBytes() const { return heldLength; }
+    // Size of the file in bytes as last measured (at the open, or when a
+    // record reached past that size).
+    long long getFileSize() const { return knownSize; }
 
 private:
     const char* entryPointer(int idx, int entry, int* typeCode) const;

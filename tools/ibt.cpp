@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "demo_synth.h"
 #include "ibt_columns.h"
 #include "irsdk_diskclient.h"
@@ -99,28 +101,24 @@ bool positionals(const char* command, int argc, char** argv, std::vector<std::st
     return true;
 }
 
-// Size of a file in bytes, or -1.
-long long fileSize(const std::string& path)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return -1;
-    long long size = -1;
-#if defined(_WIN32)
-    if (_fseeki64(f, 0, SEEK_END) == 0)
-        size = _ftelli64(f);
-#else
-    if (fseeko(f, 0, SEEK_END) == 0)
-        size = static_cast<long long>(ftello(f));
-#endif
-    std::fclose(f);
-    return size;
-}
-
 // Opens a recording, telling a file that cannot be read apart from one that
-// is not a recording. False once the message is printed.
+// is not a recording. Only a regular file is opened at all: a FIFO or a
+// device would block or never end. False once the message is printed.
 bool openRecording(irsdkDiskClient& reader, const std::string& path)
 {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        fail("cannot open " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) == S_IFDIR) {
+        fail("cannot read " + path + ": " + std::strerror(EISDIR));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) != S_IFREG) {
+        fail(path + " is not a regular file");
+        return false;
+    }
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         fail("cannot open " + path + ": " + std::strerror(errno));
@@ -155,7 +153,7 @@ int cmdInfo(int argc, char** argv)
     if (!openRecording(reader, args[0]))
         return 2;
     const irsdk_TelemetryHeader& h = reader.getHeader();
-    const long long size = fileSize(args[0]);
+    const long long size = reader.getFileSize();
     const long long recordBytes = size - h.bufferSlots[0].recordOffset;
     const long long records = h.recordLength > 0 && recordBytes > 0 ? recordBytes / h.recordLength : 0;
     std::printf("records: %lld\n", records);

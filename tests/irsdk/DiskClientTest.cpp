@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ibt_writer.h"
@@ -445,6 +446,22 @@ TEST(DiskClient, HostileHeadersFailTheOpen)
     }
     std::remove(path.c_str());
     std::remove(goodPath.c_str());
+}
+
+// Only a regular file is a recording: a FIFO without a writer, a directory
+// or a device is refused at once, without blocking in the open.
+TEST(DiskClient, NonRegularFilesAreRefusedWithoutBlocking)
+{
+    const std::string fifo = tempPath("fifo");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, ::testing::TempDir(), std::string("/dev/null"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        irsdkDiskClient r;
+        EXPECT_FALSE(r.openFile(path.c_str()));
+        expectClosedReadsZero(r);
+    }
+    std::remove(fifo.c_str());
 }
 
 // A sparse file whose header claims records of a gigabyte, with two small

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include "pedal_recording.h"
 #include "process_helpers.h"
@@ -243,6 +244,21 @@ TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
         EXPECT_EQ(overlay.exitStatus(), 0);
         EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
     }
+}
+
+// A FIFO in place of the recording is not opened (that would block until a
+// writer came): the overlay runs, shows its window and ends on Escape.
+TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
+{
+    RunFolder run;
+    ASSERT_EQ(::mkfifo(run.recording().c_str(), 0600), 0);
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    const std::string id = waitForWindow(kTitle, 15);
+    ASSERT_FALSE(id.empty());
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+    EXPECT_EQ(overlay.exitStatus(), 0);
+    EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
 }
 
 // Shader sources that cannot be read end the program before its window

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,6 +147,9 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
 {
     const std::string notRecording = tempPath("text.ibt");
     std::ofstream(notRecording) << "just some text, not a recording\n";
+    const std::string fifo = tempPath("fifo.ibt");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string zeros = tempPath("zeros.ibt");
     std::ofstream(zeros, std::ios::binary) << std::string(200, '\0');
     // A recording with one descriptor that places its variable past the record.
@@ -188,7 +192,12 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         {{"csv", path, ":1"}, ":1"},
         {{"csv", path, "Cars:3"}, "Cars"},
         {{"csv", notRecording, "Lap"}, "not a telemetry recording"},
-        {{"info", "/dev/zero"}, "not a telemetry recording"},
+        {{"info", "/dev/zero"}, "not a regular file"},
+        {{"info", fifo}, "not a regular file"},
+        {{"vars", fifo}, "not a regular file"},
+        {{"session", fifo, "WeekendInfo:"}, "not a regular file"},
+        {{"csv", fifo, "Lap"}, "not a regular file"},
+        {{"publish", fifo}, fifo.c_str()},
         {{"info", zeros}, "not a telemetry recording"},
         {{"vars", zeros}, "not a telemetry recording"},
         {{"csv", corrupt, "Good", "Broken"}, "Broken"},
@@ -214,6 +223,7 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
     }
     std::remove(notRecording.c_str());
     std::remove(zeros.c_str());
+    std::remove(fifo.c_str());
     std::remove(corrupt.c_str());
 }
 
