@@ -1,5 +1,6 @@
 #include "ibt_live.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -37,22 +38,33 @@ bool sleepUntil(std::chrono::steady_clock::time_point deadline)
     return false;
 }
 
-// Parses a positive number; false for anything else.
-bool parseNumber(const char* text, double* out)
+// Bounds of the numeric options: a rate whose period and a time-out whose
+// length the clock's durations hold with room to spare.
+const double kMinRate = 0.001, kMaxRate = 1e6;
+const long long kMaxTimeoutMs = 86400000; // a day
+const long long kMaxCount = 1000000000000LL;
+
+// Parses a number in [lo, hi]; false for anything else, NaN included.
+bool parseNumber(const char* text, double lo, double hi, double* out)
 {
     char* end = nullptr;
+    errno = 0;
     const double v = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !(v > 0.0) || v > 1e6)
+    if (end == text || *end != '\0' || errno == ERANGE || !(v >= lo && v <= hi))
         return false;
     *out = v;
     return true;
 }
 
-bool parseCount(const char* text, long long* out)
+// Parses a whole decimal number in [0, hi]; false for anything else.
+bool parseCount(const char* text, long long hi, long long* out)
 {
+    if (*text < '0' || *text > '9')
+        return false;
     char* end = nullptr;
+    errno = 0;
     const long long v = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || v < 0)
+    if (*end != '\0' || errno == ERANGE || v > hi)
         return false;
     *out = v;
     return true;
@@ -60,15 +72,16 @@ bool parseCount(const char* text, long long* out)
 
 const char* const kPublishHelp =
     "usage: ibt publish FILE [--rate HZ] [--loop]\n"
-    "Publishes the records of FILE as live telemetry, HZ a second (default 60),\n"
-    "from the first again with --loop, until the end or Ctrl-C. The connected\n"
-    "bit is set while it runs; the shared memory is removed when it ends.\n";
+    "Publishes the records of FILE as live telemetry, HZ a second (default 60,\n"
+    "from 0.001 to 1000000), from the first again with --loop, until the end or\n"
+    "Ctrl-C. The connected bit is set while it runs; the shared memory is\n"
+    "removed when it ends.\n";
 
 const char* const kWatchHelp =
     "usage: ibt watch [--count N] [--timeout-ms T] COLUMN...\n"
     "Prints one CSV row per live record (columns as in ibt csv) until N rows,\n"
     "or until the telemetry ends and does not come back within T ms (default\n"
-    "10000). Exit status 2 when nothing connects within T ms.\n";
+    "10000, at most 86400000). Exit status 2 when nothing connects within T ms.\n";
 
 bool wantsHelp(int argc, char** argv)
 {
@@ -100,8 +113,8 @@ int ibtPublish(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rate") {
-            if (i + 1 >= argc || !parseNumber(argv[i + 1], &rate))
-                return usageError("publish", "--rate needs a rate in Hz above 0");
+            if (i + 1 >= argc || !parseNumber(argv[i + 1], kMinRate, kMaxRate, &rate))
+                return usageError("publish", "--rate needs a rate in Hz from 0.001 to 1000000");
             ++i;
         } else if (arg == "--loop") {
             loop = true;
@@ -193,8 +206,9 @@ int ibtWatch(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--count" || arg == "--timeout-ms") {
             long long v = 0;
-            if (i + 1 >= argc || !parseCount(argv[i + 1], &v))
-                return usageError("watch", arg + " needs a whole number");
+            const long long hi = arg == "--count" ? kMaxCount : kMaxTimeoutMs;
+            if (i + 1 >= argc || !parseCount(argv[i + 1], hi, &v))
+                return usageError("watch", arg + " needs a whole number from 0 to " + std::to_string(hi));
             (arg == "--count" ? count : timeoutMs) = v;
             ++i;
         } else if (!arg.empty() && arg[0] == '-') {
