@@ -29,6 +29,8 @@ time_t lastReplacedCheck = 0;
 // Set when a read of the view faulted: the writer shrank its object under
 // the mapping. The reader then detaches and attaches again by name later.
 bool viewLost = false;
+// The view is a caller's buffer, not a mapping (irsdk_attachBufferForTesting).
+bool borrowedView = false;
 
 // Private copies of the variable table and the session text, so that the
 // lookups above never read the writer's memory in place. The table is copied
@@ -118,6 +120,8 @@ const irsdk_VarDescriptor* varTable(int* count)
 // most once per second of the clock while no new record arrives.
 bool objectReplaced()
 {
+    if (!hMemMapFile)
+        return false;
     const time_t t = now();
     if (t == lastReplacedCheck)
         return false;
@@ -213,7 +217,7 @@ bool waitForData(int timeoutMs, char* dest, long long destLen)
         if (takeNewData(dest, destLen))
             return true;
         // takeNewData detaches from an object that was replaced or shrank.
-        if (isInitialized) {
+        if (isInitialized && hDataValidEvent) {
             if (!irsdk_platform::waitEvent(hDataValidEvent, timeoutMs))
                 irsdk_shutdown();
         } else
@@ -291,8 +295,9 @@ void irsdk_shutdown()
 {
     if (hDataValidEvent)
         irsdk_platform::closeEvent(hDataValidEvent);
-    if (pSharedMem)
+    if (pSharedMem && !borrowedView)
         irsdk_platform::unmapSharedMemory(pSharedMem, sharedMemSize);
+    borrowedView = false;
     if (hMemMapFile)
         irsdk_platform::closeSharedMemory(hMemMapFile);
     hDataValidEvent = nullptr;
@@ -305,6 +310,18 @@ void irsdk_shutdown()
     viewLost = false;
     tableCopyStale = true;
     tableCopyValid = false;
+}
+
+void irsdk_attachBufferForTesting(const char* buffer, size_t size)
+{
+    irsdk_shutdown();
+    if (!buffer || size < sizeof(irsdk_TelemetryHeader))
+        return;
+    pSharedMem = buffer;
+    sharedMemSize = size;
+    pHeader = reinterpret_cast<const irsdk_TelemetryHeader*>(buffer);
+    borrowedView = true;
+    isInitialized = true;
 }
 
 bool irsdk_getNewData(char* dest)
