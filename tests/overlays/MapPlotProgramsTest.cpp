@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "demo_synth.h"
+#include "test_display.h"
 
 namespace {
 
@@ -134,9 +135,7 @@ struct ProgramCase {
 
 TEST_F(ProgramRun, EscapeShutsDownCleanly)
 {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display)
-        GTEST_SKIP() << "no X display; run the tests under scripts/with-x";
+    REQUIRE_TEST_DISPLAY();
     layOutRunFolder();
     const ProgramCase cases[] = {
         {TRACKMAP_PROGRAM, {"file"}},
