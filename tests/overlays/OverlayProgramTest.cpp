@@ -233,6 +233,7 @@ TEST(OverlayProgram, EscapeEndsWithTheShutDownLine)
 // the same way, with the shut-down line and status 0.
 TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, std::vector<float>(100, 0.3f), 0.4f, 0.0f, 0.0f);
@@ -255,6 +256,7 @@ TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
 // writer came): the overlay runs, shows its window and ends on Escape.
 TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     ASSERT_EQ(::mkfifo(run.recording().c_str(), 0600), 0);
     ChildProcess overlay(run.path, {overlayExe(), "file"});
