@@ -220,8 +220,9 @@ bool waitForData(int timeoutMs, char* dest, long long destLen)
         if (isInitialized && hDataValidEvent) {
             if (!irsdk_platform::waitEvent(hDataValidEvent, timeoutMs))
                 irsdk_shutdown();
-        } else
+        } else {
             irsdk_platform::sleepMs(timeoutMs);
+        }
         return takeNewData(dest, destLen);
     }
     irsdk_platform::sleepMs(timeoutMs);
