@@ -196,8 +196,10 @@ int cmdSession(int argc, char** argv)
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
-    // No value is longer than the text that holds it.
-    const int limit = reader.getHeader().sessionTextLength > 0 ? reader.getHeader().sessionTextLength : 1;
+    // No value is longer than the text that holds it, up to its terminator
+    // (a region that claims more than the text it holds costs nothing more).
+    const size_t textLength = std::strlen(reader.getSessionText());
+    const int limit = textLength > 0 ? static_cast<int>(textLength) : 1;
     std::vector<char> value(static_cast<size_t>(limit) + 1);
     if (reader.getSessionStrVal(args[1].c_str(), value.data(), limit) == 0) {
         std::fprintf(stderr, "ibt: session: %s not found in %s\n", args[1].c_str(), args[0].c_str());
