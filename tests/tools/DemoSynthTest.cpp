@@ -1,28 +1,16 @@
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "demo_synth.h"
+#include "files.h"
 #include "irsdk_diskclient.h"
+#include "temp_folder.h"
 
 namespace {
-
-std::string tempPath(const char* tag)
-{
-    return ::testing::TempDir() + "demo_" + std::to_string(getpid()) + "_" + tag + ".ibt";
-}
-
-std::string fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // What one pass over a demo recording saw, sample by sample.
 struct Sample {
@@ -55,7 +43,7 @@ class DemoSession : public ::testing::TestWithParam<unsigned> {
 protected:
     void SetUp() override
     {
-        path = tempPath(("seed" + std::to_string(GetParam())).c_str());
+        path = tempPath("demo_seed" + std::to_string(GetParam()) + ".ibt");
         ASSERT_TRUE(writeDemoSession(path, laps, GetParam()));
         ASSERT_TRUE(reader.openFile(path.c_str()));
     }
@@ -192,12 +180,12 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DemoSession, ::testing::Values(1u, 2u, 3u));
 
 TEST(DemoSynth, SameSeedSameFileOtherSeedOtherLaps)
 {
-    const std::string a = tempPath("a"), b = tempPath("b"), c = tempPath("c");
+    const std::string a = tempPath("demo_a.ibt"), b = tempPath("demo_b.ibt"), c = tempPath("demo_c.ibt");
     ASSERT_TRUE(writeDemoSession(a, 3, 11));
     ASSERT_TRUE(writeDemoSession(b, 3, 11));
     ASSERT_TRUE(writeDemoSession(c, 3, 12));
-    EXPECT_EQ(fileBytes(a), fileBytes(b));
-    EXPECT_NE(fileBytes(a), fileBytes(c));
+    EXPECT_EQ(readFile(a), readFile(b));
+    EXPECT_NE(readFile(a), readFile(c));
     EXPECT_NE(demoLapTimes(3, 11), demoLapTimes(3, 12));
     EXPECT_FALSE(writeDemoSession(a + ".none", 0, 1));
     EXPECT_FALSE(writeDemoSession(::testing::TempDir() + "no/such/dir/demo.ibt", 2, 1));
@@ -207,12 +195,12 @@ TEST(DemoSynth, SameSeedSameFileOtherSeedOtherLaps)
 
 TEST(DemoSynth, WritesExactlyTheRecordsAsked)
 {
-    const std::string path = tempPath("records");
+    const std::string path = tempPath("demo_records.ibt");
     ASSERT_TRUE(writeDemoRecords(path, 7000, 5));
     irsdkDiskClient r;
     ASSERT_TRUE(r.openFile(path.c_str()));
     const irsdk_TelemetryHeader& h = r.getHeader();
-    EXPECT_EQ(fileBytes(path).size(), static_cast<size_t>(h.bufferSlots[0].recordOffset) + 7000u * static_cast<size_t>(h.recordLength));
+    EXPECT_EQ(readFile(path).size(), static_cast<size_t>(h.bufferSlots[0].recordOffset) + 7000u * static_cast<size_t>(h.recordLength));
     std::remove(path.c_str());
 }
 
