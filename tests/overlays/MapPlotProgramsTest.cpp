@@ -11,8 +11,8 @@
 
 #include "child_process.h"
 #include "demo_synth.h"
-#include "display.h"
 #include "temp_folder.h"
+#include "test_display.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ struct ProgramCase {
 
 TEST_F(ProgramRun, EscapeShutsDownCleanly)
 {
-    SKIP_WITHOUT_DISPLAY();
+    REQUIRE_TEST_DISPLAY();
     layOutRunFolder();
     const ProgramCase cases[] = {
         {TRACKMAP_PROGRAM, {"file"}},

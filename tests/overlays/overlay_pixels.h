@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "display.h"
 #include "pixels.h"
+#include "test_display.h"
 
 // The views' background grey.
 inline bool isBackground(Rgb p, int tol = 10)

@@ -3,7 +3,7 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
-#include "display.h"
+#include "test_display.h"
 
 int byteOf(float v)
 {
@@ -12,7 +12,7 @@ int byteOf(float v)
 
 void GlTest::SetUp()
 {
-    SKIP_WITHOUT_DISPLAY();
+    REQUIRE_TEST_DISPLAY();
 }
 
 void GlTest::openWindow(int width, int height)

@@ -1,9 +1,0 @@
-#include "display.h"
-
-#include <cstdlib>
-
-bool haveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
-}
