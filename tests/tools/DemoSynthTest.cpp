@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "demo_synth.h"
 #include "files.h"
+#include "ibt_writer.h"
 #include "irsdk_diskclient.h"
 #include "temp_folder.h"
 
@@ -201,6 +203,82 @@ TEST(DemoSynth, WritesExactlyTheRecordsAsked)
     ASSERT_TRUE(r.openFile(path.c_str()));
     const irsdk_TelemetryHeader& h = r.getHeader();
     EXPECT_EQ(readFile(path).size(), static_cast<size_t>(h.bufferSlots[0].recordOffset) + 7000u * static_cast<size_t>(h.recordLength));
+    std::remove(path.c_str());
+}
+
+// The session text is written after the records: its result must name the
+// laps that were driven, for whole sessions and for cut ones alike.
+TEST(DemoSynth, SessionResultNamesTheLapsOfTheDrive)
+{
+    struct Case {
+        int laps;
+        long long records; // -1: the whole session
+        unsigned seed;
+    };
+    const Case cases[] = {{1, -1, 4}, {5, -1, 9}, {12, -1, 2}, {-1, 3000, 6}};
+    for (const Case& c : cases) {
+        const std::string path = tempPath("demo_result.ibt");
+        int laps = c.laps;
+        if (c.records < 0) {
+            ASSERT_TRUE(writeDemoSession(path, laps, c.seed));
+        } else {
+            ASSERT_TRUE(writeDemoRecords(path, c.records, c.seed));
+            laps = static_cast<int>(c.records / (25 * DEMO_TICK_RATE) + 2);
+        }
+        const std::vector<double> times = demoLapTimes(laps, c.seed);
+        ASSERT_EQ(times.size(), static_cast<size_t>(laps));
+        const size_t fastest = std::min_element(times.begin(), times.end()) - times.begin();
+        char expected[32];
+        irsdkDiskClient r;
+        ASSERT_TRUE(r.openFile(path.c_str()));
+        char value[64];
+        const std::string result = "SessionInfo:Sessions:SessionNum:{0}ResultsPositions:Position:{1}";
+        ASSERT_EQ(r.getSessionStrVal((result + "FastestTime:").c_str(), value, 63), 1);
+        std::snprintf(expected, sizeof expected, "%.4f", times[fastest]);
+        EXPECT_STREQ(value, expected) << laps << " laps";
+        ASSERT_EQ(r.getSessionStrVal((result + "LastTime:").c_str(), value, 63), 1);
+        std::snprintf(expected, sizeof expected, "%.4f", times.back());
+        EXPECT_STREQ(value, expected) << laps << " laps";
+        ASSERT_EQ(r.getSessionStrVal((result + "FastestLap:").c_str(), value, 63), 1);
+        EXPECT_EQ(value, std::to_string(fastest + 1));
+        ASSERT_EQ(r.getSessionStrVal((result + "LapsComplete:").c_str(), value, 63), 1);
+        EXPECT_EQ(value, std::to_string(laps));
+        r.closeFile();
+        std::remove(path.c_str());
+    }
+}
+
+// A text set after streaming goes into the room kept for it; one that does
+// not fit is refused instead of overwriting the first records.
+TEST(DemoSynth, WriterRewritesTheHeaderOnlyWhenTheTextFits)
+{
+    const std::string path = tempPath("demo_rewrite.ibt");
+    IbtWriter w;
+    w.addVar("Lap", irsdk_int);
+    w.reserveSessionText(64);
+    ASSERT_TRUE(w.openStream(path));
+    for (int i = 0; i < 3; ++i) {
+        w.beginRecord();
+        w.setInt(0, 40 + i);
+        w.endRecord();
+    }
+    w.setSessionText("WeekendInfo:\n TrackName: late\n");
+    EXPECT_TRUE(w.rewriteHeader());
+    w.setSessionText(std::string(100, 'x'));
+    EXPECT_FALSE(w.rewriteHeader());
+    EXPECT_FALSE(w.closeStream()) << "a refused rewrite is a failed stream";
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    char value[32];
+    ASSERT_EQ(r.getSessionStrVal("WeekendInfo:TrackName:", value, 31), 1);
+    EXPECT_STREQ(value, "late");
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(r.getNextData());
+        EXPECT_EQ(r.getVarInt("Lap"), 40 + i);
+    }
+    EXPECT_FALSE(r.getNextData());
+    r.closeFile();
     std::remove(path.c_str());
 }
 
