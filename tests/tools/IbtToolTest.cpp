@@ -150,6 +150,8 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         {{"synth", tempPath("ibt_s.ibt"), "--laps", "0"}, "--laps"},
         {{"synth", tempPath("ibt_s.ibt"), "--laps"}, "--laps"},
         {{"synth", tempPath("ibt_s.ibt"), "--seed", "-3"}, "--seed"},
+        {{"synth", tempPath("ibt_s.ibt"), "--laps", "10001"}, "--laps"},
+        {{"synth", tempPath("ibt_s.ibt"), "--seed", "4294967296"}, "--seed"},
         {{"synth", tempPath("ibt_s.ibt"), "--fast"}, "--fast"},
         {{"synth", ::testing::TempDir() + "no/such/dir/x.ibt"}, "cannot write"},
         {{"synth", "/dev/full"}, "cannot write"}, // a full disk is a failure, not a short file
@@ -220,6 +222,8 @@ TEST(IbtColumns, Parsing)
         {"Lap:1x", false, "", 0, IbtValueType::Default},
         {"Lap:+1", false, "", 0, IbtValueType::Default},
         {"Lap:99999999999", false, "", 0, IbtValueType::Default},
+        {"Lap:2147483647", true, "Lap", 2147483647, IbtValueType::Default},
+        {"Lap:2147483648", false, "", 0, IbtValueType::Default},
         {"Lap:1:2", false, "", 0, IbtValueType::Default},
     };
     for (const Row& row : rows) {
