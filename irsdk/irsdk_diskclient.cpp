@@ -11,25 +11,11 @@
 #include <unistd.h>
 #endif
 
+#include "file_offset.h"
 #include "value_convert.h"
 #include "yaml_parser.h"
 
 namespace {
-
-// Size of an open stream in bytes (64-bit even where long is 32-bit), or -1.
-long long streamSize(FILE* f)
-{
-#if defined(_WIN32)
-    if (_fseeki64(f, 0, SEEK_END) != 0)
-        return -1;
-    const long long size = _ftelli64(f);
-#else
-    if (fseeko(f, 0, SEEK_END) != 0)
-        return -1;
-    const long long size = static_cast<long long>(ftello(f));
-#endif
-    return size;
-}
 
 // True when [offset, offset + length) lies inside a file of fileSize bytes.
 bool regionFits(long long offset, long long length, long long fileSize)
@@ -67,19 +53,9 @@ FILE* openRegularFile(const char* path)
 #endif
 }
 
-// Positions a stream at a 64-bit offset from the start.
-bool seekTo(FILE* f, long long offset)
-{
-#if defined(_WIN32)
-    return _fseeki64(f, offset, SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
 bool readAt(FILE* f, long long offset, void* dst, size_t n)
 {
-    if (!seekTo(f, offset))
+    if (!irsdk_seek(f, offset))
         return false;
     return n == 0 || std::fread(dst, 1, n, f) == n;
 }
@@ -134,7 +110,7 @@ bool irsdkDiskClient::openFile(const char* path)
         || std::fread(&fileSubHeader, 1, sizeof fileSubHeader, file) != sizeof fileSubHeader)
         return fail();
 
-    const long long fileSize = streamSize(file);
+    const long long fileSize = irsdk_streamSize(file);
     if (fileSize < 0)
         return fail();
 
@@ -178,7 +154,7 @@ bool irsdkDiskClient::openFile(const char* path)
     nextRecord = recordOffset;
     knownSize = fileSize;
 
-    if (!seekTo(file, recordOffset))
+    if (!irsdk_seek(file, recordOffset))
         return fail();
     return true;
 }
@@ -221,16 +197,16 @@ bool irsdkDiskClient::getNextData()
         return true;
     }
     if (nextRecord + length > knownSize) {
-        const long long size = streamSize(file);
+        const long long size = irsdk_streamSize(file);
         if (size >= 0)
             knownSize = size;
-        if (!seekTo(file, nextRecord) || nextRecord + length > knownSize)
+        if (!irsdk_seek(file, nextRecord) || nextRecord + length > knownSize)
             return false;
     }
     if (heldLength > 0 && std::fread(recordBuffer, 1, static_cast<size_t>(heldLength), file) != static_cast<size_t>(heldLength))
         return false;
     nextRecord += length;
-    return seekTo(file, nextRecord);
+    return irsdk_seek(file, nextRecord);
 }
 
 int irsdkDiskClient::getVarIdx(const char* name) const

@@ -1,7 +1,5 @@
-// POSIX live layer: the shared memory is the shm object named after the
-// layout's name without its "Local\" prefix; the data-ready event is a second
-// shm object holding a 32-bit sequence counter that the writer increments and
-// wakes all futex waiters on. Window messages do not exist here.
+// POSIX live layer, the reading end of the scheme in live_posix_scheme.h.
+// Window messages do not exist here.
 //
 // The writer may truncate either object while it is mapped here; touching a
 // page past the new end raises SIGBUS. Every read of a view therefore goes
@@ -9,23 +7,22 @@
 // thread jumps back out of the copy, which then reports failure.
 #include "irsdk_platform.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <atomic>
 #include <new>
 
-#include <csetjmp>
-#include <csignal>
-
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
+
+#include "live_posix_scheme.h"
 
 namespace irsdk_platform {
 
@@ -83,9 +80,9 @@ struct SharedMemory {
 };
 
 struct Event {
-    const uint32_t* counter; // also the futex address
+    const live_posix::EventCounter* counter; // also the futex address
     size_t size;
-    uint32_t seen; // counter value at the last return from waitEvent
+    live_posix::EventCounter seen; // counter value at the last return from waitEvent
 };
 
 // Opens and maps a shm object read-only, whole; false when missing or smaller than minSize.
@@ -116,14 +113,7 @@ bool mapReadOnly(const char* layoutName, size_t minSize, int* fdOut, const char*
 
 std::string objectName(const char* layoutName)
 {
-    const char* bare = layoutName;
-    const char* local = "Local\\";
-    if (std::strncmp(bare, local, std::strlen(local)) == 0)
-        bare += std::strlen(local);
-    std::string name = "/";
-    if (const char* prefix = std::getenv("IRSDK_SHM_PREFIX"))
-        name += prefix;
-    return name + bare;
+    return live_posix::objectName(layoutName);
 }
 
 Handle openSharedMemory(const char* layoutName)
@@ -192,7 +182,7 @@ Handle openEvent(const char* layoutName)
     int fd = -1;
     const char* view = nullptr;
     size_t size = 0;
-    if (!mapReadOnly(layoutName, sizeof(uint32_t), &fd, &view, &size))
+    if (!mapReadOnly(layoutName, live_posix::kEventObjectSize, &fd, &view, &size))
         return nullptr;
     close(fd); // the mapping keeps the object alive
     auto* e = new (std::nothrow) Event;
@@ -200,39 +190,33 @@ Handle openEvent(const char* layoutName)
         munmap(const_cast<char*>(view), size);
         return nullptr;
     }
-    e->counter = reinterpret_cast<const uint32_t*>(view);
+    e->counter = reinterpret_cast<const live_posix::EventCounter*>(view);
     e->size = size;
     int32_t seen = 0;
     if (!loadWordsFromView(reinterpret_cast<const int32_t*>(e->counter), &seen, 1)) {
         closeEvent(e);
         return nullptr;
     }
-    e->seen = static_cast<uint32_t>(seen);
+    e->seen = static_cast<live_posix::EventCounter>(seen);
     return e;
 }
 
 // Returns at once when the counter moved since the last return (a signal
 // that came while the caller was busy is not lost); otherwise sleeps on the
 // futex until the writer wakes all waiters or the time-out passes. A counter
-// page that vanished faults the load (guarded) or makes the futex call fail
-// with EFAULT instead of sleeping: the wait then sleeps its time-out, so a
-// polling caller does not spin, and reports the event gone.
+// page that vanished faults the load (guarded) or makes the futex wait fail
+// instead of sleeping: the wait then sleeps its time-out, so a polling caller
+// does not spin, and reports the event gone.
 bool waitEvent(Handle event, int timeoutMs)
 {
     auto* e = static_cast<Event*>(event);
     const int32_t* word = reinterpret_cast<const int32_t*>(e->counter);
     int32_t now = 0;
     bool alive = loadWordsFromView(word, &now, 1);
-    if (alive && static_cast<uint32_t>(now) == e->seen && timeoutMs > 0) {
-        struct timespec ts;
-        ts.tv_sec = timeoutMs / 1000;
-        ts.tv_nsec = static_cast<long>(timeoutMs % 1000) * 1000000L;
-        if (syscall(SYS_futex, e->counter, FUTEX_WAIT, static_cast<uint32_t>(now), &ts, nullptr, 0) != 0
-            && errno == EFAULT)
-            alive = false;
-    }
+    if (alive && static_cast<live_posix::EventCounter>(now) == e->seen && timeoutMs > 0)
+        alive = live_posix::waitCounter(e->counter, static_cast<live_posix::EventCounter>(now), timeoutMs);
     if (alive && loadWordsFromView(word, &now, 1)) {
-        e->seen = static_cast<uint32_t>(now);
+        e->seen = static_cast<live_posix::EventCounter>(now);
         return true;
     }
     sleepMs(timeoutMs);
@@ -242,7 +226,7 @@ bool waitEvent(Handle event, int timeoutMs)
 void closeEvent(Handle event)
 {
     auto* e = static_cast<Event*>(event);
-    munmap(const_cast<uint32_t*>(e->counter), e->size);
+    munmap(const_cast<live_posix::EventCounter*>(e->counter), e->size);
     delete e;
 }
 
