@@ -70,7 +70,7 @@ struct Strip {
         brakeArea->updateInternalData(start);
         refThrottleLine->updateInternalData(start);
         refBrakeLine->updateInternalData(start);
-        float newest = throttleArea->getMinMax()[1];
+        float newest = throttleArea->newestX();
         plot->getAxes()->updateXAxesLimits(newest - 10.0f, newest, true);
     }
 };
