@@ -89,7 +89,7 @@ Strip* strip(benchmark::State& state)
     return s.get();
 }
 
-// The library's CPU work alone: ring unrolling, indices and extremes.
+// The library's CPU work alone: ring unrolling and the newest time.
 void BM_SeriesUpdate(benchmark::State& state)
 {
     Strip* s = strip(state);
