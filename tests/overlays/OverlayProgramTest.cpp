@@ -2,17 +2,24 @@
 // after a replay, hiding while off track, Escape, argument errors and live
 // telemetry from the publisher.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include "child_process.h"
 #include "pedal_recording.h"
-#include "process_helpers.h"
+#include "temp_folder.h"
+#include "test_display.h"
+#include "window_capture.h"
 
 namespace {
 
@@ -24,25 +31,17 @@ const char* kTitle = "qvisView";
 // A run folder of its own: the shaders and the recording the program reads.
 class RunFolder {
 public:
-    RunFolder()
+    RunFolder() : path(folder.path())
     {
-        std::string templ = ::testing::TempDir() + "overlay-run-XXXXXX";
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        path = ::mkdtemp(buf.data());
         char shaders[PATH_MAX];
         if (::realpath("Shaders", shaders)) {
             EXPECT_EQ(::symlink(shaders, (path + "/Shaders").c_str()), 0);
         }
     }
-    // OVERLAY_TEST_KEEP=1 keeps the folder (recording, output) for a look.
-    ~RunFolder()
-    {
-        if (!std::getenv("OVERLAY_TEST_KEEP"))
-            shellOutput("rm -rf '" + path + "'");
-    }
     std::string recording() const { return path + "/telemetry.ibt"; }
 
+    // OVERLAY_TEST_KEEP=1 keeps the folder (recording, output) for a look.
+    TempFolder folder{"overlay-run"};
     std::string path;
 };
 
@@ -109,6 +108,7 @@ void pressEscape(const std::string& id)
 
 TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundary)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     const std::vector<float> pct = fractionRamp(150, 0.1f, 0.001f);
@@ -151,6 +151,7 @@ TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundar
 
 TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f, 0.51f, 0.52f}, 0.0f, 0.0f, 0.0f);
@@ -186,6 +187,7 @@ TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
 
 TEST(OverlayProgram, WindowIsHiddenWhileTheCarIsOffTrackAndReturns)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     std::vector<float> pct(400, 0.2f);
@@ -209,6 +211,7 @@ TEST(OverlayProgram, WindowIsHiddenWhileTheCarIsOffTrackAndReturns)
 
 TEST(OverlayProgram, EscapeEndsWithTheShutDownLine)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, std::vector<float>(50, 0.3f), 0.4f, 0.0f, 0.0f);
@@ -239,6 +242,7 @@ TEST(OverlayProgram, UnknownFirstArgumentGivesUsageAndStatusTwo)
 
 TEST(OverlayProgram, LiveTracesAdvanceSurviveThePublisherStoppingAndReconnect)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     const std::vector<float> pct = fractionRamp(1200, 0.05f, 0.0007f);

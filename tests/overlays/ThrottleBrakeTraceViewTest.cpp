@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "ThrottleBrakeTraceView.h"
-#include "overlay_pixels.h"
+#include "test_display.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ private:
 
 TEST(ThrottleBrakeTraceView, FramesWithFullRingsMakeNoHeapAllocation)
 {
-    SKIP_WITHOUT_DISPLAY();
+    REQUIRE_TEST_DISPLAY();
     const long before = allocations.load();
     { auto probe = std::make_unique<int>(1); }
     ASSERT_GT(allocations.load(), before) << "the counting operator new is not in use";
