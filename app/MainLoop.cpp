@@ -1,7 +1,10 @@
 #include "MainLoop.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "shader.h"
 
 std::shared_ptr<IRData> makeSource(int argc, char** argv)
 {
@@ -18,10 +21,20 @@ void printUsage(const char* program, const char* extra)
                  program, *extra ? " " : "", extra);
 }
 
+bool shaderSourcesReadable(const char* program)
+{
+    const std::string problem = Qvis::unreadableShaderSource();
+    if (problem.empty())
+        return true;
+    std::fprintf(stderr, "%s: cannot build the shader programs: %s\n", program, problem.c_str());
+    return false;
+}
+
 void shutDown(IRData& irData)
 {
     glfwTerminate();
     std::fputs("Shutting down.\n\n", stdout);
     std::fflush(stdout);
     irData.endSession();
+    stopRequestHandled();
 }

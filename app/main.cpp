@@ -11,6 +11,8 @@ int main(int argc, char** argv)
         printUsage("overlay");
         return 2;
     }
+    if (!shaderSourcesReadable("overlay"))
+        return 1;
     ThrottleBrakeTraceController controller(irData, 10);
     runMainLoop(*irData, controller);
     shutDown(*irData);

@@ -19,6 +19,8 @@ int main(int argc, char** argv)
         printUsage("overlay-trackmap");
         return 2;
     }
+    if (!shaderSourcesReadable("overlay-trackmap"))
+        return 1;
     TrackMapController controller(irData, kMapSeconds);
     runMainLoop(*irData, controller);
     shutDown(*irData);

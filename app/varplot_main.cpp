@@ -23,6 +23,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "overlay-varplot: %s\n", error.c_str());
         return 2;
     }
+    if (!shaderSourcesReadable("overlay-varplot"))
+        return 1;
     VariablePlotController controller(irData, 10, list);
     runMainLoop(*irData, controller);
     shutDown(*irData);

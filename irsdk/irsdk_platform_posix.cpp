@@ -1,10 +1,16 @@
-// POSIX live layer: the shared memory is the shm object named after the
-// layout's name without its "Local\" prefix; the data-ready event is a second
-// shm object holding a 32-bit sequence counter that the writer increments and
-// wakes all futex waiters on. Window messages do not exist here.
+// POSIX live layer, the reading end of the scheme in live_posix_scheme.h.
+// Window messages do not exist here.
+//
+// The writer may truncate either object while it is mapped here; touching a
+// page past the new end raises SIGBUS. Every read of a view therefore goes
+// through one guarded copy: a SIGBUS handler that finds a guard armed on its
+// thread jumps back out of the copy, which then reports failure.
 #include "irsdk_platform.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -12,24 +18,71 @@
 #include <new>
 
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
+
+#include "live_posix_scheme.h"
 
 namespace irsdk_platform {
 
 namespace {
+
+// The guard of the copy in progress on this thread, null outside one.
+thread_local sigjmp_buf* armedGuard = nullptr;
+struct sigaction previousBusAction;
+
+// A fault inside a guarded copy ends the copy; any other goes to the
+// disposition that was there before ours (the faulting access is repeated
+// under it when this handler returns).
+void onBusError(int, siginfo_t*, void*)
+{
+    if (sigjmp_buf* guard = armedGuard) {
+        armedGuard = nullptr;
+        siglongjmp(*guard, 1);
+    }
+    sigaction(SIGBUS, &previousBusAction, nullptr);
+}
+
+// Installs the handler once per process. SA_NODEFER keeps SIGBUS unblocked
+// after the jump, since the guard does not save the signal mask.
+void installBusGuard()
+{
+    static const bool installed = [] {
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, &previousBusAction) == 0;
+    }();
+    (void)installed;
+}
+
+// Runs read() with the guard armed; false when it faulted.
+template <typename Read>
+bool guarded(Read read)
+{
+    installBusGuard();
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 0) != 0)
+        return false;
+    armedGuard = &guard;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    read();
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    armedGuard = nullptr;
+    return true;
+}
 
 struct SharedMemory {
     int fd;
 };
 
 struct Event {
-    const uint32_t* counter;
+    const live_posix::EventCounter* counter; // also the futex address
     size_t size;
-    uint32_t seen; // counter value at the last return from waitEvent
+    live_posix::EventCounter seen; // counter value at the last return from waitEvent
 };
 
 // Opens and maps a shm object read-only, whole; false when missing or smaller than minSize.
@@ -60,14 +113,7 @@ bool mapReadOnly(const char* layoutName, size_t minSize, int* fdOut, const char*
 
 std::string objectName(const char* layoutName)
 {
-    const char* bare = layoutName;
-    const char* local = "Local\\";
-    if (std::strncmp(bare, local, std::strlen(local)) == 0)
-        bare += std::strlen(local);
-    std::string name = "/";
-    if (const char* prefix = std::getenv("IRSDK_SHM_PREFIX"))
-        name += prefix;
-    return name + bare;
+    return live_posix::objectName(layoutName);
 }
 
 Handle openSharedMemory(const char* layoutName)
@@ -104,6 +150,20 @@ void closeSharedMemory(Handle memory)
     delete m;
 }
 
+bool copyFromView(void* dest, const char* src, size_t length)
+{
+    return guarded([&] { std::memcpy(dest, src, length); });
+}
+
+bool loadWordsFromView(const int32_t* words, int32_t* values, size_t count)
+{
+    return guarded([&] {
+        for (size_t i = 0; i < count; ++i)
+            values[i] = __atomic_load_n(words + i, __ATOMIC_RELAXED);
+        __atomic_thread_fence(__ATOMIC_ACQUIRE);
+    });
+}
+
 bool sharedMemoryReplaced(Handle memory, const char* layoutName)
 {
     const auto* m = static_cast<SharedMemory*>(memory);
@@ -122,7 +182,7 @@ Handle openEvent(const char* layoutName)
     int fd = -1;
     const char* view = nullptr;
     size_t size = 0;
-    if (!mapReadOnly(layoutName, sizeof(uint32_t), &fd, &view, &size))
+    if (!mapReadOnly(layoutName, live_posix::kEventObjectSize, &fd, &view, &size))
         return nullptr;
     close(fd); // the mapping keeps the object alive
     auto* e = new (std::nothrow) Event;
@@ -130,32 +190,43 @@ Handle openEvent(const char* layoutName)
         munmap(const_cast<char*>(view), size);
         return nullptr;
     }
-    e->counter = reinterpret_cast<const uint32_t*>(view);
+    e->counter = reinterpret_cast<const live_posix::EventCounter*>(view);
     e->size = size;
-    e->seen = __atomic_load_n(e->counter, __ATOMIC_ACQUIRE);
+    int32_t seen = 0;
+    if (!loadWordsFromView(reinterpret_cast<const int32_t*>(e->counter), &seen, 1)) {
+        closeEvent(e);
+        return nullptr;
+    }
+    e->seen = static_cast<live_posix::EventCounter>(seen);
     return e;
 }
 
 // Returns at once when the counter moved since the last return (a signal
 // that came while the caller was busy is not lost); otherwise sleeps on the
-// futex until the writer wakes all waiters or the time-out passes.
-void waitEvent(Handle event, int timeoutMs)
+// futex until the writer wakes all waiters or the time-out passes. A counter
+// page that vanished faults the load (guarded) or makes the futex wait fail
+// instead of sleeping: the wait then sleeps its time-out, so a polling caller
+// does not spin, and reports the event gone.
+bool waitEvent(Handle event, int timeoutMs)
 {
     auto* e = static_cast<Event*>(event);
-    const uint32_t now = __atomic_load_n(e->counter, __ATOMIC_ACQUIRE);
-    if (now == e->seen && timeoutMs > 0) {
-        struct timespec ts;
-        ts.tv_sec = timeoutMs / 1000;
-        ts.tv_nsec = static_cast<long>(timeoutMs % 1000) * 1000000L;
-        syscall(SYS_futex, e->counter, FUTEX_WAIT, now, &ts, nullptr, 0);
+    const int32_t* word = reinterpret_cast<const int32_t*>(e->counter);
+    int32_t now = 0;
+    bool alive = loadWordsFromView(word, &now, 1);
+    if (alive && static_cast<live_posix::EventCounter>(now) == e->seen && timeoutMs > 0)
+        alive = live_posix::waitCounter(e->counter, static_cast<live_posix::EventCounter>(now), timeoutMs);
+    if (alive && loadWordsFromView(word, &now, 1)) {
+        e->seen = static_cast<live_posix::EventCounter>(now);
+        return true;
     }
-    e->seen = __atomic_load_n(e->counter, __ATOMIC_ACQUIRE);
+    sleepMs(timeoutMs);
+    return false;
 }
 
 void closeEvent(Handle event)
 {
     auto* e = static_cast<Event*>(event);
-    munmap(const_cast<uint32_t*>(e->counter), e->size);
+    munmap(const_cast<live_posix::EventCounter*>(e->counter), e->size);
     delete e;
 }
 

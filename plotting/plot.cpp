@@ -10,10 +10,10 @@ namespace Qvis {
 
 // Builds the four programs, the axes and the outline buffer; needs a current context.
 Plot::Plot(float x, float y, float width, float height, std::shared_ptr<IWindow> window)
-    : textShader("Shaders/font.vs", "Shaders/font.frag"),
-      plot2dShader("Shaders/plot2d.vs", "Shaders/plot2d.frag"),
-      plotPosNeg2dShader("Shaders/plotPosNeg2d.vs", "Shaders/plotPosNeg2d.frag"),
-      plotTransparent2dShader("Shaders/plotTransparent2d.vs", "Shaders/plotTransparent2d.frag"),
+    : textShader(kShaderSources[0][0], kShaderSources[0][1]),
+      plot2dShader(kShaderSources[1][0], kShaderSources[1][1]),
+      plotPosNeg2dShader(kShaderSources[2][0], kShaderSources[2][1]),
+      plotTransparent2dShader(kShaderSources[3][0], kShaderSources[3][1]),
       plotOutlineOn(true),
       outlineVertices{-1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f, 1.0f}
 {
@@ -47,8 +47,7 @@ void Plot::setupFontShader(unsigned int width, unsigned int height)
     Shader* text = axes->getTextShaderPt();
     text->Use();
     glm::mat4 projection = glm::ortho(0.0f, static_cast<float>(width), 0.0f, static_cast<float>(height));
-    glUniformMatrix4fv(glGetUniformLocation(text->ID, "textProjection"), 1, GL_FALSE,
-                       glm::value_ptr(projection));
+    glUniformMatrix4fv(text->textProjectionLoc, 1, GL_FALSE, glm::value_ptr(projection));
 }
 
 void Plot::Draw()
@@ -62,9 +61,8 @@ void Plot::Draw()
 void Plot::drawPlotOutline(Shader shader, glm::mat4 transform)
 {
     shader.Use();
-    glUniformMatrix4fv(glGetUniformLocation(shader.ID, "transformViewport"), 1, GL_FALSE,
-                       glm::value_ptr(transform));
-    glUniform4f(glGetUniformLocation(shader.ID, "inColor"), 1.0f, 0.0f, 0.0f, 1.0f);
+    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.inColorLoc, 1.0f, 0.0f, 0.0f, 1.0f);
     glBindVertexArray(VAO);
     glDrawArrays(GL_LINE_LOOP, 0, 4);
     glBindVertexArray(0);

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "demo_synth.h"
+#include "file_offset.h"
+#include "ibt_args.h"
 #include "ibt_columns.h"
-#include "irsdk_diskclient.h"
-#ifdef IBT_HAVE_LIVE
 #include "ibt_live.h"
-#endif
+#include "irsdk_diskclient.h"
 
 namespace {
 
@@ -25,11 +27,9 @@ const char* const kUsage =
     "  session FILE PATH              the session-info value at PATH (exit 1 when not found)\n"
     "  csv FILE COLUMN...             the records as CSV; COLUMN is NAME[:ENTRY][@TYPE]\n"
     "  synth OUT [--laps N] [--seed S]  write a demo session\n"
-#ifdef IBT_HAVE_LIVE
     "Live telemetry:\n"
     "  publish FILE [--rate HZ] [--loop]  publish a recording as live telemetry\n"
     "  watch [--count N] [--timeout-ms T] COLUMN...  print live records as CSV\n"
-#endif
     "\n"
     "'ibt COMMAND --help' describes a command. Errors exit with status 2.\n";
 
@@ -65,33 +65,13 @@ const char* const kSynthHelp =
     "an out lap, then N timed laps (default 6) of a 1.4 km track at 60\n"
     "samples a second. The same N and S (default 1) give the same file.\n";
 
-int fail(const std::string& message)
-{
-    std::fprintf(stderr, "ibt: %s\n", message.c_str());
-    return 2;
-}
-
-bool wantsHelp(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
-            return true;
-    return false;
-}
-
-int help(const char* text)
-{
-    std::fputs(text, stdout);
-    return 0;
-}
-
 // Positional arguments of a command that takes no options; false (with a
 // message printed) when an option is given.
 bool positionals(const char* command, int argc, char** argv, std::vector<std::string>& out)
 {
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            fail(std::string(command) + ": unknown option " + argv[i]);
+            ibtError(command, std::string("unknown option ") + argv[i]);
             return false;
         }
         out.push_back(argv[i]);
@@ -99,31 +79,27 @@ bool positionals(const char* command, int argc, char** argv, std::vector<std::st
     return true;
 }
 
-// Size of a file in bytes, or -1.
-long long fileSize(const std::string& path)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return -1;
-    long long size = -1;
-#if defined(_WIN32)
-    if (_fseeki64(f, 0, SEEK_END) == 0)
-        size = _ftelli64(f);
-#else
-    if (fseeko(f, 0, SEEK_END) == 0)
-        size = static_cast<long long>(ftello(f));
-#endif
-    std::fclose(f);
-    return size;
-}
-
 // Opens a recording, telling a file that cannot be read apart from one that
-// is not a recording. False once the message is printed.
+// is not a recording. Only a regular file is opened at all: a FIFO or a
+// device would block or never end. False once the message is printed.
 bool openRecording(irsdkDiskClient& reader, const std::string& path)
 {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        ibtError(nullptr, "cannot open " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) == S_IFDIR) {
+        ibtError(nullptr, "cannot read " + path + ": " + std::strerror(EISDIR));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) != S_IFREG) {
+        ibtError(nullptr, path + " is not a regular file");
+        return false;
+    }
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        fail("cannot open " + path + ": " + std::strerror(errno));
+        ibtError(nullptr, "cannot open " + path + ": " + std::strerror(errno));
         return false;
     }
     char probe;
@@ -132,11 +108,11 @@ bool openRecording(irsdkDiskClient& reader, const std::string& path)
     const int readError = std::ferror(f) ? errno : 0;
     std::fclose(f);
     if (got == 0 && readError != 0) {
-        fail("cannot read " + path + ": " + std::strerror(readError));
+        ibtError(nullptr, "cannot read " + path + ": " + std::strerror(readError));
         return false;
     }
     if (!reader.openFile(path.c_str())) {
-        fail(path + " is not a telemetry recording (its header does not fit the file)");
+        ibtError(nullptr, path + " is not a telemetry recording (its header does not describe one that fits the file)");
         return false;
     }
     return true;
@@ -144,18 +120,18 @@ bool openRecording(irsdkDiskClient& reader, const std::string& path)
 
 int cmdInfo(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kInfoHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kInfoHelp);
     std::vector<std::string> args;
     if (!positionals("info", argc, argv, args))
         return 2;
     if (args.size() != 1)
-        return fail("info: expected FILE (see ibt info --help)");
+        return ibtError("info", "expected FILE (see ibt info --help)");
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
     const irsdk_TelemetryHeader& h = reader.getHeader();
-    const long long size = fileSize(args[0]);
+    const long long size = reader.getFileSize();
     const long long recordBytes = size - h.bufferSlots[0].recordOffset;
     const long long records = h.recordLength > 0 && recordBytes > 0 ? recordBytes / h.recordLength : 0;
     std::printf("records: %lld\n", records);
@@ -169,13 +145,13 @@ int cmdInfo(int argc, char** argv)
 
 int cmdVars(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kVarsHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kVarsHelp);
     std::vector<std::string> args;
     if (!positionals("vars", argc, argv, args))
         return 2;
     if (args.size() != 1)
-        return fail("vars: expected FILE (see ibt vars --help)");
+        return ibtError("vars", "expected FILE (see ibt vars --help)");
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
@@ -188,18 +164,20 @@ int cmdVars(int argc, char** argv)
 
 int cmdSession(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kSessionHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kSessionHelp);
     std::vector<std::string> args;
     if (!positionals("session", argc, argv, args))
         return 2;
     if (args.size() != 2)
-        return fail("session: expected FILE PATH (see ibt session --help)");
+        return ibtError("session", "expected FILE PATH (see ibt session --help)");
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
-    // No value is longer than the text that holds it.
-    const int limit = reader.getHeader().sessionTextLength > 0 ? reader.getHeader().sessionTextLength : 1;
+    // No value is longer than the text that holds it, up to its terminator
+    // (a region that claims more than the text it holds costs nothing more).
+    const size_t textLength = std::strlen(reader.getSessionText());
+    const int limit = textLength > 0 ? static_cast<int>(textLength) : 1;
     std::vector<char> value(static_cast<size_t>(limit) + 1);
     if (reader.getSessionStrVal(args[1].c_str(), value.data(), limit) == 0) {
         std::fprintf(stderr, "ibt: session: %s not found in %s\n", args[1].c_str(), args[0].c_str());
@@ -211,23 +189,23 @@ int cmdSession(int argc, char** argv)
 
 int cmdCsv(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kCsvHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kCsvHelp);
     std::vector<std::string> args;
     if (!positionals("csv", argc, argv, args))
         return 2;
     if (args.size() < 2)
-        return fail("csv: expected FILE COLUMN... (see ibt csv --help)");
+        return ibtError("csv", "expected FILE COLUMN... (see ibt csv --help)");
     std::vector<IbtColumn> columns(args.size() - 1);
     std::string error;
     for (size_t i = 1; i < args.size(); ++i)
         if (!ibtParseColumn(args[i], columns[i - 1], error))
-            return fail("csv: " + error);
+            return ibtError("csv", error);
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
     if (!ibtResolveColumns(reader, columns, error))
-        return fail("csv: " + error + " in " + args[0]);
+        return ibtError("csv", error + " in " + args[0]);
 
     std::string out = ibtHeaderRow(columns);
     while (reader.getNextData()) {
@@ -239,54 +217,40 @@ int cmdCsv(int argc, char** argv)
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return fail("csv: cannot write the output");
+        return ibtError("csv", "cannot write the output");
     return 0;
-}
-
-// Parses a whole number in [lo, hi].
-bool parseWhole(const char* text, long long lo, long long hi, long long& out)
-{
-    if (!text || *text < '0' || *text > '9')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi)
-        return false;
-    out = v;
-    return true;
 }
 
 int cmdSynth(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kSynthHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kSynthHelp);
     std::string out;
     long long laps = 6;
     long long seed = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--laps") {
-            if (!parseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 1, 10000, laps))
-                return fail("synth: --laps needs a whole number from 1 to 10000");
+            if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 1, 10000, laps))
+                return ibtError("synth", "--laps needs a whole number from 1 to 10000");
             ++i;
         } else if (arg == "--seed") {
-            if (!parseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, UINT_MAX, seed))
-                return fail("synth: --seed needs a whole number from 0 to " + std::to_string(UINT_MAX));
+            if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, UINT_MAX, seed))
+                return ibtError("synth", "--seed needs a whole number from 0 to " + std::to_string(UINT_MAX));
             ++i;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return fail("synth: unknown option " + arg);
+            return ibtError("synth", "unknown option " + arg);
         } else if (out.empty()) {
             out = arg;
         } else {
-            return fail("synth: more than one OUT given");
+            return ibtError("synth", "more than one OUT given");
         }
     }
     if (out.empty())
-        return fail("synth: expected OUT (see ibt synth --help)");
+        return ibtError("synth", "expected OUT (see ibt synth --help)");
     errno = 0;
     if (!writeDemoSession(out, static_cast<int>(laps), static_cast<unsigned>(seed)))
-        return fail("synth: cannot write " + out + (errno ? std::string(": ") + std::strerror(errno) : std::string()));
+        return ibtError("synth", "cannot write " + out + (errno ? std::string(": ") + std::strerror(errno) : std::string()));
     std::printf("wrote %s: demo session, %lld timed laps, seed %lld\n", out.c_str(), laps, seed);
     return 0;
 }
@@ -297,7 +261,7 @@ int cmdSynth(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return fail("no command given (see ibt --help)");
+        return ibtError(nullptr, "no command given (see ibt --help)");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
@@ -315,14 +279,9 @@ int main(int argc, char** argv)
         return cmdCsv(subArgc, subArgv);
     if (command == "synth")
         return cmdSynth(subArgc, subArgv);
-#ifdef IBT_HAVE_LIVE
     if (command == "publish")
         return ibtPublish(subArgc, subArgv);
     if (command == "watch")
         return ibtWatch(subArgc, subArgv);
-#else
-    if (command == "publish" || command == "watch")
-        return fail(command + " is not built into this ibt");
-#endif
-    return fail("unknown command " + command + " (see ibt --help)");
+    return ibtError(nullptr, "unknown command " + command + " (see ibt --help)");
 }

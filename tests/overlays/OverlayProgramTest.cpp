@@ -2,17 +2,25 @@
 // after a replay, hiding while off track, Escape, argument errors and live
 // telemetry from the publisher.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "child_process.h"
 #include "pedal_recording.h"
-#include "process_helpers.h"
+#include "temp_folder.h"
+#include "test_display.h"
+#include "window_capture.h"
 
 namespace {
 
@@ -24,25 +32,17 @@ const char* kTitle = "qvisView";
 // A run folder of its own: the shaders and the recording the program reads.
 class RunFolder {
 public:
-    RunFolder()
+    RunFolder() : path(folder.path())
     {
-        std::string templ = ::testing::TempDir() + "overlay-run-XXXXXX";
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        path = ::mkdtemp(buf.data());
         char shaders[PATH_MAX];
         if (::realpath("Shaders", shaders)) {
             EXPECT_EQ(::symlink(shaders, (path + "/Shaders").c_str()), 0);
         }
     }
-    // OVERLAY_TEST_KEEP=1 keeps the folder (recording, output) for a look.
-    ~RunFolder()
-    {
-        if (!std::getenv("OVERLAY_TEST_KEEP"))
-            shellOutput("rm -rf '" + path + "'");
-    }
     std::string recording() const { return path + "/telemetry.ibt"; }
 
+    // OVERLAY_TEST_KEEP=1 keeps the folder (recording, output) for a look.
+    TempFolder folder{"overlay-run"};
     std::string path;
 };
 
@@ -109,6 +109,7 @@ void pressEscape(const std::string& id)
 
 TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundary)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     const std::vector<float> pct = fractionRamp(150, 0.1f, 0.001f);
@@ -151,6 +152,7 @@ TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundar
 
 TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f, 0.51f, 0.52f}, 0.0f, 0.0f, 0.0f);
@@ -186,6 +188,7 @@ TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
 
 TEST(OverlayProgram, WindowIsHiddenWhileTheCarIsOffTrackAndReturns)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     std::vector<float> pct(400, 0.2f);
@@ -209,6 +212,7 @@ TEST(OverlayProgram, WindowIsHiddenWhileTheCarIsOffTrackAndReturns)
 
 TEST(OverlayProgram, EscapeEndsWithTheShutDownLine)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, std::vector<float>(50, 0.3f), 0.4f, 0.0f, 0.0f);
@@ -221,6 +225,80 @@ TEST(OverlayProgram, EscapeEndsWithTheShutDownLine)
     ASSERT_TRUE(overlay.waitExit(10));
     EXPECT_EQ(overlay.exitStatus(), 0);
     EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+}
+
+// A hidden window cannot receive Escape: SIGINT and SIGTERM end the program
+// the same way, with the shut-down line and status 0.
+TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    std::vector<PedalSample> s;
+    appendLap(s, 1, std::vector<float>(100, 0.3f), 0.4f, 0.0f, 0.0f);
+    for (PedalSample& x : s)
+        x.onTrack = 0; // a recording that never leaves the garage
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+    for (const int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
+        ChildProcess overlay(run.path, {overlayExe(), "file"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ASSERT_TRUE(overlay.running());
+        EXPECT_TRUE(visibleWindow(kTitle).empty()) << "the window should be hidden";
+        overlay.stop(sig);
+        EXPECT_EQ(overlay.exitStatus(), 0);
+        EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+    }
+}
+
+// A FIFO in place of the recording is not opened (that would block until a
+// writer came): the overlay runs, shows its window and ends on Escape.
+TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    ASSERT_EQ(::mkfifo(run.recording().c_str(), 0600), 0);
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    const std::string id = waitForWindow(kTitle, 15);
+    ASSERT_FALSE(id.empty());
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+    EXPECT_EQ(overlay.exitStatus(), 0);
+    EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+}
+
+// Shader sources that cannot be read end the program before its window
+// opens: one line on standard error naming the file, status 1.
+TEST(OverlayProgram, UnreadableShadersEndWithOneLineNamingThemAndStatusOne)
+{
+    struct Row {
+        const char* what;
+        const char* setup; // shell commands run in the run folder
+        const char* names;
+    };
+    const Row rows[] = {
+        {"no Shaders folder", "rm Shaders", "Shaders/font.vs"},
+        {"a folder where a source should be",
+         "cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders && rm Shaders/plot2d.vs && mkdir Shaders/plot2d.vs",
+         "Shaders/plot2d.vs"},
+        {"one source missing",
+         "cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders && rm Shaders/plotTransparent2d.frag",
+         "Shaders/plotTransparent2d.frag"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        RunFolder run;
+        int status = -1;
+        shellOutput("cd '" + run.path + "' && " + row.setup, &status);
+        ASSERT_EQ(status, 0);
+        ChildProcess overlay(run.path, {overlayExe(), "file"});
+        ASSERT_TRUE(overlay.waitExit(10));
+        EXPECT_EQ(overlay.exitStatus(), 1);
+        const std::string err = overlay.err();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(err.rfind("overlay: ", 0), 0u) << err;
+        EXPECT_NE(err.find(row.names), std::string::npos) << err;
+        EXPECT_EQ(overlay.out(), "");
+    }
 }
 
 TEST(OverlayProgram, UnknownFirstArgumentGivesUsageAndStatusTwo)
@@ -239,6 +317,7 @@ TEST(OverlayProgram, UnknownFirstArgumentGivesUsageAndStatusTwo)
 
 TEST(OverlayProgram, LiveTracesAdvanceSurviveThePublisherStoppingAndReconnect)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     const std::vector<float> pct = fractionRamp(1200, 0.05f, 0.0007f);
