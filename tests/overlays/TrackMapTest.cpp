@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <glad/gl.h>
 #include <gtest/gtest.h>
 
 #include "TrackMapController.h"

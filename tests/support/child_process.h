@@ -49,6 +49,7 @@ private:
     std::string outPath;
     std::string errPath;
     long pid = -1;
+    void* handle = nullptr; // the process handle, where the system has one (Windows)
     bool exited = false;
     int status = -1;
 };

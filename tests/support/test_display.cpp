@@ -9,7 +9,13 @@ std::string useTestDisplay()
         std::ifstream in(std::string(dir) + "/display");
         std::string number;
         if (in >> number) {
+#ifdef _WIN32
+            // Under Wine the X display was taken from DISPLAY when the process
+            // started; this keeps the variable in step for child processes.
+            _putenv_s("DISPLAY", (":" + number).c_str());
+#else
             ::setenv("DISPLAY", (":" + number).c_str(), 1);
+#endif
             return "";
         }
         return "the suite's private X server is not running (Xvfb and xcompmgr come with "
