@@ -18,6 +18,14 @@ std::shared_ptr<IRData> makeSource(int argc, char** argv);
 // Prints the one-line usage message of a program to standard error.
 void printUsage(const char* program, const char* extra = "");
 
+// True when the first argument asks for help: "--help" or "-h".
+bool wantsHelp(int argc, char** argv);
+
+// Prints to standard output a program's usage, what it shows (`about`, and
+// `more` after the sources, for further arguments), the keys and where its
+// settings are kept.
+void printHelp(const char* program, const char* extra, const char* about, const char* more = "");
+
 // One pass of the main loop: advance the source, let the controller take the
 // sample, show or hide the window by whether the car is on track, draw, sleep
 // 10 ms. The window is hidden only

@@ -37,6 +37,11 @@ void ThrottleBrakeTraceController::hideWindow()
     view->hideWindow();
 }
 
+void ThrottleBrakeTraceController::getWindowPosition(int* x, int* y)
+{
+    view->getPosition(x, y);
+}
+
 namespace {
 
 using LapTrace = std::map<float, float>;

@@ -23,6 +23,7 @@ public:
     GLFWwindow* getWindow();
     void showWindow();
     void hideWindow();
+    void getWindowPosition(int* x, int* y);
 
     std::shared_ptr<ThrottleBrakeTraceModel> getModel() const { return model; }
 
