@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "demo_synth.h"
+#include "private_user_folders.h"
 
 namespace {
 

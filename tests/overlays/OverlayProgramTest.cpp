@@ -12,6 +12,7 @@
 #include <stdlib.h>
 
 #include "pedal_recording.h"
+#include "private_user_folders.h"
 #include "process_helpers.h"
 
 namespace {
