@@ -12,6 +12,7 @@
 #include "demo_synth.h"
 #include "irsdk_diskclient.h"
 #include "pedal_recording.h"
+#include "test_display.h"
 
 namespace {
 
@@ -48,7 +49,13 @@ float lapThrottleAt(const std::vector<Record>& records, int lap, float pct)
 
 } // namespace
 
-TEST(DemoReplay, ReferenceThrottleFollowsTheFastestCompletedLap)
+// The controller draws in a window of its own.
+class DemoReplay : public ::testing::Test {
+protected:
+    void SetUp() override { REQUIRE_TEST_DISPLAY(); }
+};
+
+TEST_F(DemoReplay, ReferenceThrottleFollowsTheFastestCompletedLap)
 {
     const std::string path = tempRecordingPath("demo");
     ASSERT_TRUE(writeDemoSession(path, 6, 1));

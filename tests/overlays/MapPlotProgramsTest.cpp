@@ -19,6 +19,7 @@
 
 #include "demo_synth.h"
 #include "private_user_folders.h"
+#include "test_display.h"
 
 namespace {
 
@@ -135,9 +136,7 @@ struct ProgramCase {
 
 TEST_F(ProgramRun, EscapeShutsDownCleanly)
 {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display)
-        GTEST_SKIP() << "no X display; run the tests under scripts/with-x";
+    REQUIRE_TEST_DISPLAY();
     layOutRunFolder();
     const ProgramCase cases[] = {
         {TRACKMAP_PROGRAM, {"file"}},

@@ -14,6 +14,7 @@
 #include "pedal_recording.h"
 #include "private_user_folders.h"
 #include "process_helpers.h"
+#include "test_display.h"
 
 namespace {
 
@@ -110,6 +111,7 @@ void pressEscape(const std::string& id)
 
 TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundary)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     const std::vector<float> pct = fractionRamp(150, 0.1f, 0.001f);
@@ -152,6 +154,7 @@ TEST(OverlayProgram, ReplayedStripShowsPedalsAndIndicationsBeforeTheFirstBoundar
 
 TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f, 0.51f, 0.52f}, 0.0f, 0.0f, 0.0f);
@@ -187,6 +190,7 @@ TEST(OverlayProgram, ReferenceLinesShowTheBestLapAtTheCarsPosition)
 
 TEST(OverlayProgram, WindowIsHiddenWhileTheCarIsOffTrackAndReturns)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     std::vector<float> pct(400, 0.2f);
@@ -210,6 +214,7 @@ TEST(OverlayProgram, WindowIsHiddenWhileTheCarIsOffTrackAndReturns)
 
 TEST(OverlayProgram, EscapeEndsWithTheShutDownLine)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, std::vector<float>(50, 0.3f), 0.4f, 0.0f, 0.0f);
@@ -240,6 +245,7 @@ TEST(OverlayProgram, UnknownFirstArgumentGivesUsageAndStatusTwo)
 
 TEST(OverlayProgram, LiveTracesAdvanceSurviveThePublisherStoppingAndReconnect)
 {
+    REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     const std::vector<float> pct = fractionRamp(1200, 0.05f, 0.0007f);

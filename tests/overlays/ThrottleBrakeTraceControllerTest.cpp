@@ -11,6 +11,7 @@
 
 #include "ThrottleBrakeTraceController.h"
 #include "pedal_recording.h"
+#include "test_display.h"
 
 namespace {
 
@@ -93,7 +94,13 @@ std::vector<float> constant(float v)
 
 } // namespace
 
-TEST(ReferenceLap, BeforeTheFirstBoundaryZonesAreFullThrottleAndBrakingIndications)
+// The controller draws in a window of its own.
+class ReferenceLap : public ::testing::Test {
+protected:
+    void SetUp() override { REQUIRE_TEST_DISPLAY(); }
+};
+
+TEST_F(ReferenceLap, BeforeTheFirstBoundaryZonesAreFullThrottleAndBrakingIndications)
 {
     struct Case {
         float throttle, brake, zoneT, zoneB;
@@ -116,7 +123,7 @@ TEST(ReferenceLap, BeforeTheFirstBoundaryZonesAreFullThrottleAndBrakingIndicatio
     }
 }
 
-TEST(ReferenceLap, BoundaryIsTakenOnlyMoreThanThreePercentIntoTheNewLap)
+TEST_F(ReferenceLap, BoundaryIsTakenOnlyMoreThanThreePercentIntoTheNewLap)
 {
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.9f}, 0.5f, 0.5f, 0.0f);
@@ -134,7 +141,7 @@ TEST(ReferenceLap, BoundaryIsTakenOnlyMoreThanThreePercentIntoTheNewLap)
     EXPECT_EQ(z[4].brake, 0.5f);
 }
 
-TEST(ReferenceLap, FirstPassSetsTheLapCounterWithoutABoundary)
+TEST_F(ReferenceLap, FirstPassSetsTheLapCounterWithoutABoundary)
 {
     std::vector<PedalSample> s;
     appendLap(s, 5, {0.5f, 0.6f}, 0.5f, 0.0f, 0.0f);
@@ -143,7 +150,7 @@ TEST(ReferenceLap, FirstPassSetsTheLapCounterWithoutABoundary)
     EXPECT_EQ(z[1].throttle, 0.0f) << "still an indication: no boundary was found";
 }
 
-TEST(ReferenceLap, UntimedFirstLapThenEachFasterLapBecomesTheReference)
+TEST_F(ReferenceLap, UntimedFirstLapThenEachFasterLapBecomesTheReference)
 {
     // Boundary 1 without a valid time, then laps of 92.0 and 91.5.
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f, 0.4f}, {-1.0f, 92.0f, 91.5f});
@@ -155,7 +162,7 @@ TEST(ReferenceLap, UntimedFirstLapThenEachFasterLapBecomesTheReference)
     EXPECT_EQ(midLapZoneThrottle(z, 4), constant(0.7f)) << "the 91.5 lap replaced it";
 }
 
-TEST(ReferenceLap, AFasterFirstBoundaryTimeDropsASlowerRecordedLap)
+TEST_F(ReferenceLap, AFasterFirstBoundaryTimeDropsASlowerRecordedLap)
 {
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f, 0.4f}, {91.8f, 92.0f, 91.5f});
     PedalReplay replay(s);
@@ -165,21 +172,21 @@ TEST(ReferenceLap, AFasterFirstBoundaryTimeDropsASlowerRecordedLap)
     EXPECT_EQ(midLapZoneThrottle(z, 4), constant(0.7f)) << "the 91.5 lap is the first reference";
 }
 
-TEST(ReferenceLap, AnEqualLapTimeIsANewBest)
+TEST_F(ReferenceLap, AnEqualLapTimeIsANewBest)
 {
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f}, {90.0f, 90.0f});
     PedalReplay replay(s);
     EXPECT_EQ(midLapZoneThrottle(replay.run(s.size()), 3), constant(0.2f));
 }
 
-TEST(ReferenceLap, LapsWithoutAValidTimeNeverBecomeTheReference)
+TEST_F(ReferenceLap, LapsWithoutAValidTimeNeverBecomeTheReference)
 {
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f}, {-1.0f, 0.0f});
     PedalReplay replay(s);
     EXPECT_EQ(midLapZoneThrottle(replay.run(s.size()), 3), constant(0.7f));
 }
 
-TEST(ReferenceLap, CursorFollowsTheCarForwardOnlyAndFallsBackPastTheLastKey)
+TEST_F(ReferenceLap, CursorFollowsTheCarForwardOnlyAndFallsBackPastTheLastKey)
 {
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f}, 0.0f, 0.0f, 0.0f);
@@ -204,7 +211,7 @@ TEST(ReferenceLap, CursorFollowsTheCarForwardOnlyAndFallsBackPastTheLastKey)
     EXPECT_FLOAT_EQ(z[probe + 4].brake, 0.66f);
 }
 
-TEST(ReferenceLap, AStationaryCarKeepsTheFirstValueStoredAtItsPosition)
+TEST_F(ReferenceLap, AStationaryCarKeepsTheFirstValueStoredAtItsPosition)
 {
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f}, 0.0f, 0.0f, 0.0f);

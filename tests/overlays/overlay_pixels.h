@@ -8,6 +8,8 @@
 #include <glad/gl.h>
 #include <gtest/gtest.h>
 
+#include "test_display.h"
+
 struct Rgb {
     int r, g, b;
 };
@@ -71,9 +73,4 @@ inline AxesRect overlayAxesRect(int width, int height)
 }
 
 // Skips a test that needs a window when no X display is there.
-#define SKIP_WITHOUT_DISPLAY()                                                           \
-    do {                                                                                 \
-        const char* display = std::getenv("DISPLAY");                                   \
-        if (!display || !*display)                                                       \
-            GTEST_SKIP() << "no X display; run the tests under scripts/with-x";         \
-    } while (0)
+#define SKIP_WITHOUT_DISPLAY() REQUIRE_TEST_DISPLAY()

@@ -10,7 +10,6 @@ target_link_libraries(varplot_test PRIVATE overlays ibtwriter)
 
 # Each program starts in a fresh folder with Shaders/ and a demo recording.
 overlay_test(mapplot_programs_test MapPlotProgramsTest.cpp)
-target_include_directories(mapplot_programs_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(mapplot_programs_test PRIVATE demosynth)
 target_compile_definitions(mapplot_programs_test PRIVATE
     OVERLAY_SOURCE_ROOT="${PROJECT_SOURCE_DIR}"

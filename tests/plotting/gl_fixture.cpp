@@ -5,6 +5,8 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include "test_display.h"
+
 Pixels::Pixels(int width, int height) : w(width), h(height), data(static_cast<size_t>(width) * height * 4)
 {
     glFinish();
@@ -44,9 +46,7 @@ int byteOf(float v)
 
 void GlTest::SetUp()
 {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display)
-        GTEST_SKIP() << "no X display; run the tests under scripts/with-x";
+    REQUIRE_TEST_DISPLAY();
 }
 
 void GlTest::openWindow(int width, int height)
