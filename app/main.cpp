@@ -1,7 +1,10 @@
 // The overlay program: the throttle/brake strip over live or recorded telemetry.
+#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "MainLoop.h"
+#include "ReferenceLapKeeper.h"
 #include "Settings.h"
 #include "ThrottleBrakeTraceController.h"
 #include "WindowPlacement.h"
@@ -23,6 +26,15 @@ int main(int argc, char** argv)
     ProgramSettings settings("overlay");
     restoreWindowPosition(settings);
     ThrottleBrakeTraceController controller(irData, 10);
+    // Live runs keep the best lap per track and car; a replay never touches them.
+    if (irData->isLive() && referenceLapsEnabled(settings)) {
+        std::string error;
+        const std::string folder = LapStore::defaultFolder(&error);
+        if (folder.empty())
+            std::fprintf(stderr, "overlay: %s; reference laps are not kept\n", error.c_str());
+        else
+            controller.keepReferenceLaps(std::make_shared<ReferenceLapKeeper>("overlay", folder));
+    }
     runMainLoop(*irData, controller);
     saveWindowPosition(settings, controller);
     shutDown(*irData);

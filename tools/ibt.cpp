@@ -9,6 +9,7 @@
 
 #include "demo_synth.h"
 #include "ibt_columns.h"
+#include "ibt_reference.h"
 #include "irsdk_diskclient.h"
 #ifdef IBT_HAVE_LIVE
 #include "ibt_live.h"
@@ -25,6 +26,8 @@ const char* const kUsage =
     "  session FILE PATH              the session-info value at PATH (exit 1 when not found)\n"
     "  csv FILE COLUMN...             the records as CSV; COLUMN is NAME[:ENTRY][@TYPE]\n"
     "  synth OUT [--laps N] [--seed S]  write a demo session\n"
+    "Reference laps kept for the overlay's live runs:\n"
+    "  reference import FILE [--force] | list | remove TRACK CAR\n"
 #ifdef IBT_HAVE_LIVE
     "Live telemetry:\n"
     "  publish FILE [--rate HZ] [--loop]  publish a recording as live telemetry\n"
@@ -315,6 +318,8 @@ int main(int argc, char** argv)
         return cmdCsv(subArgc, subArgv);
     if (command == "synth")
         return cmdSynth(subArgc, subArgv);
+    if (command == "reference")
+        return ibtReference(subArgc, subArgv);
 #ifdef IBT_HAVE_LIVE
     if (command == "publish")
         return ibtPublish(subArgc, subArgv);
