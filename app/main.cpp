@@ -15,7 +15,10 @@ int main(int argc, char** argv)
         printHelp("overlay", "",
                   "The throttle/brake strip: your throttle and brake over the last ten seconds as\n"
                   "green and red areas, and as lines those of your fastest lap at the same point\n"
-                  "of the lap.");
+                  "of the lap.",
+                  "\n"
+                  "Live, the best lap per track and car is kept for the next run (see\n"
+                  "'ibt reference --help'); \"reference-laps = off\" in the settings turns it off.\n");
         return 0;
     }
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
