@@ -3,25 +3,11 @@
 #include <cstring>
 #include <new>
 
+#include "file_offset.h"
 #include "value_convert.h"
 #include "yaml_parser.h"
 
 namespace {
-
-// Size of an open stream in bytes (64-bit even where long is 32-bit), or -1.
-long long streamSize(FILE* f)
-{
-#if defined(_WIN32)
-    if (_fseeki64(f, 0, SEEK_END) != 0)
-        return -1;
-    const long long size = _ftelli64(f);
-#else
-    if (fseeko(f, 0, SEEK_END) != 0)
-        return -1;
-    const long long size = static_cast<long long>(ftello(f));
-#endif
-    return size;
-}
 
 // True when [offset, offset + length) lies inside a file of fileSize bytes.
 bool regionFits(long long offset, long long length, long long fileSize)
@@ -31,7 +17,7 @@ bool regionFits(long long offset, long long length, long long fileSize)
 
 bool readAt(FILE* f, long long offset, void* dst, size_t n)
 {
-    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0)
+    if (!irsdk_seek(f, offset))
         return false;
     return n == 0 || std::fread(dst, 1, n, f) == n;
 }
@@ -72,7 +58,7 @@ bool irsdkDiskClient::openFile(const char* path)
         || std::fread(&fileSubHeader, 1, sizeof fileSubHeader, file) != sizeof fileSubHeader)
         return fail();
 
-    const long long fileSize = streamSize(file);
+    const long long fileSize = irsdk_streamSize(file);
     if (fileSize < 0)
         return fail();
 
@@ -108,7 +94,7 @@ bool irsdkDiskClient::openFile(const char* path)
     if (!recordBuffer)
         return fail();
 
-    if (std::fseek(file, static_cast<long>(recordOffset), SEEK_SET) != 0)
+    if (!irsdk_seek(file, recordOffset))
         return fail();
     return true;
 }

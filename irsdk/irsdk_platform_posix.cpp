@@ -1,7 +1,5 @@
-// POSIX live layer: the shared memory is the shm object named after the
-// layout's name without its "Local\" prefix; the data-ready event is a second
-// shm object holding a 32-bit sequence counter that the writer increments and
-// wakes all futex waiters on. Window messages do not exist here.
+// POSIX live layer, the reading end of the scheme in live_posix_scheme.h.
+// Window messages do not exist here.
 #include "irsdk_platform.h"
 
 #include <cerrno>
@@ -12,11 +10,11 @@
 #include <new>
 
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
+
+#include "live_posix_scheme.h"
 
 namespace irsdk_platform {
 
@@ -27,9 +25,9 @@ struct SharedMemory {
 };
 
 struct Event {
-    const uint32_t* counter;
+    const live_posix::EventCounter* counter;
     size_t size;
-    uint32_t seen; // counter value at the last return from waitEvent
+    live_posix::EventCounter seen; // counter value at the last return from waitEvent
 };
 
 // Opens and maps a shm object read-only, whole; false when missing or smaller than minSize.
@@ -60,14 +58,7 @@ bool mapReadOnly(const char* layoutName, size_t minSize, int* fdOut, const char*
 
 std::string objectName(const char* layoutName)
 {
-    const char* bare = layoutName;
-    const char* local = "Local\\";
-    if (std::strncmp(bare, local, std::strlen(local)) == 0)
-        bare += std::strlen(local);
-    std::string name = "/";
-    if (const char* prefix = std::getenv("IRSDK_SHM_PREFIX"))
-        name += prefix;
-    return name + bare;
+    return live_posix::objectName(layoutName);
 }
 
 Handle openSharedMemory(const char* layoutName)
@@ -122,7 +113,7 @@ Handle openEvent(const char* layoutName)
     int fd = -1;
     const char* view = nullptr;
     size_t size = 0;
-    if (!mapReadOnly(layoutName, sizeof(uint32_t), &fd, &view, &size))
+    if (!mapReadOnly(layoutName, live_posix::kEventObjectSize, &fd, &view, &size))
         return nullptr;
     close(fd); // the mapping keeps the object alive
     auto* e = new (std::nothrow) Event;
@@ -130,9 +121,9 @@ Handle openEvent(const char* layoutName)
         munmap(const_cast<char*>(view), size);
         return nullptr;
     }
-    e->counter = reinterpret_cast<const uint32_t*>(view);
+    e->counter = reinterpret_cast<const live_posix::EventCounter*>(view);
     e->size = size;
-    e->seen = __atomic_load_n(e->counter, __ATOMIC_ACQUIRE);
+    e->seen = live_posix::loadCounter(e->counter);
     return e;
 }
 
@@ -142,20 +133,16 @@ Handle openEvent(const char* layoutName)
 void waitEvent(Handle event, int timeoutMs)
 {
     auto* e = static_cast<Event*>(event);
-    const uint32_t now = __atomic_load_n(e->counter, __ATOMIC_ACQUIRE);
-    if (now == e->seen && timeoutMs > 0) {
-        struct timespec ts;
-        ts.tv_sec = timeoutMs / 1000;
-        ts.tv_nsec = static_cast<long>(timeoutMs % 1000) * 1000000L;
-        syscall(SYS_futex, e->counter, FUTEX_WAIT, now, &ts, nullptr, 0);
-    }
-    e->seen = __atomic_load_n(e->counter, __ATOMIC_ACQUIRE);
+    const live_posix::EventCounter now = live_posix::loadCounter(e->counter);
+    if (now == e->seen && timeoutMs > 0)
+        live_posix::waitCounter(e->counter, now, timeoutMs);
+    e->seen = live_posix::loadCounter(e->counter);
 }
 
 void closeEvent(Handle event)
 {
     auto* e = static_cast<Event*>(event);
-    munmap(const_cast<uint32_t*>(e->counter), e->size);
+    munmap(const_cast<live_posix::EventCounter*>(e->counter), e->size);
     delete e;
 }
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "demo_synth.h"
+#include "file_offset.h"
+#include "ibt_args.h"
 #include "ibt_columns.h"
+#include "ibt_live.h"
 #include "ibt_reference.h"
 #include "irsdk_diskclient.h"
-#ifdef IBT_HAVE_LIVE
-#include "ibt_live.h"
-#endif
 
 namespace {
 
@@ -28,11 +28,9 @@ const char* const kUsage =
     "  synth OUT [--laps N] [--seed S]  write a demo session\n"
     "Reference laps kept for the overlay's live runs:\n"
     "  reference import FILE [--force] | list | remove TRACK CAR\n"
-#ifdef IBT_HAVE_LIVE
     "Live telemetry:\n"
     "  publish FILE [--rate HZ] [--loop]  publish a recording as live telemetry\n"
     "  watch [--count N] [--timeout-ms T] COLUMN...  print live records as CSV\n"
-#endif
     "\n"
     "'ibt COMMAND --help' describes a command. Errors exit with status 2.\n";
 
@@ -68,33 +66,13 @@ const char* const kSynthHelp =
     "an out lap, then N timed laps (default 6) of a 1.4 km track at 60\n"
     "samples a second. The same N and S (default 1) give the same file.\n";
 
-int fail(const std::string& message)
-{
-    std::fprintf(stderr, "ibt: %s\n", message.c_str());
-    return 2;
-}
-
-bool wantsHelp(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
-            return true;
-    return false;
-}
-
-int help(const char* text)
-{
-    std::fputs(text, stdout);
-    return 0;
-}
-
 // Positional arguments of a command that takes no options; false (with a
 // message printed) when an option is given.
 bool positionals(const char* command, int argc, char** argv, std::vector<std::string>& out)
 {
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            fail(std::string(command) + ": unknown option " + argv[i]);
+            ibtError(command, std::string("unknown option ") + argv[i]);
             return false;
         }
         out.push_back(argv[i]);
@@ -108,14 +86,7 @@ long long fileSize(const std::string& path)
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return -1;
-    long long size = -1;
-#if defined(_WIN32)
-    if (_fseeki64(f, 0, SEEK_END) == 0)
-        size = _ftelli64(f);
-#else
-    if (fseeko(f, 0, SEEK_END) == 0)
-        size = static_cast<long long>(ftello(f));
-#endif
+    const long long size = irsdk_streamSize(f);
     std::fclose(f);
     return size;
 }
@@ -126,7 +97,7 @@ bool openRecording(irsdkDiskClient& reader, const std::string& path)
 {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        fail("cannot open " + path + ": " + std::strerror(errno));
+        ibtError(nullptr, "cannot open " + path + ": " + std::strerror(errno));
         return false;
     }
     char probe;
@@ -135,11 +106,11 @@ bool openRecording(irsdkDiskClient& reader, const std::string& path)
     const int readError = std::ferror(f) ? errno : 0;
     std::fclose(f);
     if (got == 0 && readError != 0) {
-        fail("cannot read " + path + ": " + std::strerror(readError));
+        ibtError(nullptr, "cannot read " + path + ": " + std::strerror(readError));
         return false;
     }
     if (!reader.openFile(path.c_str())) {
-        fail(path + " is not a telemetry recording (its header does not fit the file)");
+        ibtError(nullptr, path + " is not a telemetry recording (its header does not fit the file)");
         return false;
     }
     return true;
@@ -147,13 +118,13 @@ bool openRecording(irsdkDiskClient& reader, const std::string& path)
 
 int cmdInfo(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kInfoHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kInfoHelp);
     std::vector<std::string> args;
     if (!positionals("info", argc, argv, args))
         return 2;
     if (args.size() != 1)
-        return fail("info: expected FILE (see ibt info --help)");
+        return ibtError("info", "expected FILE (see ibt info --help)");
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
@@ -172,13 +143,13 @@ int cmdInfo(int argc, char** argv)
 
 int cmdVars(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kVarsHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kVarsHelp);
     std::vector<std::string> args;
     if (!positionals("vars", argc, argv, args))
         return 2;
     if (args.size() != 1)
-        return fail("vars: expected FILE (see ibt vars --help)");
+        return ibtError("vars", "expected FILE (see ibt vars --help)");
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
@@ -191,13 +162,13 @@ int cmdVars(int argc, char** argv)
 
 int cmdSession(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kSessionHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kSessionHelp);
     std::vector<std::string> args;
     if (!positionals("session", argc, argv, args))
         return 2;
     if (args.size() != 2)
-        return fail("session: expected FILE PATH (see ibt session --help)");
+        return ibtError("session", "expected FILE PATH (see ibt session --help)");
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
@@ -214,23 +185,23 @@ int cmdSession(int argc, char** argv)
 
 int cmdCsv(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kCsvHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kCsvHelp);
     std::vector<std::string> args;
     if (!positionals("csv", argc, argv, args))
         return 2;
     if (args.size() < 2)
-        return fail("csv: expected FILE COLUMN... (see ibt csv --help)");
+        return ibtError("csv", "expected FILE COLUMN... (see ibt csv --help)");
     std::vector<IbtColumn> columns(args.size() - 1);
     std::string error;
     for (size_t i = 1; i < args.size(); ++i)
         if (!ibtParseColumn(args[i], columns[i - 1], error))
-            return fail("csv: " + error);
+            return ibtError("csv", error);
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
     if (!ibtResolveColumns(reader, columns, error))
-        return fail("csv: " + error + " in " + args[0]);
+        return ibtError("csv", error + " in " + args[0]);
 
     std::string out = ibtHeaderRow(columns);
     while (reader.getNextData()) {
@@ -242,54 +213,40 @@ int cmdCsv(int argc, char** argv)
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return fail("csv: cannot write the output");
+        return ibtError("csv", "cannot write the output");
     return 0;
-}
-
-// Parses a whole number in [lo, hi].
-bool parseWhole(const char* text, long long lo, long long hi, long long& out)
-{
-    if (!text || *text < '0' || *text > '9')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi)
-        return false;
-    out = v;
-    return true;
 }
 
 int cmdSynth(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv))
-        return help(kSynthHelp);
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kSynthHelp);
     std::string out;
     long long laps = 6;
     long long seed = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--laps") {
-            if (!parseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 1, 10000, laps))
-                return fail("synth: --laps needs a whole number from 1 to 10000");
+            if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 1, 10000, laps))
+                return ibtError("synth", "--laps needs a whole number from 1 to 10000");
             ++i;
         } else if (arg == "--seed") {
-            if (!parseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, UINT_MAX, seed))
-                return fail("synth: --seed needs a whole number from 0 to " + std::to_string(UINT_MAX));
+            if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, UINT_MAX, seed))
+                return ibtError("synth", "--seed needs a whole number from 0 to " + std::to_string(UINT_MAX));
             ++i;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return fail("synth: unknown option " + arg);
+            return ibtError("synth", "unknown option " + arg);
         } else if (out.empty()) {
             out = arg;
         } else {
-            return fail("synth: more than one OUT given");
+            return ibtError("synth", "more than one OUT given");
         }
     }
     if (out.empty())
-        return fail("synth: expected OUT (see ibt synth --help)");
+        return ibtError("synth", "expected OUT (see ibt synth --help)");
     errno = 0;
     if (!writeDemoSession(out, static_cast<int>(laps), static_cast<unsigned>(seed)))
-        return fail("synth: cannot write " + out + (errno ? std::string(": ") + std::strerror(errno) : std::string()));
+        return ibtError("synth", "cannot write " + out + (errno ? std::string(": ") + std::strerror(errno) : std::string()));
     std::printf("wrote %s: demo session, %lld timed laps, seed %lld\n", out.c_str(), laps, seed);
     return 0;
 }
@@ -300,7 +257,7 @@ int cmdSynth(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return fail("no command given (see ibt --help)");
+        return ibtError(nullptr, "no command given (see ibt --help)");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
@@ -320,14 +277,9 @@ int main(int argc, char** argv)
         return cmdSynth(subArgc, subArgv);
     if (command == "reference")
         return ibtReference(subArgc, subArgv);
-#ifdef IBT_HAVE_LIVE
     if (command == "publish")
         return ibtPublish(subArgc, subArgv);
     if (command == "watch")
         return ibtWatch(subArgc, subArgv);
-#else
-    if (command == "publish" || command == "watch")
-        return fail(command + " is not built into this ibt");
-#endif
-    return fail("unknown command " + command + " (see ibt --help)");
+    return ibtError(nullptr, "unknown command " + command + " (see ibt --help)");
 }

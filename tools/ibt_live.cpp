@@ -1,6 +1,7 @@
 #include "ibt_live.h"
 
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "ibt_args.h"
 #include "ibt_columns.h"
 #include "irsdk_client.h"
 #include "irsdk_diskclient.h"
@@ -37,26 +39,10 @@ bool sleepUntil(std::chrono::steady_clock::time_point deadline)
     return false;
 }
 
-// Parses a positive number; false for anything else.
-bool parseNumber(const char* text, double* out)
-{
-    char* end = nullptr;
-    const double v = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !(v > 0.0) || v > 1e6)
-        return false;
-    *out = v;
-    return true;
-}
-
-bool parseCount(const char* text, long long* out)
-{
-    char* end = nullptr;
-    const long long v = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || v < 0)
-        return false;
-    *out = v;
-    return true;
-}
+// The fastest publishing rate, and the longest wait for telemetry: a day,
+// far below what the clock's nanosecond count could overflow on.
+const double kMaxRate = 1e6;
+const long long kMaxTimeoutMs = 24LL * 60 * 60 * 1000;
 
 const char* const kPublishHelp =
     "usage: ibt publish FILE [--rate HZ] [--loop]\n"
@@ -70,58 +56,42 @@ const char* const kWatchHelp =
     "or until the telemetry ends and does not come back within T ms (default\n"
     "10000). Exit status 2 when nothing connects within T ms.\n";
 
-bool wantsHelp(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
-            return true;
-    return false;
-}
-
-int usageError(const char* command, const std::string& message)
-{
-    std::fprintf(stderr, "ibt: %s: %s\n", command, message.c_str());
-    return 2;
-}
-
 } // namespace
 
 // Publishes the records of a recording as live telemetry at a fixed rate,
 // from the first again with --loop, until the end or Ctrl-C.
 int ibtPublish(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv)) {
-        std::fputs(kPublishHelp, stdout);
-        return 0;
-    }
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kPublishHelp);
     const char* path = nullptr;
     double rate = 60.0;
     bool loop = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rate") {
-            if (i + 1 >= argc || !parseNumber(argv[i + 1], &rate))
-                return usageError("publish", "--rate needs a rate in Hz above 0");
+            if (!ibtParsePositive(i + 1 < argc ? argv[i + 1] : nullptr, kMaxRate, rate))
+                return ibtError("publish", "--rate needs a rate in Hz above 0 and at most 1000000");
             ++i;
         } else if (arg == "--loop") {
             loop = true;
         } else if (!arg.empty() && arg[0] == '-') {
-            return usageError("publish", "unknown option " + arg);
+            return ibtError("publish", "unknown option " + arg);
         } else if (!path) {
             path = argv[i];
         } else {
-            return usageError("publish", "more than one FILE");
+            return ibtError("publish", "more than one FILE");
         }
     }
     if (!path)
-        return usageError("publish", "expected FILE (see ibt publish --help)");
+        return ibtError("publish", "expected FILE (see ibt publish --help)");
 
     irsdkDiskClient reader;
     if (!reader.openFile(path))
-        return usageError("publish", std::string("cannot read the recording ") + path);
+        return ibtError("publish", std::string("cannot read the recording ") + path);
     const irsdk_TelemetryHeader& fileHeader = reader.getHeader();
     if (fileHeader.recordLength <= 0)
-        return usageError("publish", std::string("the recording has no records: ") + path);
+        return ibtError("publish", std::string("the recording has no records: ") + path);
     std::vector<irsdk_VarDescriptor> vars;
     for (int i = 0; i < fileHeader.varCount; ++i)
         vars.push_back(*reader.getVarDescriptor(i));
@@ -135,7 +105,7 @@ int ibtPublish(int argc, char** argv)
     if (!publisher.open(reader.getSessionText(), vars, recordLength)) {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
-        return usageError("publish", "cannot create the live telemetry: " + publisher.error());
+        return ibtError("publish", "cannot create the live telemetry: " + publisher.error());
     }
     publisher.setConnected(true);
 
@@ -170,9 +140,9 @@ int ibtPublish(int argc, char** argv)
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     if (failed)
-        return usageError("publish", std::string("cannot read the recording again: ") + path);
+        return ibtError("publish", std::string("cannot read the recording again: ") + path);
     if (published == 0 && !stopRequested)
-        return usageError("publish", std::string("the recording has no records: ") + path);
+        return ibtError("publish", std::string("the recording has no records: ") + path);
     return 0;
 }
 
@@ -180,33 +150,33 @@ int ibtPublish(int argc, char** argv)
 // or until the telemetry ends and does not come back within the time-out.
 int ibtWatch(int argc, char** argv)
 {
-    if (wantsHelp(argc, argv)) {
-        std::fputs(kWatchHelp, stdout);
-        return 0;
-    }
+    if (ibtWantsHelp(argc, argv))
+        return ibtHelp(kWatchHelp);
     long long count = 0; // 0: until the telemetry ends
     long long timeoutMs = 10000;
     std::vector<IbtColumn> columns;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--count" || arg == "--timeout-ms") {
-            long long v = 0;
-            if (i + 1 >= argc || !parseCount(argv[i + 1], &v))
-                return usageError("watch", arg + " needs a whole number");
-            (arg == "--count" ? count : timeoutMs) = v;
+        if (arg == "--count") {
+            if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, LLONG_MAX, count))
+                return ibtError("watch", "--count needs a whole number from 0");
+            ++i;
+        } else if (arg == "--timeout-ms") {
+            if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, kMaxTimeoutMs, timeoutMs))
+                return ibtError("watch", "--timeout-ms needs a whole number from 0 to " + std::to_string(kMaxTimeoutMs));
             ++i;
         } else if (!arg.empty() && arg[0] == '-') {
-            return usageError("watch", "unknown option " + arg);
+            return ibtError("watch", "unknown option " + arg);
         } else {
             IbtColumn column;
             std::string error;
             if (!ibtParseColumn(arg, column, error))
-                return usageError("watch", error);
+                return ibtError("watch", error);
             columns.push_back(column);
         }
     }
     if (columns.empty())
-        return usageError("watch", "expected COLUMN... (see ibt watch --help)");
+        return ibtError("watch", "expected COLUMN... (see ibt watch --help)");
 
     stopRequested = 0;
     std::signal(SIGINT, requestStop);

@@ -147,7 +147,7 @@ TEST(LapFile, DamagedBytesUnknownVersionsAndStrangersAreRefused)
 TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
 {
     TempFolder dir("laps");
-    LapStore store(dir.path + "/laps");
+    LapStore store(dir.path() + "/laps");
     std::string error;
     ASSERT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::Stored) << error;
     EXPECT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::NotFaster) << "a tie is not faster";
@@ -164,13 +164,13 @@ TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
     std::vector<std::string> problems;
     EXPECT_EQ(store.list(&problems).size(), 1u);
     EXPECT_TRUE(problems.empty());
-    EXPECT_EQ(std::system(("test $(ls '" + dir.path + "/laps' | wc -l) -eq 1").c_str()), 0);
+    EXPECT_EQ(std::system(("test $(ls '" + dir.path() + "/laps' | wc -l) -eq 1").c_str()), 0);
 }
 
 TEST(LapStore, BadFilesAreReportedAndNeverReplacedBySlowerLaps)
 {
     TempFolder dir("laps");
-    LapStore store(dir.path + "/laps");
+    LapStore store(dir.path() + "/laps");
     const LapKey key{"testring", "testcar"};
     std::string error;
     ASSERT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::Stored);
@@ -215,7 +215,7 @@ TEST(LapStore, FileNamesKeepDifferentKeysApart)
     EXPECT_NE(store.pathFor({"a@b", "c"}), store.pathFor({"a", "b@c"}));
 
     TempFolder dir("laps");
-    LapStore real(dir.path);
+    LapStore real(dir.path());
     std::string error;
     EXPECT_FALSE(real.remove({"none", "none"}, &error));
     EXPECT_EQ(error, "no reference lap stored for none, none");

@@ -27,7 +27,7 @@ public:
         const char* old = std::getenv("XDG_CONFIG_HOME");
         if (old)
             saved = old, hadOld = true;
-        ::setenv("XDG_CONFIG_HOME", dir.path.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
         ::mkdir(folder().c_str(), 0700);
     }
     ~ConfigHome()
@@ -37,7 +37,7 @@ public:
         else
             ::unsetenv("XDG_CONFIG_HOME");
     }
-    std::string folder() const { return dir.path + "/telemetry-overlay"; }
+    std::string folder() const { return dir.path() + "/telemetry-overlay"; }
     std::string file() const { return folder() + "/settings.conf"; }
     void write(const std::string& text) const { std::ofstream(file(), std::ios::binary) << text; }
 

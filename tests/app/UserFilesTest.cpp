@@ -107,25 +107,25 @@ TEST(UserFiles, ReadTellsAMissingFileFromOneThatCannotBeRead)
 {
     TempFolder dir("userfiles");
     std::string text, error;
-    EXPECT_EQ(userfiles::readFile(dir.path + "/none", 100, &text, &error), userfiles::ReadStatus::Missing);
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/none", 100, &text, &error), userfiles::ReadStatus::Missing);
 
-    put(dir.path + "/small", "abc");
-    EXPECT_EQ(userfiles::readFile(dir.path + "/small", 100, &text, &error), userfiles::ReadStatus::Ok);
+    put(dir.path() + "/small", "abc");
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/small", 100, &text, &error), userfiles::ReadStatus::Ok);
     EXPECT_EQ(text, "abc");
-    EXPECT_EQ(userfiles::readFile(dir.path + "/small", 3, &text, &error), userfiles::ReadStatus::Ok);
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/small", 3, &text, &error), userfiles::ReadStatus::Ok);
 
-    EXPECT_EQ(userfiles::readFile(dir.path + "/small", 2, &text, &error), userfiles::ReadStatus::Failed);
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/small", 2, &text, &error), userfiles::ReadStatus::Failed);
     EXPECT_NE(error.find("larger than 2 bytes"), std::string::npos) << error;
 
     error.clear();
-    EXPECT_EQ(userfiles::readFile(dir.path, 100, &text, &error), userfiles::ReadStatus::Failed);
-    EXPECT_NE(error.find(dir.path), std::string::npos) << error;
+    EXPECT_EQ(userfiles::readFile(dir.path(), 100, &text, &error), userfiles::ReadStatus::Failed);
+    EXPECT_NE(error.find(dir.path()), std::string::npos) << error;
 }
 
 TEST(UserFiles, AtomicWriteCreatesTheFoldersReplacesAndLeavesNoTemporaryFile)
 {
     TempFolder dir("userfiles");
-    const std::string folder = dir.path + "/a/b";
+    const std::string folder = dir.path() + "/a/b";
     const std::string file = folder + "/settings.conf";
     std::string error;
     ASSERT_TRUE(userfiles::writeFileAtomically(file, "first\n", &error)) << error;
@@ -135,7 +135,7 @@ TEST(UserFiles, AtomicWriteCreatesTheFoldersReplacesAndLeavesNoTemporaryFile)
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"settings.conf"});
 
     struct stat st {};
-    ASSERT_EQ(::stat((dir.path + "/a").c_str(), &st), 0);
+    ASSERT_EQ(::stat((dir.path() + "/a").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u) << "new folders are the user's own";
 }
 
@@ -144,17 +144,17 @@ TEST(UserFiles, FailedWriteLeavesWhatWasThere)
     TempFolder dir("userfiles");
     std::string error;
     // The folder is a file: nothing can be written below it.
-    put(dir.path + "/plain", "keep");
-    EXPECT_FALSE(userfiles::writeFileAtomically(dir.path + "/plain/settings.conf", "x", &error));
+    put(dir.path() + "/plain", "keep");
+    EXPECT_FALSE(userfiles::writeFileAtomically(dir.path() + "/plain/settings.conf", "x", &error));
     EXPECT_NE(error.find("plain"), std::string::npos) << error;
-    EXPECT_EQ(slurp(dir.path + "/plain"), "keep");
+    EXPECT_EQ(slurp(dir.path() + "/plain"), "keep");
 
     // The target is a folder: the rename fails and the temporary file goes.
-    ASSERT_EQ(::mkdir((dir.path + "/target").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((dir.path() + "/target").c_str(), 0700), 0);
     error.clear();
-    EXPECT_FALSE(userfiles::writeFileAtomically(dir.path + "/target", "x", &error));
+    EXPECT_FALSE(userfiles::writeFileAtomically(dir.path() + "/target", "x", &error));
     EXPECT_NE(error.find("cannot replace"), std::string::npos) << error;
-    EXPECT_EQ(namesIn(dir.path).size(), 2u);
+    EXPECT_EQ(namesIn(dir.path()).size(), 2u);
 }
 
 // A writer killed at any moment leaves either the old file or a whole new
@@ -162,7 +162,7 @@ TEST(UserFiles, FailedWriteLeavesWhatWasThere)
 TEST(UserFiles, WriterKilledMidWriteNeverLeavesAPartFile)
 {
     TempFolder dir("userfiles");
-    const std::string file = dir.path + "/laps.bin";
+    const std::string file = dir.path() + "/laps.bin";
     const std::string old = "old contents\n";
     put(file, old);
     const std::string a(4 << 20, 'a');

@@ -11,6 +11,7 @@
 
 #include "ibt_writer.h"
 #include "irsdk_diskclient.h"
+#include "temp_folder.h"
 
 // The reader allocates its arrays with nothrow new[]; the largest request
 // shows whether a hostile header could make it allocate a huge block.
@@ -28,11 +29,6 @@ void* operator new[](size_t n, const std::nothrow_t&) noexcept
 }
 
 namespace {
-
-std::string tempPath(const char* tag)
-{
-    return ::testing::TempDir() + "reader_" + std::to_string(getpid()) + "_" + tag + ".ibt";
-}
 
 bool writeBytes(const std::string& path, const std::vector<char>& bytes)
 {
@@ -96,7 +92,7 @@ void expectClosedReadsZero(const irsdkDiskClient& r)
 TEST(DiskClient, RoundTripThroughTheWriter)
 {
     Fixture fx(10);
-    const std::string path = tempPath("roundtrip");
+    const std::string path = tempPath("reader_roundtrip.ibt");
     ASSERT_TRUE(fx.w.writeFile(path));
 
     irsdkDiskClient r;
@@ -184,7 +180,7 @@ TEST(DiskClient, ConversionsOfEveryStorageType)
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
         w.set(static_cast<int>(i), rows[i].stored);
     w.endRecord();
-    const std::string path = tempPath("convert");
+    const std::string path = tempPath("reader_convert.ibt");
     ASSERT_TRUE(w.writeFile(path));
 
     irsdkDiskClient r;
@@ -219,7 +215,7 @@ TEST(DiskClient, NameComparedOverAtMost32Bytes)
     w.beginRecord();
     w.setInt(0, 42);
     w.endRecord();
-    const std::string path = tempPath("names");
+    const std::string path = tempPath("reader_names.ibt");
     ASSERT_TRUE(w.writeFile(path));
 
     irsdkDiskClient r;
@@ -267,7 +263,7 @@ TEST(DiskClient, EntriesOutsideTheRecordReadAsZero)
     const float values[4] = {1.5f, 2.5f, 3.5f, 4.5f};
     std::memcpy(w.record().data(), values, sizeof values);
     w.endRecord();
-    const std::string path = tempPath("outside");
+    const std::string path = tempPath("reader_outside.ibt");
     ASSERT_TRUE(w.writeFile(path));
 
     irsdkDiskClient r;
@@ -293,7 +289,7 @@ TEST(DiskClient, SessionText)
     Fixture fx(1, "Driver:\n Name: abcdefghi\n");
     std::vector<char> image = fx.w.bytes();
     image[static_cast<size_t>(fx.w.sessionTextOffset() + fx.w.sessionTextLength() - 1)] = 'X';
-    const std::string path = tempPath("session");
+    const std::string path = tempPath("reader_session.ibt");
     ASSERT_TRUE(writeBytes(path, image));
 
     irsdkDiskClient r;
@@ -315,7 +311,7 @@ TEST(DiskClient, SessionText)
 
 TEST(DiskClient, SteppingThroughRecords)
 {
-    const std::string path = tempPath("records");
+    const std::string path = tempPath("reader_records.ibt");
     struct Case {
         int records;
         int cutBytes;
@@ -344,8 +340,8 @@ TEST(DiskClient, ReopeningAndFailedOpens)
 {
     Fixture a(3);
     Fixture b(2, "Other: 1\n");
-    const std::string pathA = tempPath("reopenA");
-    const std::string pathB = tempPath("reopenB");
+    const std::string pathA = tempPath("reader_reopenA.ibt");
+    const std::string pathB = tempPath("reader_reopenB.ibt");
     ASSERT_TRUE(a.w.writeFile(pathA));
     ASSERT_TRUE(b.w.writeFile(pathB));
 
@@ -396,8 +392,8 @@ TEST(DiskClient, HostileHeadersFailTheOpen)
         {"negative record offset", 52, -1},
         {"record offset past the end", 52, size + 1},
     };
-    const std::string path = tempPath("hostile");
-    const std::string goodPath = tempPath("hostile_good");
+    const std::string path = tempPath("reader_hostile.ibt");
+    const std::string goodPath = tempPath("reader_hostile_good.ibt");
     ASSERT_TRUE(writeBytes(goodPath, good));
     irsdkDiskClient r;
     for (const Mutation& m : mutations) {

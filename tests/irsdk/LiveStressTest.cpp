@@ -25,8 +25,13 @@ TEST_F(LiveStress, ConcurrentWriterNeverYieldsATornRecord)
     long long delivered = 0, torn = 0, refused = 0, rawTorn = 0;
     uint32_t last = 0;
     bool ordered = true;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
-    while (std::chrono::steady_clock::now() < end) {
+    // At least 1.5 s and 1000 deliveries, so that a loaded machine still gives
+    // the writer many chances to tear a copy; at most 30 s.
+    const auto start = std::chrono::steady_clock::now();
+    const auto minimum = start + std::chrono::milliseconds(1500);
+    const auto limit = start + std::chrono::seconds(30);
+    for (auto now = start; now < limit && (now < minimum || delivered < 1000);
+         now = std::chrono::steady_clock::now()) {
         if (irsdk_getNewData(buf.data(), length)) {
             uint32_t seq = 0;
             if (!stress_record::valid(buf.data(), length, &seq))

@@ -2,20 +2,26 @@
 // above other windows after hiding, each window comes back where it was
 // dragged, bad settings files give the default place, and --help answers.
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
 
+#include "child_process.h"
 #include "desktop_session.h"
+#include "files.h"
 #include "pedal_recording.h"
-#include "process_helpers.h"
 #include "temp_folder.h"
+#include "window_capture.h"
 
 namespace {
 
@@ -39,25 +45,25 @@ public:
     {
         char shaders[PATH_MAX];
         if (::realpath("Shaders", shaders)) {
-            EXPECT_EQ(::symlink(shaders, (dir.path + "/Shaders").c_str()), 0);
+            EXPECT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
         }
     }
-    std::string recording() const { return dir.path + "/telemetry.ibt"; }
-    std::string settingsFile() const { return dir.path + "/config/telemetry-overlay/settings.conf"; }
+    std::string recording() const { return dir.path() + "/telemetry.ibt"; }
+    std::string settingsFile() const { return dir.path() + "/config/telemetry-overlay/settings.conf"; }
     std::string settings() const { return readFile(settingsFile()); }
     void writeSettings(const std::string& text) const
     {
-        shellOutput("mkdir -p '" + dir.path + "/config/telemetry-overlay'");
+        shellOutput("mkdir -p '" + dir.path() + "/config/telemetry-overlay'");
         std::ofstream(settingsFile(), std::ios::binary) << text;
     }
     std::unique_ptr<ChildProcess> start(const char* program, const char* source = "file") const
     {
-        return std::make_unique<ChildProcess>(dir.path, std::vector<std::string>{program, source},
+        return std::make_unique<ChildProcess>(dir.path(), std::vector<std::string>{program, source},
                                               std::vector<std::string>{env});
     }
 
     TempFolder dir;
-    const std::string env = "XDG_CONFIG_HOME=" + dir.path + "/config";
+    const std::string env = "XDG_CONFIG_HOME=" + dir.path() + "/config";
 };
 
 // A car on track for a long replay, at a steady pace round the lap.
@@ -183,7 +189,7 @@ TEST(Desktop, StripStaysAboveAWindowActivatedAfterItCameBack)
     EXPECT_EQ(placeOf(id), before) << "moved by hiding and showing";
 
     // Another window, activated after the strip came back, as the simulator is.
-    ChildProcess other(desk.dir.path, {"/usr/bin/xlogo", "-title", "simulator"});
+    ChildProcess other(desk.dir.path(), {"/usr/bin/xlogo", "-title", "simulator"});
     std::string otherId;
     ASSERT_TRUE(waitUntil(20, [&] { return !(otherId = visibleWindow("simulator")).empty(); }));
     shellOutput("xdotool windowactivate --sync " + otherId + "; sleep 0.5");
@@ -288,7 +294,7 @@ TEST(ProgramHelp, HelpAndItsShortFormPrintUsageAndKeysAndSucceed)
     for (const Program& program : kPrograms) {
         for (const char* flag : {"--help", "-h"}) {
             SCOPED_TRACE(std::string(program.name) + " " + flag);
-            ChildProcess child(dir.path, {program.path, flag}, {"DISPLAY="});
+            ChildProcess child(dir.path(), {program.path, flag}, {"DISPLAY="});
             ASSERT_TRUE(child.waitExit(10));
             EXPECT_EQ(child.exitStatus(), 0);
             EXPECT_EQ(child.err(), "");
@@ -297,7 +303,7 @@ TEST(ProgramHelp, HelpAndItsShortFormPrintUsageAndKeysAndSucceed)
             for (const char* needed : {"left mouse button", "Escape", "Ctrl-C", "settings.conf"})
                 EXPECT_NE(out.find(needed), std::string::npos) << needed << " missing from\n" << out;
         }
-        ChildProcess child(dir.path, {program.path, "--helpme"});
+        ChildProcess child(dir.path(), {program.path, "--helpme"});
         ASSERT_TRUE(child.waitExit(10));
         EXPECT_EQ(child.exitStatus(), 2);
         EXPECT_EQ(child.out(), "");

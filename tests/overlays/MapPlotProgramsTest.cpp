@@ -2,131 +2,61 @@
 // with Shaders/ and a recording, closed with Escape on their window; and
 // their answers to bad arguments.
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
+#include "child_process.h"
 #include "demo_synth.h"
 #include "private_user_folders.h"
+#include "temp_folder.h"
 #include "test_display.h"
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Output of a shell command.
-std::string shell(const std::string& command)
-{
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p))
-        out += buf;
-    ::pclose(p);
-    return out;
-}
-
-struct Child {
-    pid_t pid = -1;
-    std::string outPath, errPath;
-};
-
-// Starts a program in `dir` with its standard output and error in files.
-Child start(const std::string& program, const std::vector<std::string>& args, const std::string& dir)
-{
-    Child r;
-    r.outPath = dir + "/stdout.txt";
-    r.errPath = dir + "/stderr.txt";
-    r.pid = ::fork();
-    if (r.pid == 0) {
-        if (::chdir(dir.c_str()) != 0)
-            ::_exit(127);
-        const int out = ::open(r.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(r.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0)
-            ::_exit(127);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return r;
-}
-
-// Exit status, or -1 when the program had to be killed after `seconds` or
-// did not exit normally.
-int finish(Child& r, int seconds, void (*poke)(pid_t) = nullptr)
+// Exit status, or -1 when the program had to be killed after `seconds`;
+// `poke` is called with the child's process id while it runs.
+int finish(ChildProcess& r, int seconds, void (*poke)(long) = nullptr)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    int status = 0;
-    while (::waitpid(r.pid, &status, WNOHANG) == 0) {
+    while (r.running()) {
         if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(r.pid, SIGKILL);
-            ::waitpid(r.pid, &status, 0);
+            r.stop(SIGKILL);
             return -1;
         }
         if (poke)
-            poke(r.pid);
+            poke(r.id());
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r.exitStatus();
 }
 
 class ProgramRun : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/overlay-programs-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        if (!dir.empty())
-            shell("rm -rf '" + dir + "'");
-    }
+    void SetUp() override { ASSERT_FALSE(dir.empty()); }
 
     // A run folder as the build lays it out, with a one-lap demo session.
     void layOutRunFolder()
     {
-        ASSERT_EQ(shell("cp -r '" OVERLAY_SOURCE_ROOT "/Shaders' '" + dir + "/' && echo ok"), "ok\n");
+        ASSERT_EQ(shellOutput("cp -r '" OVERLAY_SOURCE_ROOT "/Shaders' '" + dir + "/' && echo ok"), "ok\n");
         ASSERT_TRUE(writeDemoSession(dir + "/telemetry.ibt", 1, 3));
     }
 
-    std::string dir;
+    TempFolder folder{"overlay-programs"};
+    std::string dir = folder.path();
 };
 
 // Sends Escape to the program's window once it is visible; again on every
 // call, since the window hides while the recorded car is still in the pits.
-void pressEscape(pid_t pid)
+void pressEscape(long pid)
 {
-    const std::string id = shell("timeout 20 xdotool search --sync --onlyvisible --pid " + std::to_string(pid) +
-                                 " --name qvisView 2>/dev/null | head -n 1");
+    const std::string id = shellOutput("timeout 20 xdotool search --sync --onlyvisible --pid " +
+                                       std::to_string(pid) + " --name qvisView 2>/dev/null | head -n 1");
     if (!id.empty())
-        shell("xdotool key --window " + id.substr(0, id.find('\n')) + " Escape >/dev/null 2>&1");
+        shellOutput("xdotool key --window " + id.substr(0, id.find('\n')) + " Escape >/dev/null 2>&1");
 }
 
 struct ProgramCase {
@@ -145,10 +75,12 @@ TEST_F(ProgramRun, EscapeShutsDownCleanly)
     };
     for (const ProgramCase& c : cases) {
         SCOPED_TRACE(c.program);
-        Child r = start(c.program, c.args, dir);
-        ASSERT_GT(r.pid, 0);
+        std::vector<std::string> args{c.program};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ChildProcess r(dir, args);
+        ASSERT_TRUE(r.started());
         EXPECT_EQ(finish(r, 90, pressEscape), 0);
-        EXPECT_EQ(readFile(r.outPath), "Shutting down.\n\n");
+        EXPECT_EQ(r.out(), "Shutting down.\n\n");
     }
 }
 
@@ -167,11 +99,13 @@ TEST_F(ProgramRun, BadArgumentsGiveOneLineAndStatusTwo)
     };
     for (const ProgramCase& c : cases) {
         SCOPED_TRACE(std::string(c.program) + " " + c.args[0] + " ... " + c.args.back());
-        Child r = start(c.program, c.args, dir);
-        ASSERT_GT(r.pid, 0);
+        std::vector<std::string> args{c.program};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ChildProcess r(dir, args);
+        ASSERT_TRUE(r.started());
         EXPECT_EQ(finish(r, 20), 2);
-        EXPECT_EQ(readFile(r.outPath), "");
-        const std::string err = readFile(r.errPath);
+        EXPECT_EQ(r.out(), "");
+        const std::string err = r.err();
         EXPECT_FALSE(err.empty());
         EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
     }

@@ -2,19 +2,26 @@
 // after a replay, hiding while off track, Escape, argument errors and live
 // telemetry from the publisher.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include "child_process.h"
+#include "files.h"
 #include "pedal_recording.h"
 #include "private_user_folders.h"
-#include "process_helpers.h"
+#include "temp_folder.h"
 #include "test_display.h"
+#include "window_capture.h"
 
 namespace {
 
@@ -26,25 +33,17 @@ const char* kTitle = "qvisView";
 // A run folder of its own: the shaders and the recording the program reads.
 class RunFolder {
 public:
-    RunFolder()
+    RunFolder() : path(folder.path())
     {
-        std::string templ = ::testing::TempDir() + "overlay-run-XXXXXX";
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        path = ::mkdtemp(buf.data());
         char shaders[PATH_MAX];
         if (::realpath("Shaders", shaders)) {
             EXPECT_EQ(::symlink(shaders, (path + "/Shaders").c_str()), 0);
         }
     }
-    // OVERLAY_TEST_KEEP=1 keeps the folder (recording, output) for a look.
-    ~RunFolder()
-    {
-        if (!std::getenv("OVERLAY_TEST_KEEP"))
-            shellOutput("rm -rf '" + path + "'");
-    }
     std::string recording() const { return path + "/telemetry.ibt"; }
 
+    // OVERLAY_TEST_KEEP=1 keeps the folder (recording, output) for a look.
+    TempFolder folder{"overlay-run"};
     std::string path;
 };
 

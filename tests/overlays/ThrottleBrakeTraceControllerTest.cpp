@@ -235,7 +235,7 @@ namespace {
 // A lap of the recordings' track and car with throttle = position and brake =
 // 1 - position, stored in its own folder.
 struct KeptLaps {
-    KeptLaps() : dir("laps"), store(dir.path) {}
+    KeptLaps() : dir("laps"), store(dir.path()) {}
     void storeRampLap(float lapTime)
     {
         StoredLap lap;
@@ -253,7 +253,7 @@ struct KeptLaps {
         EXPECT_EQ(store.load({"testring", "testcar"}, &lap, &error), LapStore::LoadStatus::Ok) << error;
         return lap;
     }
-    std::shared_ptr<ReferenceLapKeeper> keeper() { return std::make_shared<ReferenceLapKeeper>("test", dir.path); }
+    std::shared_ptr<ReferenceLapKeeper> keeper() { return std::make_shared<ReferenceLapKeeper>("test", dir.path()); }
 
     TempFolder dir;
     LapStore store;

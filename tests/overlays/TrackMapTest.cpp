@@ -82,7 +82,7 @@ bool writeMotionRecording(const std::string& path, const std::vector<MotionSampl
 
 class TrackMapPasses : public ::testing::Test {
 protected:
-    void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
+    void SetUp() override { REQUIRE_TEST_DISPLAY(); }
     void TearDown() override
     {
         controller.reset();
@@ -259,7 +259,7 @@ double rigidMisfit(const std::vector<Point>& a, const std::vector<Point>& b, dou
 
 TEST(TrackMapDemoReplay, EveryLapClosesAndHasTheSynthesizersShape)
 {
-    SKIP_WITHOUT_DISPLAY();
+    REQUIRE_TEST_DISPLAY();
     const int laps = 3;
     const double length = demoTrackLength();
     std::vector<DemoPass> run = replayDemo(tempRecordingPath("demo-map"), laps, 10, [](TrackMapController&) {});
@@ -353,7 +353,7 @@ double polygonArea(const std::vector<Point>& p)
 
 TEST(TrackMapPixels, DemoSessionDrawsOneClosedUndistortedLoop)
 {
-    SKIP_WITHOUT_DISPLAY();
+    REQUIRE_TEST_DISPLAY();
     // A history long enough for the whole drive: pit box, out lap, one lap.
     std::unique_ptr<Pixels> px;
     std::vector<float> limits;

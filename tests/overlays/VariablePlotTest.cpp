@@ -125,7 +125,7 @@ bool writePlotRecording(const std::string& path, const std::vector<PlotSample>& 
 
 class VariablePlotReplay : public ::testing::Test {
 protected:
-    void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
+    void SetUp() override { REQUIRE_TEST_DISPLAY(); }
     void TearDown() override
     {
         controller.reset();

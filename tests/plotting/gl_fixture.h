@@ -1,5 +1,5 @@
-// A real window with a GL 3.3 context for the drawing tests, and read-back of
-// its pixels.
+// A real window with a GL 3.3 context for the drawing tests; the read-back
+// of its pixels is in the test support library.
 #pragma once
 
 #include <memory>
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "FramelessDraggableWindow.h"
+#include "pixels.h"
 
 // Exposes the drag and key state that the library keeps protected.
 class TestWindow : public Qvis::FramelessDraggableWindow {
@@ -19,28 +20,6 @@ public:
     int grabY() const { return pressCursorY; }
     bool keyHeld(int key) const { return keys[key]; }
     bool keyToggled(int key) const { return toggleKeys[key]; }
-};
-
-struct Rgb {
-    int r, g, b;
-};
-
-// RGBA pixels of the back buffer, row 0 at the bottom, as GL stores them.
-class Pixels {
-public:
-    Pixels(int width, int height);
-    Rgb at(int x, int y) const;
-    // True when every channel is within tol of the expected value.
-    bool is(int x, int y, Rgb expected, int tol = 2) const;
-    // Number of pixels in [x0, x1) x [y0, y1) that differ from `background`.
-    int countNot(int x0, int y0, int x1, int y1, Rgb background, int tol = 8) const;
-    int width() const { return w; }
-    int height() const { return h; }
-    const std::vector<unsigned char>& raw() const { return data; }
-
-private:
-    int w, h;
-    std::vector<unsigned char> data;
 };
 
 // The byte a colour channel of 0..1 becomes.
@@ -57,6 +36,3 @@ protected:
     // The background every test clears to: the throttle/brake view's grey.
     static constexpr float bg[4] = {0.25f, 0.25f, 0.25f, 0.75f};
 };
-
-// Runs a shell command and returns its exit status.
-int run(const std::string& command);

@@ -3,6 +3,7 @@
 // axes rectangle spans columns 72..380 and rows 54..270.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "font.h"
 #include "gl_fixture.h"
 #include "plot.h"
+#include "temp_folder.h"
 #include "transforms.h"
 
 using namespace Qvis;
@@ -55,23 +57,18 @@ int rowsWithColour(const Pixels& p, int x, int y0, int y1, Rgb colour)
     return n;
 }
 
-// A scratch directory that the test works in; the old directory is restored after.
+// A scratch folder that the test works in; the old working folder is restored after.
 class ScratchDir {
 public:
-    ScratchDir()
+    ScratchDir() : old(std::filesystem::current_path().string()), path(folder.path())
     {
-        char buf[4096];
-        old = getcwd(buf, sizeof(buf)) ? buf : ".";
-        char tmpl[] = "/tmp/qvis_test_XXXXXX";
-        path = mkdtemp(tmpl) ? tmpl : "";
-        EXPECT_EQ(chdir(path.c_str()), 0);
+        EXPECT_FALSE(path.empty());
+        std::filesystem::current_path(path);
     }
-    ~ScratchDir()
-    {
-        EXPECT_EQ(chdir(old.c_str()), 0);
-        run("rm -rf '" + path + "'");
-    }
-    std::string old, path;
+    ~ScratchDir() { std::filesystem::current_path(old); }
+    TempFolder folder{"qvis"};
+    std::string old;
+    std::string path;
 };
 
 } // namespace

@@ -1,18 +1,16 @@
 // The window on a real X server: drag by the grab point, Escape and key
 // state driven with xdotool, and the one-line report when there is no display.
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include <GLFW/glfw3.h>
 
+#include "child_process.h"
 #include "gl_fixture.h"
-
-extern char** environ;
 
 namespace {
 
@@ -33,23 +31,19 @@ void pump(TestWindow& w, double seconds)
 // then lets its events arrive (a step every 0.2 s, one poll at a time).
 bool drive(TestWindow& w, const std::string& args)
 {
-    std::string command = "xdotool " + args;
-    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-    pid_t child = 0;
-    if (posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+    ChildProcess xdotool({"/bin/sh", "-c", "xdotool " + args}, "/dev/null", "/dev/null");
+    if (!xdotool.started())
         return false;
-    int status = 0;
     auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (waitpid(child, &status, WNOHANG) == 0) {
+    while (xdotool.running()) {
         pump(w, 0.02);
         if (Clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
+            xdotool.stop(SIGKILL);
             return false;
         }
     }
     pump(w, 0.2);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return xdotool.exitStatus() == 0;
 }
 
 struct Point {

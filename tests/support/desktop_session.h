@@ -4,117 +4,24 @@
 // the window manager's. DISPLAY points at it while the session lives.
 #pragma once
 
-#include <chrono>
-#include <cstdlib>
 #include <string>
-#include <thread>
-#include <vector>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "process_helpers.h"
 
 class DesktopSession {
 public:
-    DesktopSession()
-    {
-        const char* old = std::getenv("DISPLAY");
-        if (old)
-            oldDisplay = old, hadDisplay = true;
-
-        // Xvfb picks a free display number itself and writes it to the pipe.
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        const std::string fd = std::to_string(fds[1]);
-        xvfb = spawn({"Xvfb", "-displayfd", fd, "-screen", "0", "1280x1024x24", "+extension", "GLX", "+extension",
-                      "RENDER", "+extension", "Composite", "-nolisten", "tcp", "-noreset"},
-                     fds[1]);
-        ::close(fds[1]);
-        const std::string number = readLine(fds[0], 10000);
-        ::close(fds[0]);
-        if (number.empty())
-            return;
-        display = ":" + number;
-        ::setenv("DISPLAY", display.c_str(), 1);
-
-        wm = spawn({"openbox", "--sm-disable"});
-        // The window manager is up once it has announced itself on the root.
-        for (int i = 0; i < 100 && !managed; ++i) {
-            managed = shellOutput("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") !=
-                      std::string::npos;
-            if (!managed)
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        compositor = spawn({"xcompmgr"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-
-    ~DesktopSession()
-    {
-        for (pid_t pid : {compositor, wm, xvfb}) {
-            if (pid > 0) {
-                ::kill(pid, SIGTERM);
-                ::waitpid(pid, nullptr, 0);
-            }
-        }
-        if (hadDisplay)
-            ::setenv("DISPLAY", oldDisplay.c_str(), 1);
-        else
-            ::unsetenv("DISPLAY");
-    }
-
+    DesktopSession();
+    ~DesktopSession();
     DesktopSession(const DesktopSession&) = delete;
     DesktopSession& operator=(const DesktopSession&) = delete;
 
+    // True once the X server runs and the window manager has announced itself.
     bool ready() const { return !display.empty() && managed; }
-
-    std::string display;
+    const std::string& displayName() const { return display; }
 
 private:
-    // Starts a program with its output discarded; keepFd stays open in it.
-    static pid_t spawn(const std::vector<std::string>& args, int keepFd = -1)
-    {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            (void)keepFd;
-            std::vector<char*> argv;
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        }
-        return pid;
-    }
-
-    static std::string readLine(int fd, int timeoutMs)
-    {
-        std::string line;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
-                continue;
-            char c;
-            if (::read(fd, &c, 1) != 1 || c == '\n')
-                break;
-            line += c;
-        }
-        return line;
-    }
-
-    pid_t xvfb = -1;
-    pid_t wm = -1;
-    pid_t compositor = -1;
+    std::string display;
+    long xvfb = -1;
+    long wm = -1;
+    long compositor = -1;
     bool managed = false;
     std::string oldDisplay;
     bool hadDisplay = false;

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "ibt_writer.h"
+#include "temp_folder.h"
 
 struct PedalSample {
     double time = 0.0;
@@ -19,10 +18,10 @@ struct PedalSample {
     int onTrack = 1;
 };
 
-// A file name unique to this test process inside the test temp folder.
+// A recording's file name unique to this test process in the temporary folder.
 inline std::string tempRecordingPath(const std::string& stem)
 {
-    return ::testing::TempDir() + stem + "-" + std::to_string(::getpid()) + ".ibt";
+    return tempPath(stem + ".ibt");
 }
 
 inline bool writePedalRecording(const std::string& path, const std::vector<PedalSample>& samples)

@@ -1,32 +1,27 @@
-// A fresh folder under the test temp folder, removed with its contents at the
-// end of the test.
+// Temporary files and folders of a test process, in the system's temporary
+// folder and named after the process, so that tests running side by side do
+// not meet.
 #pragma once
 
-#include <cstdlib>
 #include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
+// A path in the temporary folder unique to this process and tag; nothing is
+// created.
+std::string tempPath(const std::string& tag);
 
+// A fresh, empty folder removed with everything in it at the end of its
+// scope (kept when OVERLAY_TEST_KEEP is set, for a look afterwards).
 class TempFolder {
 public:
-    explicit TempFolder(const std::string& stem = "test")
-    {
-        std::string templ = ::testing::TempDir() + stem + "-XXXXXX";
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        if (::mkdtemp(buf.data()))
-            path = buf.data();
-        EXPECT_FALSE(path.empty()) << "cannot create a folder under " << ::testing::TempDir();
-    }
-    ~TempFolder()
-    {
-        if (!path.empty())
-            std::system(("rm -rf '" + path + "'").c_str());
-    }
+    explicit TempFolder(const std::string& tag = "folder");
+    ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    std::string path;
+    // Empty when the folder could not be made.
+    const std::string& path() const { return folder; }
+    std::string file(const std::string& name) const { return folder + "/" + name; }
+
+private:
+    std::string folder;
 };

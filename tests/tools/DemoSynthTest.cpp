@@ -1,28 +1,18 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "demo_synth.h"
+#include "files.h"
+#include "ibt_writer.h"
 #include "irsdk_diskclient.h"
+#include "temp_folder.h"
 
 namespace {
-
-std::string tempPath(const char* tag)
-{
-    return ::testing::TempDir() + "demo_" + std::to_string(getpid()) + "_" + tag + ".ibt";
-}
-
-std::string fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // What one pass over a demo recording saw, sample by sample.
 struct Sample {
@@ -55,7 +45,7 @@ class DemoSession : public ::testing::TestWithParam<unsigned> {
 protected:
     void SetUp() override
     {
-        path = tempPath(("seed" + std::to_string(GetParam())).c_str());
+        path = tempPath("demo_seed" + std::to_string(GetParam()) + ".ibt");
         ASSERT_TRUE(writeDemoSession(path, laps, GetParam()));
         ASSERT_TRUE(reader.openFile(path.c_str()));
     }
@@ -192,12 +182,12 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DemoSession, ::testing::Values(1u, 2u, 3u));
 
 TEST(DemoSynth, SameSeedSameFileOtherSeedOtherLaps)
 {
-    const std::string a = tempPath("a"), b = tempPath("b"), c = tempPath("c");
+    const std::string a = tempPath("demo_a.ibt"), b = tempPath("demo_b.ibt"), c = tempPath("demo_c.ibt");
     ASSERT_TRUE(writeDemoSession(a, 3, 11));
     ASSERT_TRUE(writeDemoSession(b, 3, 11));
     ASSERT_TRUE(writeDemoSession(c, 3, 12));
-    EXPECT_EQ(fileBytes(a), fileBytes(b));
-    EXPECT_NE(fileBytes(a), fileBytes(c));
+    EXPECT_EQ(readFile(a), readFile(b));
+    EXPECT_NE(readFile(a), readFile(c));
     EXPECT_NE(demoLapTimes(3, 11), demoLapTimes(3, 12));
     EXPECT_FALSE(writeDemoSession(a + ".none", 0, 1));
     EXPECT_FALSE(writeDemoSession(::testing::TempDir() + "no/such/dir/demo.ibt", 2, 1));
@@ -207,12 +197,88 @@ TEST(DemoSynth, SameSeedSameFileOtherSeedOtherLaps)
 
 TEST(DemoSynth, WritesExactlyTheRecordsAsked)
 {
-    const std::string path = tempPath("records");
+    const std::string path = tempPath("demo_records.ibt");
     ASSERT_TRUE(writeDemoRecords(path, 7000, 5));
     irsdkDiskClient r;
     ASSERT_TRUE(r.openFile(path.c_str()));
     const irsdk_TelemetryHeader& h = r.getHeader();
-    EXPECT_EQ(fileBytes(path).size(), static_cast<size_t>(h.bufferSlots[0].recordOffset) + 7000u * static_cast<size_t>(h.recordLength));
+    EXPECT_EQ(readFile(path).size(), static_cast<size_t>(h.bufferSlots[0].recordOffset) + 7000u * static_cast<size_t>(h.recordLength));
+    std::remove(path.c_str());
+}
+
+// The session text is written after the records: its result must name the
+// laps that were driven, for whole sessions and for cut ones alike.
+TEST(DemoSynth, SessionResultNamesTheLapsOfTheDrive)
+{
+    struct Case {
+        int laps;
+        long long records; // -1: the whole session
+        unsigned seed;
+    };
+    const Case cases[] = {{1, -1, 4}, {5, -1, 9}, {12, -1, 2}, {-1, 3000, 6}};
+    for (const Case& c : cases) {
+        const std::string path = tempPath("demo_result.ibt");
+        int laps = c.laps;
+        if (c.records < 0) {
+            ASSERT_TRUE(writeDemoSession(path, laps, c.seed));
+        } else {
+            ASSERT_TRUE(writeDemoRecords(path, c.records, c.seed));
+            laps = static_cast<int>(c.records / (25 * DEMO_TICK_RATE) + 2);
+        }
+        const std::vector<double> times = demoLapTimes(laps, c.seed);
+        ASSERT_EQ(times.size(), static_cast<size_t>(laps));
+        const size_t fastest = std::min_element(times.begin(), times.end()) - times.begin();
+        char expected[32];
+        irsdkDiskClient r;
+        ASSERT_TRUE(r.openFile(path.c_str()));
+        char value[64];
+        const std::string result = "SessionInfo:Sessions:SessionNum:{0}ResultsPositions:Position:{1}";
+        ASSERT_EQ(r.getSessionStrVal((result + "FastestTime:").c_str(), value, 63), 1);
+        std::snprintf(expected, sizeof expected, "%.4f", times[fastest]);
+        EXPECT_STREQ(value, expected) << laps << " laps";
+        ASSERT_EQ(r.getSessionStrVal((result + "LastTime:").c_str(), value, 63), 1);
+        std::snprintf(expected, sizeof expected, "%.4f", times.back());
+        EXPECT_STREQ(value, expected) << laps << " laps";
+        ASSERT_EQ(r.getSessionStrVal((result + "FastestLap:").c_str(), value, 63), 1);
+        EXPECT_EQ(value, std::to_string(fastest + 1));
+        ASSERT_EQ(r.getSessionStrVal((result + "LapsComplete:").c_str(), value, 63), 1);
+        EXPECT_EQ(value, std::to_string(laps));
+        r.closeFile();
+        std::remove(path.c_str());
+    }
+}
+
+// A text set after streaming goes into the room kept for it; one that does
+// not fit is refused instead of overwriting the first records.
+TEST(DemoSynth, WriterRewritesTheHeaderOnlyWhenTheTextFits)
+{
+    const std::string path = tempPath("demo_rewrite.ibt");
+    IbtWriter w;
+    w.addVar("Lap", irsdk_int);
+    w.reserveSessionText(64);
+    ASSERT_TRUE(w.openStream(path));
+    for (int i = 0; i < 3; ++i) {
+        w.beginRecord();
+        w.setInt(0, 40 + i);
+        w.endRecord();
+    }
+    w.setSessionText("WeekendInfo:\n TrackName: late\n");
+    EXPECT_TRUE(w.rewriteHeader());
+    w.setSessionText(std::string(100, 'x'));
+    EXPECT_FALSE(w.rewriteHeader());
+    EXPECT_FALSE(w.closeStream()) << "a refused rewrite is a failed stream";
+
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    char value[32];
+    ASSERT_EQ(r.getSessionStrVal("WeekendInfo:TrackName:", value, 31), 1);
+    EXPECT_STREQ(value, "late");
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(r.getNextData());
+        EXPECT_EQ(r.getVarInt("Lap"), 40 + i);
+    }
+    EXPECT_FALSE(r.getNextData());
+    r.closeFile();
     std::remove(path.c_str());
 }
 

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,52 +16,28 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "child_process.h"
+#include "files.h"
 #include "ibt_writer.h"
+#include "temp_folder.h"
 
 namespace {
 
-std::string tempPath(const std::string& what)
-{
-    return ::testing::TempDir() + "ibtlive_" + std::to_string(getpid()) + "_" + what;
-}
-
 // Starts ibt with args, its output going to the files out and err.
-pid_t spawnIbt(const std::vector<std::string>& args, const std::string& out, const std::string& err)
+std::unique_ptr<ChildProcess> spawnIbt(const std::vector<std::string>& args, const std::string& out,
+                                       const std::string& err)
 {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(o, 1);
-        dup2(e, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(IBT_PATH));
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(IBT_PATH, argv.data());
-        _exit(127);
-    }
-    return pid;
+    std::vector<std::string> argv{IBT_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return std::make_unique<ChildProcess>(argv, out, err);
 }
 
-int exitStatus(pid_t pid)
+// Waits for the exit; the exit status.
+int exitStatus(const std::unique_ptr<ChildProcess>& child)
 {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
+    return child->wait();
 }
 
 bool shmExists(const std::string& name)
@@ -91,7 +67,7 @@ protected:
             w.set(1, i * 0.25);
             w.endRecord();
         }
-        recording = tempPath("rec.ibt");
+        recording = tempPath("ibtlive_rec.ibt");
         ASSERT_TRUE(w.writeFile(recording));
     }
     void TearDown() override { std::remove(recording.c_str()); }
@@ -102,13 +78,13 @@ protected:
 
 TEST_F(IbtLive, WatchPrintsThePublishedRecordsInOrderNoneRepeated)
 {
-    const std::string out = tempPath("watch.out"), err = tempPath("watch.err");
-    const pid_t watch = spawnIbt({"watch", "--count", "40", "--timeout-ms", "10000", "SessionTick", "Value"}, out, err);
-    const pid_t publish = spawnIbt({"publish", recording, "--rate", "200"}, tempPath("pub.out"), tempPath("pub.err"));
-    EXPECT_EQ(exitStatus(watch), 0) << slurp(err);
-    EXPECT_EQ(exitStatus(publish), 0) << slurp(tempPath("pub.err"));
+    const std::string out = tempPath("ibtlive_watch.out"), err = tempPath("ibtlive_watch.err");
+    const auto watch = spawnIbt({"watch", "--count", "40", "--timeout-ms", "10000", "SessionTick", "Value"}, out, err);
+    const auto publish = spawnIbt({"publish", recording, "--rate", "200"}, tempPath("ibtlive_pub.out"), tempPath("ibtlive_pub.err"));
+    EXPECT_EQ(exitStatus(watch), 0) << readFile(err);
+    EXPECT_EQ(exitStatus(publish), 0) << readFile(tempPath("ibtlive_pub.err"));
 
-    std::istringstream rows(slurp(out));
+    std::istringstream rows(readFile(out));
     std::string line;
     ASSERT_TRUE(std::getline(rows, line));
     EXPECT_EQ(line, "SessionTick,Value");
@@ -129,7 +105,7 @@ TEST_F(IbtLive, WatchPrintsThePublishedRecordsInOrderNoneRepeated)
 
 TEST_F(IbtLive, PublishEndsOnCtrlCAndRemovesItsObjects)
 {
-    const pid_t publish = spawnIbt({"publish", recording, "--loop", "--rate", "500"}, tempPath("p.out"), tempPath("p.err"));
+    const auto publish = spawnIbt({"publish", recording, "--loop", "--rate", "500"}, tempPath("ibtlive_p.out"), tempPath("ibtlive_p.err"));
     const std::string mem = "/" + prefix + "IRSDKMemMapFileName";
     const std::string event = "/" + prefix + "IRSDKDataValidEvent";
     for (int i = 0; i < 500 && !shmExists(mem); ++i)
@@ -137,8 +113,8 @@ TEST_F(IbtLive, PublishEndsOnCtrlCAndRemovesItsObjects)
     ASSERT_TRUE(shmExists(mem));
     EXPECT_TRUE(shmExists(event));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    kill(publish, SIGINT);
-    EXPECT_EQ(exitStatus(publish), 0) << slurp(tempPath("p.err"));
+    publish->signal(SIGINT);
+    EXPECT_EQ(exitStatus(publish), 0) << readFile(tempPath("ibtlive_p.err"));
     EXPECT_FALSE(shmExists(mem));
     EXPECT_FALSE(shmExists(event));
 }
@@ -155,10 +131,17 @@ TEST_F(IbtLive, BadArgumentsAndAnAbsentPublisherGiveOneLineAndStatusTwo)
         {{"publish", "REC", "--rate", "0"}, "ibt: publish: --rate needs"},
         {{"publish", "REC", "--rate", "fast"}, "ibt: publish: --rate needs"},
         {{"publish", "REC", "--rate"}, "ibt: publish: --rate needs"},
+        {{"publish", "REC", "--rate", "nan"}, "ibt: publish: --rate needs"},
+        {{"publish", "REC", "--rate", "inf"}, "ibt: publish: --rate needs"},
+        {{"publish", "REC", "--rate", "-60"}, "ibt: publish: --rate needs"},
+        {{"publish", "REC", "--rate", "2e6"}, "ibt: publish: --rate needs"},
         {{"publish", "REC", "--bogus"}, "ibt: publish: unknown option --bogus"},
         {{"publish", "REC", "REC"}, "ibt: publish: more than one FILE"},
         {{"watch"}, "ibt: watch: expected COLUMN"},
         {{"watch", "--count", "-1", "Value"}, "ibt: watch: --count needs"},
+        {{"watch", "--count", "99999999999999999999", "Value"}, "ibt: watch: --count needs"},
+        {{"watch", "--timeout-ms", "86400001", "Value"}, "ibt: watch: --timeout-ms needs"},
+        {{"watch", "--timeout-ms", " 5", "Value"}, "ibt: watch: --timeout-ms needs"},
         {{"watch", "Value@text"}, "ibt: watch: bad column"},
         {{"watch", "--timeout-ms", "100", "Value"}, "ibt: watch: no live telemetry within 100 ms"},
     };
@@ -167,9 +150,9 @@ TEST_F(IbtLive, BadArgumentsAndAnAbsentPublisherGiveOneLineAndStatusTwo)
         for (std::string& a : args)
             if (a == "REC")
                 a = recording;
-        const std::string err = tempPath("bad.err");
-        EXPECT_EQ(exitStatus(spawnIbt(args, tempPath("bad.out"), err)), 2) << c.message;
-        const std::string text = slurp(err);
+        const std::string err = tempPath("ibtlive_bad.err");
+        EXPECT_EQ(exitStatus(spawnIbt(args, tempPath("ibtlive_bad.out"), err)), 2) << c.message;
+        const std::string text = readFile(err);
         EXPECT_EQ(text.rfind(c.message, 0), 0u) << text;
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     }
@@ -177,11 +160,11 @@ TEST_F(IbtLive, BadArgumentsAndAnAbsentPublisherGiveOneLineAndStatusTwo)
 
 TEST_F(IbtLive, WatchOfAnUnknownVariableSaysSo)
 {
-    const std::string err = tempPath("unk.err");
-    const pid_t watch = spawnIbt({"watch", "--count", "5", "--timeout-ms", "10000", "Nope"}, tempPath("unk.out"), err);
-    const pid_t publish = spawnIbt({"publish", recording, "--rate", "200"}, tempPath("pub.out"), tempPath("pub.err"));
+    const std::string err = tempPath("ibtlive_unk.err");
+    const auto watch = spawnIbt({"watch", "--count", "5", "--timeout-ms", "10000", "Nope"}, tempPath("ibtlive_unk.out"), err);
+    const auto publish = spawnIbt({"publish", recording, "--rate", "200"}, tempPath("ibtlive_pub.out"), tempPath("ibtlive_pub.err"));
     EXPECT_EQ(exitStatus(watch), 2);
-    EXPECT_EQ(slurp(err), "ibt: watch: unknown variable Nope\n");
+    EXPECT_EQ(readFile(err), "ibt: watch: unknown variable Nope\n");
     EXPECT_EQ(exitStatus(publish), 0);
 }
 

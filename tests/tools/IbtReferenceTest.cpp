@@ -10,7 +10,7 @@
 #include "ibt_writer.h"
 #include "pedal_recording.h"
 #include "private_user_folders.h"
-#include "process_helpers.h"
+#include "child_process.h"
 #include "temp_folder.h"
 
 namespace {
@@ -48,44 +48,44 @@ std::string lapsFolder()
 TEST(IbtReference, ImportListAndRemoveTheDemosFastestLap)
 {
     TempFolder dir("reference");
-    ASSERT_TRUE(writeDemoSession(dir.path + "/demo.ibt", 6, 1));
+    ASSERT_TRUE(writeDemoSession(dir.path() + "/demo.ibt", 6, 1));
 
-    IbtRun r = ibt(dir.path, {"reference", "list"});
+    IbtRun r = ibt(dir.path(), {"reference", "list"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "") << "an empty data folder";
 
     // The demo's completed laps end at boundaries timed 36.97, 36.26, 37.28,
     // 36.31 and 36.25 s; the lap ending at the first boundary was not driven
     // from one.
-    r = ibt(dir.path, {"reference", "import", "demo.ibt"});
+    r = ibt(dir.path(), {"reference", "import", "demo.ibt"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "stored demo_ring, Demo Formula: 36.253\n");
     EXPECT_EQ(r.err, "");
 
-    r = ibt(dir.path, {"reference", "import", "demo.ibt"});
+    r = ibt(dir.path(), {"reference", "import", "demo.ibt"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "kept the stored lap of demo_ring, Demo Formula: 36.253 is not faster (--force replaces it)\n");
-    r = ibt(dir.path, {"reference", "import", "--force", "demo.ibt"});
+    r = ibt(dir.path(), {"reference", "import", "--force", "demo.ibt"});
     EXPECT_EQ(r.out, "stored demo_ring, Demo Formula: 36.253\n");
 
-    r = ibt(dir.path, {"reference", "list"});
+    r = ibt(dir.path(), {"reference", "list"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(lines(r.out), 1) << r.out;
     EXPECT_EQ(r.out.rfind("demo_ring\tDemo Formula\t36.253\t20", 0), 0u) << r.out;
 
-    r = ibt(dir.path, {"reference", "remove", "demo_ring", "Demo Formula"});
+    r = ibt(dir.path(), {"reference", "remove", "demo_ring", "Demo Formula"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ibt(dir.path, {"reference", "list"}).out, "");
+    EXPECT_EQ(ibt(dir.path(), {"reference", "list"}).out, "");
 }
 
 TEST(IbtReference, ListSkipsABadFileWithOneLine)
 {
     TempFolder dir("reference");
-    ASSERT_TRUE(writeDemoSession(dir.path + "/demo.ibt", 3, 1));
-    ASSERT_EQ(ibt(dir.path, {"reference", "import", "demo.ibt"}).status, 0);
+    ASSERT_TRUE(writeDemoSession(dir.path() + "/demo.ibt", 3, 1));
+    ASSERT_EQ(ibt(dir.path(), {"reference", "import", "demo.ibt"}).status, 0);
     shellOutput("printf 'TOLP\\001\\000\\000\\000' > '" + lapsFolder() + "/broken@car.lap'");
 
-    const IbtRun r = ibt(dir.path, {"reference", "list"});
+    const IbtRun r = ibt(dir.path(), {"reference", "list"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(lines(r.out), 1) << r.out;
     EXPECT_EQ(r.err, "ibt: reference: " + lapsFolder() + "/broken@car.lap: truncated; ignored\n");
@@ -101,11 +101,11 @@ TEST(IbtReference, ErrorsAreOneLineWithStatusTwo)
     w.beginRecord();
     w.setInt(lap, 1);
     w.endRecord();
-    ASSERT_TRUE(w.writeFile(dir.path + "/nocar.ibt"));
+    ASSERT_TRUE(w.writeFile(dir.path() + "/nocar.ibt"));
     std::vector<PedalSample> s;
     appendLap(s, 1, fractionRamp(50, 0.1f, 0.01f), 0.5f, 0.0f, 0.0f);
-    ASSERT_TRUE(writePedalRecording(dir.path + "/partial.ibt", s));
-    shellOutput("echo 'not a recording' > '" + dir.path + "/text.ibt'");
+    ASSERT_TRUE(writePedalRecording(dir.path() + "/partial.ibt", s));
+    shellOutput("echo 'not a recording' > '" + dir.path() + "/text.ibt'");
 
     struct Case {
         std::vector<std::string> args;
@@ -126,7 +126,7 @@ TEST(IbtReference, ErrorsAreOneLineWithStatusTwo)
         {{"reference", "remove", "testring", "testcar"}, "no reference lap stored for testring, testcar"},
     };
     for (const Case& c : cases) {
-        const IbtRun r = ibt(dir.path, c.args);
+        const IbtRun r = ibt(dir.path(), c.args);
         SCOPED_TRACE(c.message);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
@@ -135,7 +135,7 @@ TEST(IbtReference, ErrorsAreOneLineWithStatusTwo)
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
 
-    const IbtRun help = ibt(dir.path, {"reference", "--help"});
+    const IbtRun help = ibt(dir.path(), {"reference", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: ibt reference import FILE [--force]", 0), 0u) << help.out;
 }

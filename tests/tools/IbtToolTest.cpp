@@ -1,37 +1,17 @@
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "child_process.h"
+#include "files.h"
 #include "ibt_columns.h"
 #include "ibt_writer.h"
+#include "temp_folder.h"
 
 namespace {
-
-std::string tempPath(const std::string& tag)
-{
-    return ::testing::TempDir() + "ibt_" + std::to_string(getpid()) + "_" + tag;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 struct Result {
     int status;
@@ -42,13 +22,11 @@ struct Result {
 // Runs the built ibt with the given arguments and collects its output.
 Result runIbt(const std::vector<std::string>& args)
 {
-    const std::string out = tempPath("stdout"), err = tempPath("stderr");
-    std::string cmd = quote(IBT_PATH);
-    for (const std::string& a : args)
-        cmd += " " + quote(a);
-    cmd += " >" + quote(out) + " 2>" + quote(err);
-    const int rc = std::system(cmd.c_str());
-    Result r{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, readFile(out), readFile(err)};
+    const std::string out = tempPath("ibt_stdout"), err = tempPath("ibt_stderr");
+    std::vector<std::string> argv{IBT_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess ibt(argv, out, err);
+    Result r{ibt.wait(), readFile(out), readFile(err)};
     std::remove(out.c_str());
     std::remove(err.c_str());
     return r;
@@ -59,7 +37,7 @@ class IbtTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        path = tempPath("fixture.ibt");
+        path = tempPath("ibt_fixture.ibt");
         IbtWriter w;
         w.addVar("SessionTime", irsdk_double);
         w.addVar("Lap", irsdk_int);
@@ -144,7 +122,7 @@ TEST_F(IbtTool, InfoCountsWholeRecordsOfACutFile)
 
 TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
 {
-    const std::string notRecording = tempPath("text.ibt");
+    const std::string notRecording = tempPath("ibt_text.ibt");
     std::ofstream(notRecording) << "just some text, not a recording\n";
     struct Row {
         std::vector<std::string> args;
@@ -169,10 +147,12 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         {{"csv", path, "Cars:3"}, "Cars"},
         {{"csv", notRecording, "Lap"}, "not a telemetry recording"},
         {{"synth"}, "OUT"},
-        {{"synth", tempPath("s.ibt"), "--laps", "0"}, "--laps"},
-        {{"synth", tempPath("s.ibt"), "--laps"}, "--laps"},
-        {{"synth", tempPath("s.ibt"), "--seed", "-3"}, "--seed"},
-        {{"synth", tempPath("s.ibt"), "--fast"}, "--fast"},
+        {{"synth", tempPath("ibt_s.ibt"), "--laps", "0"}, "--laps"},
+        {{"synth", tempPath("ibt_s.ibt"), "--laps"}, "--laps"},
+        {{"synth", tempPath("ibt_s.ibt"), "--seed", "-3"}, "--seed"},
+        {{"synth", tempPath("ibt_s.ibt"), "--laps", "10001"}, "--laps"},
+        {{"synth", tempPath("ibt_s.ibt"), "--seed", "4294967296"}, "--seed"},
+        {{"synth", tempPath("ibt_s.ibt"), "--fast"}, "--fast"},
         {{"synth", ::testing::TempDir() + "no/such/dir/x.ibt"}, "cannot write"},
         {{"synth", "/dev/full"}, "cannot write"}, // a full disk is a failure, not a short file
     };
@@ -206,7 +186,7 @@ TEST_F(IbtTool, HelpForEveryCommand)
 
 TEST_F(IbtTool, SynthWritesADemoSessionThatTheOtherCommandsRead)
 {
-    const std::string demo = tempPath("demo.ibt");
+    const std::string demo = tempPath("ibt_demo.ibt");
     Result r = runIbt({"synth", demo, "--laps", "2", "--seed", "9"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = runIbt({"session", demo, "WeekendInfo:TrackName:"});
@@ -242,6 +222,8 @@ TEST(IbtColumns, Parsing)
         {"Lap:1x", false, "", 0, IbtValueType::Default},
         {"Lap:+1", false, "", 0, IbtValueType::Default},
         {"Lap:99999999999", false, "", 0, IbtValueType::Default},
+        {"Lap:2147483647", true, "Lap", 2147483647, IbtValueType::Default},
+        {"Lap:2147483648", false, "", 0, IbtValueType::Default},
         {"Lap:1:2", false, "", 0, IbtValueType::Default},
     };
     for (const Row& row : rows) {

@@ -1,21 +1,18 @@
-// POSIX objects of the publisher: the shm object of the telemetry and a
-// second shm object holding the data-ready event's 32-bit sequence counter,
-// which signal() increments before waking every futex waiter.
+// POSIX objects of the publisher, the writing end of the scheme in
+// live_posix_scheme.h: the shm object of the telemetry and the one holding
+// the data-ready event's counter word.
 #include "live_publisher.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <new>
 
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-#include "irsdk_platform.h"
+#include "live_posix_scheme.h"
 
 namespace live_publisher_platform {
 
@@ -24,7 +21,7 @@ struct Objects {
     std::string eventName;
     char* view;
     size_t size;
-    uint32_t* counter;
+    live_posix::EventCounter* counter;
     ino_t memoryInode;
     ino_t eventInode;
 };
@@ -89,17 +86,18 @@ Objects* create(size_t size, std::string* error)
     auto* o = new (std::nothrow) Objects;
     if (!o)
         return nullptr;
-    o->memoryName = irsdk_platform::objectName(IRSDK_MEMMAPFILENAME);
-    o->eventName = irsdk_platform::objectName(IRSDK_DATAVALIDEVENTNAME);
+    o->memoryName = live_posix::objectName(IRSDK_MEMMAPFILENAME);
+    o->eventName = live_posix::objectName(IRSDK_DATAVALIDEVENTNAME);
     o->size = size;
-    o->counter = reinterpret_cast<uint32_t*>(createMapped(o->eventName, sizeof(uint32_t), &o->eventInode, error));
+    o->counter = reinterpret_cast<live_posix::EventCounter*>(
+        createMapped(o->eventName, live_posix::kEventObjectSize, &o->eventInode, error));
     if (!o->counter) {
         delete o;
         return nullptr;
     }
     o->view = createMapped(o->memoryName, size, &o->memoryInode, error);
     if (!o->view) {
-        munmap(o->counter, sizeof(uint32_t));
+        munmap(o->counter, live_posix::kEventObjectSize);
         shm_unlink(o->eventName.c_str());
         delete o;
         return nullptr;
@@ -114,14 +112,13 @@ char* view(Objects* objects)
 
 void signal(Objects* objects)
 {
-    __atomic_add_fetch(objects->counter, 1, __ATOMIC_RELEASE);
-    syscall(SYS_futex, objects->counter, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+    live_posix::signalCounter(objects->counter);
 }
 
 void destroy(Objects* objects)
 {
     munmap(objects->view, objects->size);
-    munmap(objects->counter, sizeof(uint32_t));
+    munmap(objects->counter, live_posix::kEventObjectSize);
     unlinkOwn(objects->memoryName, objects->memoryInode);
     unlinkOwn(objects->eventName, objects->eventInode);
     delete objects;

@@ -46,7 +46,7 @@ int IbtWriter::recordLength() const
 // The session region holds the text and its terminating NUL.
 int IbtWriter::sessionTextLength() const
 {
-    return static_cast<int>(sessionText.size()) + 1;
+    return std::max(static_cast<int>(sessionText.size()) + 1, sessionTextReserve);
 }
 
 void IbtWriter::beginRecord()
@@ -137,8 +137,29 @@ bool IbtWriter::openStream(const std::string& path)
     if (!stream)
         return false;
     const std::vector<char> head = headerBytes();
+    streamRecordOffset = firstRecordOffset();
     streamFailed = std::fwrite(head.data(), 1, head.size(), stream) != head.size();
     return !streamFailed;
+}
+
+// The records stay where they are, so the regions before them must keep
+// their size; a header that cannot be written fails the stream, since the
+// file would not hold what the caller set.
+bool IbtWriter::rewriteHeader()
+{
+    if (!stream)
+        return false;
+    if (streamFailed || firstRecordOffset() != streamRecordOffset) {
+        streamFailed = true;
+        return false;
+    }
+    const std::vector<char> head = headerBytes();
+    const bool ok = std::fseek(stream, 0, SEEK_SET) == 0
+        && std::fwrite(head.data(), 1, head.size(), stream) == head.size()
+        && std::fseek(stream, 0, SEEK_END) == 0;
+    if (!ok)
+        streamFailed = true;
+    return ok;
 }
 
 bool IbtWriter::closeStream()

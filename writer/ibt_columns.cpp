@@ -3,6 +3,9 @@
 #include <climits>
 #include <cstdio>
 
+#include "ibt_args.h"
+#include "telemetry_layout.h"
+
 bool ibtParseColumn(const std::string& text, IbtColumn& column, std::string& error)
 {
     column = IbtColumn();
@@ -31,15 +34,7 @@ bool ibtParseColumn(const std::string& text, IbtColumn& column, std::string& err
     if (colon != std::string::npos) {
         const std::string entry = spec.substr(colon + 1);
         long long value = 0;
-        bool ok = !entry.empty() && entry.size() <= 10;
-        for (char ch : entry) {
-            if (ch < '0' || ch > '9') {
-                ok = false;
-                break;
-            }
-            value = value * 10 + (ch - '0');
-        }
-        if (!ok || value > INT_MAX) {
+        if (!ibtParseWhole(entry.c_str(), 0, INT_MAX, value)) {
             error = "bad column " + text + ": entry must be a whole number from 0";
             return false;
         }
@@ -57,9 +52,9 @@ bool ibtParseColumn(const std::string& text, IbtColumn& column, std::string& err
 
 IbtValueType ibtDefaultType(int typeCode)
 {
-    if (typeCode == 4)
+    if (typeCode == irsdk_float)
         return IbtValueType::Float;
-    if (typeCode == 5)
+    if (typeCode == irsdk_double)
         return IbtValueType::Double;
     return IbtValueType::Int;
 }

@@ -22,6 +22,9 @@ public:
     // Adds a descriptor as given, for tests that need odd or hostile tables.
     int addRawDescriptor(const irsdk_VarDescriptor& d);
     void setSessionText(const std::string& text) { sessionText = text; }
+    // Keeps at least `length` bytes for the session text (NUL-padded), so that
+    // a text set after the records have been streamed still fits.
+    void reserveSessionText(int length) { sessionTextReserve = length; }
     // Fixes the record length instead of deriving it from the variables.
     void setRecordLength(int length) { forcedRecordLength = length; }
 
@@ -50,6 +53,10 @@ public:
     // Streaming: writes the header now and every later endRecord straight to
     // the file. closeStream reports whether every write and the close succeeded.
     bool openStream(const std::string& path);
+    // Writes everything before the first record again, e.g. with the session
+    // text set since openStream; false (and a failed stream) when it no
+    // longer fits the room the records left for it or the write fails.
+    bool rewriteHeader();
     bool closeStream();
 
     // Byte offsets of the regions, as headerBytes lays them out.
@@ -62,6 +69,7 @@ public:
 
 private:
     std::string sessionText;
+    int sessionTextReserve = 0;
     std::vector<irsdk_VarDescriptor> descriptors;
     int nextOffset = 0;
     int forcedRecordLength = -1;
@@ -69,5 +77,6 @@ private:
     std::vector<char> stored;
     int records = 0;
     FILE* stream = nullptr;
+    int streamRecordOffset = 0;
     bool streamFailed = false;
 };

@@ -1,0 +1,62 @@
+#include "window_capture.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "child_process.h"
+
+namespace {
+
+// ImageMagick 6's converter under its Debian name, which stays the same
+// whichever ImageMagick version provides the plain `convert`.
+const char* const kConvert = "/usr/bin/convert-im6.q16";
+
+} // namespace
+
+Picture captureWindow(const std::string& windowId)
+{
+    Picture pic;
+    const std::string ppm = shellOutput("xwd -silent -id " + windowId + " 2>/dev/null | " + kConvert +
+                                        " xwd:- -depth 8 ppm:- 2>/dev/null");
+    std::istringstream in(ppm);
+    // Header tokens, skipping the comment lines ImageMagick writes.
+    auto token = [&in]() {
+        std::string t;
+        while (in >> t && t[0] == '#')
+            std::getline(in, t);
+        return t;
+    };
+    const std::string magic = token();
+    pic.width = std::atoi(token().c_str());
+    pic.height = std::atoi(token().c_str());
+    const int maxval = std::atoi(token().c_str());
+    in.get();
+    if (magic != "P6" || maxval != 255 || pic.width <= 0 || pic.height <= 0)
+        return Picture{};
+    pic.rgb.resize(static_cast<size_t>(pic.width) * pic.height * 3);
+    in.read(reinterpret_cast<char*>(pic.rgb.data()), static_cast<std::streamsize>(pic.rgb.size()));
+    if (in.gcount() != static_cast<std::streamsize>(pic.rgb.size()))
+        return Picture{};
+    return pic;
+}
+
+std::string visibleWindow(const std::string& title)
+{
+    std::string id = shellOutput("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null | head -n 1");
+    while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
+        id.pop_back();
+    return id;
+}
+
+std::string waitForWindow(const std::string& title, double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        std::string id = visibleWindow(title);
+        if (!id.empty() || std::chrono::steady_clock::now() > end)
+            return id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
