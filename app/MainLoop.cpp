@@ -1,10 +1,13 @@
 #include "MainLoop.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "Settings.h"
+
+#include "shader.h"
 
 std::shared_ptr<IRData> makeSource(int argc, char** argv)
 {
@@ -48,10 +51,20 @@ void printHelp(const char* program, const char* extra, const char* about, const 
                 program, *extra ? " " : "", extra, about, more, settings.c_str());
 }
 
+bool shaderSourcesReadable(const char* program)
+{
+    const std::string problem = Qvis::unreadableShaderSource();
+    if (problem.empty())
+        return true;
+    std::fprintf(stderr, "%s: cannot build the shader programs: %s\n", program, problem.c_str());
+    return false;
+}
+
 void shutDown(IRData& irData)
 {
     glfwTerminate();
     std::fputs("Shutting down.\n\n", stdout);
     std::fflush(stdout);
     irData.endSession();
+    stopRequestHandled();
 }

@@ -9,6 +9,7 @@
 #include <GLFW/glfw3.h>
 
 #include "IRData.h"
+#include "StopRequest.h"
 
 // The telemetry source selected by a program's first argument: none or "sim"
 // is live telemetry, "file" replays "telemetry.ibt" from the working
@@ -26,6 +27,11 @@ bool wantsHelp(int argc, char** argv);
 // settings are kept.
 void printHelp(const char* program, const char* extra, const char* about, const char* more = "");
 
+// Whether every shader source the plotting library reads can be read; if
+// not, prints one line on standard error naming the first that cannot and
+// why. Programs ask before they open a window and exit 1 on false.
+bool shaderSourcesReadable(const char* program);
+
 // One pass of the main loop: advance the source, let the controller take the
 // sample, show or hide the window by whether the car is on track, draw, sleep
 // 10 ms. The window is hidden only
@@ -33,7 +39,9 @@ void printHelp(const char* program, const char* extra, const char* about, const 
 // A pass without a new sample (the end of a recording, a paused or absent
 // simulator) stores nothing: repeating the last sample would push the real
 // history out of the rings and empty the plots while the time stands still.
-// runMainLoop runs passes until the overlay window's close flag is set.
+// runMainLoop installs the stop-request handlers and runs passes until the
+// overlay window's close flag is set (Escape) or a stop is requested from
+// outside (SIGINT, SIGTERM, a console event), which also ends a hidden window.
 template <class Controller>
 void runPass(IRData& irData, Controller& controller, bool& shown)
 {
@@ -56,8 +64,9 @@ void runPass(IRData& irData, Controller& controller, bool& shown)
 template <class Controller>
 void runMainLoop(IRData& irData, Controller& controller)
 {
+    installStopRequestHandlers();
     bool shown = true;
-    while (!glfwWindowShouldClose(controller.getWindow()))
+    while (!glfwWindowShouldClose(controller.getWindow()) && !stopRequested())
         runPass(irData, controller, shown);
 }
 

@@ -26,6 +26,8 @@ int main(int argc, char** argv)
         printUsage("overlay");
         return 2;
     }
+    if (!shaderSourcesReadable("overlay"))
+        return 1;
     ProgramSettings settings("overlay");
     restoreWindowPosition(settings);
     ThrottleBrakeTraceController controller(irData, 10);

@@ -27,6 +27,8 @@ int main(int argc, char** argv)
         printUsage("overlay-trackmap");
         return 2;
     }
+    if (!shaderSourcesReadable("overlay-trackmap"))
+        return 1;
     ProgramSettings settings("overlay-trackmap");
     restoreWindowPosition(settings);
     TrackMapController controller(irData, kMapSeconds);

@@ -33,6 +33,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "overlay-varplot: %s\n", error.c_str());
         return 2;
     }
+    if (!shaderSourcesReadable("overlay-varplot"))
+        return 1;
     ProgramSettings settings("overlay-varplot");
     restoreWindowPosition(settings);
     VariablePlotController controller(irData, 10, list);

@@ -1,4 +1,4 @@
-// Live telemetry under load: (a) a writer rewriting the slots as fast as it
+// Live telemetry: the cost of taking one record, and under load: (a) a writer rewriting the slots as fast as it
 // can while the reader takes records, to at least a million deliveries, none
 // torn; (b) the time from the publisher's signal to waitForData returning
 // with that record, over 10,000 ticks at 1 kHz.
@@ -75,6 +75,32 @@ void BM_StressDeliveries(benchmark::State& state)
     state.counters["out_of_order"] = static_cast<double>(outOfOrder);
 }
 BENCHMARK(BM_StressDeliveries)->Arg(1216)->Arg(16384)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Cost of taking one record without contention: the publisher writes a
+// record, the reader takes and copies it; per iteration, so the figure is
+// the time per record of the reader's copy and checks plus one publish.
+void BM_TakeOneRecord(benchmark::State& state)
+{
+    usePrivateNames();
+    const int length = static_cast<int>(state.range(0));
+    LivePublisher publisher;
+    if (!publisher.open("", {}, length, 3)) {
+        state.SkipWithError(publisher.error().c_str());
+        return;
+    }
+    publisher.setConnected(true);
+    std::vector<char> rec(length, 'r'), buf(length);
+    publisher.publish(rec.data());
+    irsdk_getNewData(buf.data(), length); // attaches and synchronises
+    long long taken = 0;
+    for (auto _ : state) {
+        publisher.publish(rec.data());
+        taken += irsdk_getNewData(buf.data(), length) ? 1 : 0;
+    }
+    irsdk_shutdown();
+    state.counters["taken"] = static_cast<double>(taken);
+}
+BENCHMARK(BM_TakeOneRecord)->Arg(1216)->Arg(16384);
 
 double nsSince(Clock::time_point origin)
 {

@@ -1,8 +1,11 @@
 // Writes starting inputs for the fuzzers: small valid recordings of every
-// storage type and session texts with paths, so that fuzzing starts from
+// storage type, the same layouts as live shared memory, session texts
+// with paths, and kept reference laps, so that fuzzing starts from
 // inputs that get past the header checks.
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "ReferenceLaps.h"
 #include "ibt_writer.h"
@@ -26,11 +29,11 @@ bool writeText(const std::string& path, const std::string& content)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LAPFILE_DIR\n");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR\n");
         return 2;
     }
-    const std::string recordings = argv[1], texts = argv[2], laps = argv[3];
+    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4];
     // Kept laps: an empty table and a short one.
     for (int points = 0; points < 2; ++points) {
         StoredLap lap;
@@ -59,6 +62,20 @@ int main(int argc, char** argv)
             w.endRecord();
         }
         if (!w.writeFile(recordings + "/seed" + std::to_string(records) + ".ibt"))
+            return 1;
+        // The same layout as live shared memory: connected, its records in
+        // as many slots, each with its tick.
+        std::vector<char> view = w.bytes();
+        irsdk_TelemetryHeader h;
+        std::memcpy(&h, view.data(), sizeof h);
+        h.statusFlags = irsdk_statusConnected;
+        h.bufferCount = records > 0 ? records : 1;
+        for (int k = 0; k < h.bufferCount; ++k) {
+            h.bufferSlots[k].tick = 5 + k;
+            h.bufferSlots[k].recordOffset = w.firstRecordOffset() + k * w.recordLength();
+        }
+        std::memcpy(view.data(), &h, sizeof h);
+        if (!writeText(live + "/seed" + std::to_string(records), std::string(view.begin(), view.end())))
             return 1;
     }
     const char* paths[] = {"WeekendInfo:TrackName:", "DriverInfo:Drivers:CarIdx:{1}UserName:",

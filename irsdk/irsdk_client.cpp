@@ -40,7 +40,9 @@ bool irsdkClient::waitForData(int timeoutMs)
             recordBuffer = nullptr;
             if (length <= 0)
                 return false;
-            recordBuffer = new (std::nothrow) char[length];
+            // Zeroed: until the first record is copied in, every variable
+            // reads as 0, not as whatever the heap held.
+            recordBuffer = new (std::nothrow) char[length]();
             if (!recordBuffer)
                 return false;
             recordBufferLength = length;
@@ -83,6 +85,12 @@ int irsdkClient::getVarCount(int idx) const
 {
     irsdk_VarDescriptor d;
     return isConnected() && liveDescriptor(idx, &d) ? d.elementCount : 0;
+}
+
+bool irsdkClient::isVarReadable(int idx) const
+{
+    irsdk_VarDescriptor d;
+    return isConnected() && liveDescriptor(idx, &d) && irsdk_convert::readable(d, recordBufferLength);
 }
 
 // The bytes of entry `entry` of variable idx in the client's copy, or null;

@@ -24,6 +24,9 @@ public:
     double getVarDouble(const char* name, int entry = 0) const { return getVarDouble(getVarIdx(name), entry); }
 
     int getSessionStrVal(const char* path, char* val, int valLen) const;
+    // Whether the variable's type is known and all its entries lie inside
+    // the current record; the getters read 0 for any other.
+    bool isVarReadable(int idx) const;
     int getStatusID() const { return statusCounter; }
 
 private:

@@ -3,6 +3,14 @@
 #include <cstring>
 #include <new>
 
+#if defined(_WIN32)
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "file_offset.h"
 #include "value_convert.h"
 #include "yaml_parser.h"
@@ -15,6 +23,36 @@ bool regionFits(long long offset, long long length, long long fileSize)
     return offset >= 0 && length >= 0 && offset <= fileSize && length <= fileSize - offset;
 }
 
+// Opens a regular file for reading as bytes; null for anything else. Opening
+// does not block: a FIFO or a device is refused before any read could wait
+// for a writer that never comes.
+FILE* openRegularFile(const char* path)
+{
+#if defined(_WIN32)
+    FILE* f = std::fopen(path, "rb");
+    struct _stat64 st;
+    if (f && (_fstat64(_fileno(f), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)) {
+        std::fclose(f);
+        return nullptr;
+    }
+    return f;
+#else
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    FILE* f = fdopen(fd, "rb");
+    if (!f)
+        close(fd);
+    return f;
+#endif
+}
+
 bool readAt(FILE* f, long long offset, void* dst, size_t n)
 {
     if (!irsdk_seek(f, offset))
@@ -22,10 +60,24 @@ bool readAt(FILE* f, long long offset, void* dst, size_t n)
     return n == 0 || std::fread(dst, 1, n, f) == n;
 }
 
+// Header and sub-header; every region of a recording lies after them.
+const long long kHeadersSize = sizeof(irsdk_TelemetryHeader) + sizeof(irsdk_FileSubHeader);
+
+// Whether a header that fits its file describes a recording: at least one
+// variable, records of at least one byte, and text, table and records placed
+// after the two headers, as every writer of recordings places them. A file of
+// zeros, or a device that reads as zeros, has none of this.
+bool looksLikeRecording(const irsdk_TelemetryHeader& h)
+{
+    return h.varCount >= 1 && h.recordLength >= 1 && h.sessionTextOffset >= kHeadersSize
+        && h.varTableOffset >= kHeadersSize && h.bufferSlots[0].recordOffset >= kHeadersSize;
+}
+
 } // namespace
 
 irsdkDiskClient::irsdkDiskClient()
-    : file(nullptr), sessionText(nullptr), varDescriptors(nullptr), recordBuffer(nullptr)
+    : file(nullptr), sessionText(nullptr), varDescriptors(nullptr), recordBuffer(nullptr), heldLength(0)
+    , nextRecord(0), knownSize(0)
 {
     std::memset(&fileHeader, 0, sizeof fileHeader);
     std::memset(&fileSubHeader, 0, sizeof fileSubHeader);
@@ -45,7 +97,7 @@ bool irsdkDiskClient::openFile(const char* path)
     closeFile();
     if (!path)
         return false;
-    file = std::fopen(path, "rb");
+    file = openRegularFile(path);
     if (!file)
         return false;
 
@@ -70,7 +122,7 @@ bool irsdkDiskClient::openFile(const char* path)
     if (!regionFits(h.sessionTextOffset, h.sessionTextLength, fileSize)
         || h.varCount < 0 || !regionFits(h.varTableOffset, descBytes, fileSize)
         || !regionFits(recordOffset, 0, fileSize)
-        || h.recordLength < 0 || h.recordLength > fileSize)
+        || h.recordLength < 0 || h.recordLength > fileSize || !looksLikeRecording(h))
         return fail();
 
     // A zero-length text still gets its terminating NUL.
@@ -89,10 +141,18 @@ bool irsdkDiskClient::openFile(const char* path)
     if (!readAt(file, h.varTableOffset, varDescriptors, static_cast<size_t>(descBytes)))
         return fail();
 
-    // Zero-filled so that reads before the first record are defined.
-    recordBuffer = new (std::nothrow) char[static_cast<size_t>(h.recordLength)]();
-    if (!recordBuffer)
-        return fail();
+    // Only the part of a record that holds readable variables is kept, and
+    // the buffer for it is allocated by the first getNextData, so that a
+    // header claiming huge records costs nothing until records are read and
+    // then no more than its variables need.
+    long long held = 0;
+    for (int i = 0; i < h.varCount; ++i) {
+        const long long end = irsdk_convert::extentEnd(varDescriptors[i], h.recordLength);
+        held = end > held ? end : held;
+    }
+    heldLength = static_cast<int>(held);
+    nextRecord = recordOffset;
+    knownSize = fileSize;
 
     if (!irsdk_seek(file, recordOffset))
         return fail();
@@ -104,6 +164,7 @@ void irsdkDiskClient::closeFile()
 {
     delete[] recordBuffer;
     recordBuffer = nullptr;
+    heldLength = 0;
     delete[] varDescriptors;
     varDescriptors = nullptr;
     delete[] sessionText;
@@ -115,12 +176,37 @@ void irsdkDiskClient::closeFile()
 
 // Reads the next whole record; false at the end of the file or when closed.
 // A zero record length has nothing to step through and reads as the end.
+// When the record holds bytes past its last readable variable, only the
+// kept part is read and the rest is stepped over, once the file is seen to
+// hold the whole record (measured again when it may have grown).
 bool irsdkDiskClient::getNextData()
 {
     if (!file || fileHeader.recordLength <= 0)
         return false;
-    const size_t n = static_cast<size_t>(fileHeader.recordLength);
-    return std::fread(recordBuffer, 1, n, file) == n;
+    if (!recordBuffer) {
+        // Zero-filled so that reads before the first whole record are defined.
+        recordBuffer = new (std::nothrow) char[static_cast<size_t>(heldLength > 0 ? heldLength : 1)]();
+        if (!recordBuffer)
+            return false;
+    }
+    const long long length = fileHeader.recordLength;
+    if (heldLength == length) {
+        if (std::fread(recordBuffer, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length))
+            return false;
+        nextRecord += length;
+        return true;
+    }
+    if (nextRecord + length > knownSize) {
+        const long long size = irsdk_streamSize(file);
+        if (size >= 0)
+            knownSize = size;
+        if (!irsdk_seek(file, nextRecord) || nextRecord + length > knownSize)
+            return false;
+    }
+    if (heldLength > 0 && std::fread(recordBuffer, 1, static_cast<size_t>(heldLength), file) != static_cast<size_t>(heldLength))
+        return false;
+    nextRecord += length;
+    return irsdk_seek(file, nextRecord);
 }
 
 int irsdkDiskClient::getVarIdx(const char* name) const
@@ -138,6 +224,12 @@ const irsdk_VarDescriptor* irsdkDiskClient::getVarDescriptor(int idx) const
     if (!file || idx < 0 || idx >= fileHeader.varCount)
         return nullptr;
     return &varDescriptors[idx];
+}
+
+bool irsdkDiskClient::isVarReadable(int idx) const
+{
+    const irsdk_VarDescriptor* d = getVarDescriptor(idx);
+    return d && irsdk_convert::readable(*d, fileHeader.recordLength);
 }
 
 int irsdkDiskClient::getVarType(int idx) const
@@ -160,8 +252,8 @@ const char* irsdkDiskClient::entryPointer(int idx, int entry, int* typeCode) con
     const irsdk_VarDescriptor* d = getVarDescriptor(idx);
     if (!d)
         return nullptr;
-    const long long off = irsdk_convert::entryOffset(*d, entry, fileHeader.recordLength);
-    if (off < 0)
+    const long long off = irsdk_convert::entryOffset(*d, entry, heldLength);
+    if (off < 0 || !recordBuffer)
         return nullptr;
     *typeCode = d->typeCode;
     return recordBuffer + off;

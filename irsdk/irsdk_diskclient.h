@@ -31,12 +31,21 @@ public:
     double getVarDouble(const char* name, int entry = 0) const { return getVarDouble(getVarIdx(name), entry); }
 
     int getSessionStrVal(const char* path, char* val, int valLen) const;
+    // Whether the variable's type is known and all its entries lie inside
+    // the record; the getters read 0 for any other.
+    bool isVarReadable(int idx) const;
 
     // Raw views for the tools that republish or dump a recording; null while closed.
     const irsdk_TelemetryHeader& getHeader() const { return fileHeader; }
     const char* getSessionText() const { return sessionText; }
     const irsdk_VarDescriptor* getVarDescriptor(int idx) const;
+    // The current record's first getRecordBytes() bytes: the record up to
+    // the end of its last readable variable, which is all the reader keeps.
     const char* getRecord() const { return recordBuffer; }
+    int getRecordBytes() const { return heldLength; }
+    // Size of the file in bytes as last measured (at the open, or when a
+    // record reached past that size).
+    long long getFileSize() const { return knownSize; }
 
 private:
     const char* entryPointer(int idx, int entry, int* typeCode) const;
@@ -46,5 +55,8 @@ private:
     irsdk_FileSubHeader fileSubHeader;
     char* sessionText;
     irsdk_VarDescriptor* varDescriptors;
-    char* recordBuffer;
+    char* recordBuffer;     // allocated by the first getNextData
+    int heldLength;         // bytes of each record kept: up to the last readable variable
+    long long nextRecord;   // file offset of the next record
+    long long knownSize;    // file size last measured
 };

@@ -1,6 +1,7 @@
 // The operating-system calls behind the live telemetry layer: one named
-// shared-memory object read whole and read-only, one named data-ready event
-// with a millisecond wait, a sleep, and registered window messages. One
+// shared-memory object mapped whole and read-only and read through copies
+// that survive a writer shrinking it, one named data-ready event with a
+// millisecond wait, a sleep, and registered window messages. One
 // implementation per platform, chosen by the build.
 #pragma once
 
@@ -24,14 +25,22 @@ Handle openSharedMemory(const char* layoutName);
 const char* mapSharedMemory(Handle memory, size_t* size);
 void unmapSharedMemory(const char* view, size_t size);
 void closeSharedMemory(Handle memory);
+// Copies length bytes out of a view of another process's object. False,
+// never a fault, when the object no longer covers them (its writer shrank it
+// while it was mapped); the caller then treats the writer as gone.
+bool copyFromView(void* dest, const char* src, size_t length);
+// Loads count aligned 32-bit words of a view, each atomically, with acquire
+// ordering after the last; false as above.
+bool loadWordsFromView(const int32_t* words, int32_t* values, size_t count);
 // True when the name now belongs to another object than the opened one (the
 // writer removed its object and created a new one); the reader then has to
 // attach again to see it.
 bool sharedMemoryReplaced(Handle memory, const char* layoutName);
 
 Handle openEvent(const char* layoutName);
-// Returns when the event is signalled or after timeoutMs milliseconds.
-void waitEvent(Handle event, int timeoutMs);
+// Returns when the event is signalled or after timeoutMs milliseconds; false
+// when the event's object is gone from under the reader (attach again).
+bool waitEvent(Handle event, int timeoutMs);
 void closeEvent(Handle event);
 
 void sleepMs(int ms);

@@ -52,6 +52,21 @@ void closeSharedMemory(Handle memory)
     CloseHandle(static_cast<HANDLE>(memory));
 }
 
+// A section cannot shrink while it is mapped, so a plain copy is safe here.
+bool copyFromView(void* dest, const char* src, size_t length)
+{
+    std::memcpy(dest, src, length);
+    return true;
+}
+
+bool loadWordsFromView(const int32_t* words, int32_t* values, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        values[i] = __atomic_load_n(words + i, __ATOMIC_RELAXED);
+    __atomic_thread_fence(__ATOMIC_ACQUIRE);
+    return true;
+}
+
 // A named mapping lives while any handle is open, so a restarted writer
 // finds and reuses the object this reader holds.
 bool sharedMemoryReplaced(Handle, const char*)
@@ -64,9 +79,10 @@ Handle openEvent(const char* layoutName)
     return OpenEventA(SYNCHRONIZE, FALSE, objectName(layoutName).c_str());
 }
 
-void waitEvent(Handle event, int timeoutMs)
+bool waitEvent(Handle event, int timeoutMs)
 {
-    WaitForSingleObject(static_cast<HANDLE>(event), timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 0);
+    return WaitForSingleObject(static_cast<HANDLE>(event), timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 0)
+        != WAIT_FAILED;
 }
 
 void closeEvent(Handle event)

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "irsdk_platform.h"
 #include "irsdk_utils_internal.h"
@@ -25,16 +26,34 @@ time_t (*timeSource)() = nullptr;
 unsigned long long tornCopies = 0;
 time_t lastReplacedCheck = 0;
 
+// Set when a read of the view faulted: the writer shrank its object under
+// the mapping. The reader then detaches and attaches again by name later.
+bool viewLost = false;
+// The view is a caller's buffer, not a mapping (irsdk_attachBufferForTesting).
+bool borrowedView = false;
+
+// Private copies of the variable table and the session text, so that the
+// lookups above never read the writer's memory in place. The table is copied
+// again on first use after each look at the header.
+std::vector<irsdk_VarDescriptor> tableCopy;
+bool tableCopyValid = false;
+bool tableCopyStale = true;
+std::vector<char> sessionCopy;
+
 time_t now()
 {
     return timeSource ? timeSource() : time(nullptr);
 }
 
 // Header words are read with atomic loads: the simulator writes them from
-// another process while this one reads.
+// another process while this one reads. A load that faults reads as 0 and
+// marks the view lost.
 int32_t headerWord(size_t offset)
 {
-    return __atomic_load_n(reinterpret_cast<const int32_t*>(pSharedMem + offset), __ATOMIC_RELAXED);
+    int32_t value = 0;
+    if (!irsdk_platform::loadWordsFromView(reinterpret_cast<const int32_t*>(pSharedMem + offset), &value, 1))
+        viewLost = true;
+    return value;
 }
 
 int32_t statusFlags() { return headerWord(offsetof(irsdk_TelemetryHeader, statusFlags)); }
@@ -49,8 +68,7 @@ size_t slotOffset(int slot)
 // are visible to the copy that follows.
 int32_t slotTick(int slot)
 {
-    return __atomic_load_n(reinterpret_cast<const int32_t*>(pSharedMem + slotOffset(slot) + offsetof(irsdk_BufferSlot, tick)),
-        __ATOMIC_ACQUIRE);
+    return headerWord(slotOffset(slot) + offsetof(irsdk_BufferSlot, tick));
 }
 
 int32_t slotRecordOffset(int slot)
@@ -64,26 +82,37 @@ bool insideView(long long offset, long long length)
     return offset >= 0 && length >= 0 && offset + length <= static_cast<long long>(sharedMemSize);
 }
 
-// Slots to scan: the header's count limited to the four the header holds;
-// a count below one means no record is published.
-int usableBufferCount()
+// Ends the attachment when a read of the view faulted; true when it did.
+bool detachIfLost()
 {
-    const int32_t count = headerWord(offsetof(irsdk_TelemetryHeader, bufferCount));
-    if (count < 1)
-        return 0;
-    return count < IRSDK_MAX_BUFS ? count : IRSDK_MAX_BUFS;
+    if (!viewLost)
+        return false;
+    irsdk_shutdown();
+    return true;
 }
 
-// The descriptor table and its length when the whole table lies inside the
-// view; null otherwise.
+// The private copy of the descriptor table and its length when the whole
+// table lies inside the view; null otherwise.
 const irsdk_VarDescriptor* varTable(int* count)
 {
-    const int32_t n = headerWord(offsetof(irsdk_TelemetryHeader, varCount));
-    const int32_t offset = headerWord(offsetof(irsdk_TelemetryHeader, varTableOffset));
-    if (n < 1 || !insideView(offset, static_cast<long long>(n) * static_cast<long long>(sizeof(irsdk_VarDescriptor))))
+    if (tableCopyStale) {
+        tableCopyStale = false;
+        tableCopyValid = false;
+        const int32_t n = headerWord(offsetof(irsdk_TelemetryHeader, varCount));
+        const int32_t offset = headerWord(offsetof(irsdk_TelemetryHeader, varTableOffset));
+        const long long bytes = static_cast<long long>(n) * static_cast<long long>(sizeof(irsdk_VarDescriptor));
+        if (!viewLost && n >= 1 && insideView(offset, bytes)) {
+            tableCopy.resize(static_cast<size_t>(n));
+            tableCopyValid = irsdk_platform::copyFromView(tableCopy.data(), pSharedMem + offset, static_cast<size_t>(bytes));
+            viewLost = viewLost || !tableCopyValid;
+        }
+        if (detachIfLost())
+            return nullptr;
+    }
+    if (!tableCopyValid)
         return nullptr;
-    *count = n;
-    return reinterpret_cast<const irsdk_VarDescriptor*>(pSharedMem + offset);
+    *count = static_cast<int>(tableCopy.size());
+    return tableCopy.data();
 }
 
 // Whether the writer has put a new object under the name (it was restarted,
@@ -91,6 +120,8 @@ const irsdk_VarDescriptor* varTable(int* count)
 // most once per second of the clock while no new record arrives.
 bool objectReplaced()
 {
+    if (!hMemMapFile)
+        return false;
     const time_t t = now();
     if (t == lastReplacedCheck)
         return false;
@@ -98,37 +129,55 @@ bool objectReplaced()
     return irsdk_platform::sharedMemoryReplaced(hMemMapFile, IRSDK_MEMMAPFILENAME);
 }
 
+// Nothing to hand out: stays attached unless a new object took the name.
+bool nothingNew()
+{
+    if (objectReplaced())
+        irsdk_shutdown();
+    return false;
+}
+
+// One consistent-enough look at the header: every word loaded atomically
+// under one guard, acquire-ordered before the record copy that follows.
+bool snapshotHeader(irsdk_TelemetryHeader* h)
+{
+    static_assert(sizeof(irsdk_TelemetryHeader) % sizeof(int32_t) == 0, "header is whole words");
+    if (!irsdk_platform::loadWordsFromView(reinterpret_cast<const int32_t*>(pSharedMem),
+            reinterpret_cast<int32_t*>(h), sizeof *h / sizeof(int32_t)))
+        viewLost = true;
+    return !detachIfLost();
+}
+
 // Takes the newest record; destLen < 0 trusts dest to hold recordLength bytes.
 bool takeNewData(char* dest, long long destLen)
 {
     if (!isInitialized && !irsdk_startup())
         return false;
+    tableCopyStale = true;
 
-    if ((statusFlags() & irsdk_statusConnected) == 0) {
+    irsdk_TelemetryHeader h;
+    if (!snapshotHeader(&h))
+        return false;
+    if ((h.statusFlags & irsdk_statusConnected) == 0) {
         lastTickCount = INT_MAX;
-        if (objectReplaced())
-            irsdk_shutdown();
-        return false;
+        return nothingNew();
     }
 
-    const int count = usableBufferCount();
+    const int count = h.bufferCount < 1 ? 0 : (h.bufferCount < IRSDK_MAX_BUFS ? h.bufferCount : IRSDK_MAX_BUFS);
     if (count == 0)
-        return false;
+        return nothingNew();
     int latest = 0;
-    int32_t latestTick = slotTick(0);
     for (int i = 1; i < count; ++i) {
-        const int32_t t = slotTick(i);
-        if (t > latestTick) {
+        if (h.bufferSlots[i].tick > h.bufferSlots[latest].tick)
             latest = i;
-            latestTick = t;
-        }
     }
+    const int32_t latestTick = h.bufferSlots[latest].tick;
 
     if (latestTick > lastTickCount) {
-        const int32_t length = recordLength();
-        const int32_t offset = slotRecordOffset(latest);
+        const int32_t length = h.recordLength;
+        const int32_t offset = h.bufferSlots[latest].recordOffset;
         if (length <= 0 || !insideView(offset, length))
-            return false;
+            return nothingNew();
         if (!dest || (destLen >= 0 && length != destLen)) {
             lastTickCount = latestTick;
             lastValidTime = now();
@@ -136,11 +185,16 @@ bool takeNewData(char* dest, long long destLen)
         }
         // The copy counts only when the slot carried the same tick before and
         // after it; a writer marks a slot stale before rewriting it.
+        int32_t before = latestTick;
         for (int attempt = 0; attempt < 2; ++attempt) {
-            const int32_t before = slotTick(latest);
-            std::memcpy(dest, pSharedMem + offset, static_cast<size_t>(length));
+            if (attempt > 0)
+                before = slotTick(latest);
+            if (!irsdk_platform::copyFromView(dest, pSharedMem + offset, static_cast<size_t>(length)))
+                viewLost = true;
             __atomic_thread_fence(__ATOMIC_ACQUIRE);
             const int32_t after = slotTick(latest);
+            if (detachIfLost())
+                return false;
             if (before == after && before > lastTickCount) {
                 lastTickCount = before;
                 lastValidTime = now();
@@ -150,11 +204,11 @@ bool takeNewData(char* dest, long long destLen)
         }
         return false;
     }
-    if (latestTick < lastTickCount)
+    if (latestTick < lastTickCount) {
         lastTickCount = latestTick;
-    else if (objectReplaced())
-        irsdk_shutdown();
-    return false;
+        return false;
+    }
+    return nothingNew();
 }
 
 bool waitForData(int timeoutMs, char* dest, long long destLen)
@@ -162,11 +216,13 @@ bool waitForData(int timeoutMs, char* dest, long long destLen)
     if (isInitialized || irsdk_startup()) {
         if (takeNewData(dest, destLen))
             return true;
-        // takeNewData detaches from an object that was replaced.
-        if (isInitialized)
-            irsdk_platform::waitEvent(hDataValidEvent, timeoutMs);
-        else
+        // takeNewData detaches from an object that was replaced or shrank.
+        if (isInitialized && hDataValidEvent) {
+            if (!irsdk_platform::waitEvent(hDataValidEvent, timeoutMs))
+                irsdk_shutdown();
+        } else {
             irsdk_platform::sleepMs(timeoutMs);
+        }
         return takeNewData(dest, destLen);
     }
     irsdk_platform::sleepMs(timeoutMs);
@@ -195,6 +251,8 @@ int irsdk_liveRecordLength()
     if (!isInitialized)
         return 0;
     const int32_t length = recordLength();
+    if (detachIfLost())
+        return 0;
     return length > 0 && static_cast<size_t>(length) <= sharedMemSize ? length : 0;
 }
 
@@ -209,10 +267,15 @@ bool irsdk_startup()
         size_t size = 0;
         const char* view = irsdk_platform::mapSharedMemory(hMemMapFile, &size);
         // A view too small for the header is not usable (yet): the writer
-        // may still be sizing its object.
-        if (view && size < sizeof(irsdk_TelemetryHeader)) {
-            irsdk_platform::unmapSharedMemory(view, size);
+        // may still be sizing its object, or it is a stale object that a
+        // proper writer will replace under the same name. Either way the
+        // next attempt opens the name again.
+        if (!view || size < sizeof(irsdk_TelemetryHeader)) {
+            if (view)
+                irsdk_platform::unmapSharedMemory(view, size);
             view = nullptr;
+            irsdk_platform::closeSharedMemory(hMemMapFile);
+            hMemMapFile = nullptr;
         }
         if (view) {
             pSharedMem = view;
@@ -233,8 +296,9 @@ void irsdk_shutdown()
 {
     if (hDataValidEvent)
         irsdk_platform::closeEvent(hDataValidEvent);
-    if (pSharedMem)
+    if (pSharedMem && !borrowedView)
         irsdk_platform::unmapSharedMemory(pSharedMem, sharedMemSize);
+    borrowedView = false;
     if (hMemMapFile)
         irsdk_platform::closeSharedMemory(hMemMapFile);
     hDataValidEvent = nullptr;
@@ -244,6 +308,21 @@ void irsdk_shutdown()
     hMemMapFile = nullptr;
     isInitialized = false;
     lastTickCount = INT_MAX;
+    viewLost = false;
+    tableCopyStale = true;
+    tableCopyValid = false;
+}
+
+void irsdk_attachBufferForTesting(const char* buffer, size_t size)
+{
+    irsdk_shutdown();
+    if (!buffer || size < sizeof(irsdk_TelemetryHeader))
+        return;
+    pSharedMem = buffer;
+    sharedMemSize = size;
+    pHeader = reinterpret_cast<const irsdk_TelemetryHeader*>(buffer);
+    borrowedView = true;
+    isInitialized = true;
 }
 
 bool irsdk_getNewData(char* dest)
@@ -273,7 +352,10 @@ bool irsdk_isConnected()
     if (!isInitialized)
         return false;
     const int elapsed = irsdk_convert::truncToInt(difftime(now(), lastValidTime));
-    return (statusFlags() & irsdk_statusConnected) > 0 && elapsed < timeout;
+    const int32_t status = statusFlags();
+    if (detachIfLost())
+        return false;
+    return (status & irsdk_statusConnected) > 0 && elapsed < timeout;
 }
 
 const irsdk_TelemetryHeader* irsdk_getHeader()
@@ -292,18 +374,31 @@ const char* irsdk_getData(int index)
     return pSharedMem + offset;
 }
 
-// The text must be terminated inside the view, or it is not handed out.
+// A private copy of the text, taken afresh on every call and bounded by the
+// view and the header's text length, so that a writer removing the terminator afterwards cannot send a
+// lookup past the end. The text must be terminated inside the view, or it is
+// not handed out. Valid until the next call.
 const char* irsdk_getSessionInfoStr()
 {
     if (!isInitialized)
         return nullptr;
     const int32_t offset = headerWord(offsetof(irsdk_TelemetryHeader, sessionTextOffset));
-    if (offset < 0 || static_cast<size_t>(offset) >= sharedMemSize)
+    const int32_t length = headerWord(offsetof(irsdk_TelemetryHeader, sessionTextLength));
+    if (detachIfLost() || offset < 0 || static_cast<size_t>(offset) >= sharedMemSize)
         return nullptr;
-    const char* text = pSharedMem + offset;
-    if (!std::memchr(text, '\0', sharedMemSize - static_cast<size_t>(offset)))
+    size_t span = sharedMemSize - static_cast<size_t>(offset);
+    if (length > 0 && static_cast<size_t>(length) < span)
+        span = static_cast<size_t>(length);
+    sessionCopy.resize(span + 1);
+    if (!irsdk_platform::copyFromView(sessionCopy.data(), pSharedMem + offset, sessionCopy.size() - 1)) {
+        viewLost = true;
+        detachIfLost();
         return nullptr;
-    return text;
+    }
+    sessionCopy.back() = '\0';
+    if (!std::memchr(sessionCopy.data(), '\0', sessionCopy.size() - 1))
+        return nullptr;
+    return sessionCopy.data();
 }
 
 const irsdk_VarDescriptor* irsdk_getVarHeaderPtr()

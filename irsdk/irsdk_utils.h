@@ -31,12 +31,18 @@ bool irsdk_waitForDataReady(int timeoutMs, char* dest, int destLen);
 
 bool irsdk_isConnected();
 
-// Pointers into the simulator's memory, valid until irsdk_shutdown; null when
-// not attached or when the piece the header names does not lie inside the
-// mapped memory (the session text must also be terminated inside it).
+// Null when not attached or when the piece the header names does not lie
+// inside the mapped memory (the session text must also be terminated inside
+// it). The header and the records are pointers into the simulator's memory,
+// valid until irsdk_shutdown; a writer that shrinks its object makes reading
+// through them fault, which the layer's own reads are guarded against.
 const irsdk_TelemetryHeader* irsdk_getHeader();
 const char* irsdk_getData(int index);
+// A private copy of the session text, taken by this call and valid until the
+// next one, so that a writer cannot take its terminator away during a lookup.
 const char* irsdk_getSessionInfoStr();
+// A private copy of the variable table, taken afresh after each look for new
+// data and valid until the next.
 const irsdk_VarDescriptor* irsdk_getVarHeaderPtr();
 const irsdk_VarDescriptor* irsdk_getVarHeaderEntry(int index);
 

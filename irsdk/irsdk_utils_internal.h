@@ -8,6 +8,12 @@
 // restores time().
 void irsdk_setTimeSource(time_t (*now)());
 
+// Attaches to a caller's buffer of size bytes as if it were the mapped
+// object, without an event (waits sleep), so that the bounds checks can be
+// fed a heap buffer of exact size under a sanitizer. Ignored for a buffer
+// smaller than the header. irsdk_shutdown detaches and leaves it alone.
+void irsdk_attachBufferForTesting(const char* buffer, size_t size);
+
 // Number of readable bytes of the mapped view, 0 when not attached.
 size_t irsdk_getMappedSize();
 

@@ -16,6 +16,7 @@
 // Internal to the live layer and its publisher: no other code includes this.
 #pragma once
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -53,13 +54,15 @@ inline EventCounter loadCounter(const EventCounter* counter)
 }
 
 // Sleeps until the publisher wakes the word or timeoutMs passes; returns at
-// once when the word no longer holds `seen`.
-inline void waitCounter(const EventCounter* counter, EventCounter seen, int timeoutMs)
+// once when the word no longer holds `seen`. False when the word's page is
+// gone (the publisher shrank the object): the kernel answers EFAULT at once
+// instead of sleeping.
+inline bool waitCounter(const EventCounter* counter, EventCounter seen, int timeoutMs)
 {
     struct timespec ts;
     ts.tv_sec = timeoutMs / 1000;
     ts.tv_nsec = static_cast<long>(timeoutMs % 1000) * 1000000L;
-    syscall(SYS_futex, counter, FUTEX_WAIT, seen, &ts, nullptr, 0);
+    return !(syscall(SYS_futex, counter, FUTEX_WAIT, seen, &ts, nullptr, 0) != 0 && errno == EFAULT);
 }
 
 // Announces a new record: the increment publishes it, the wake reaches every reader.

@@ -85,8 +85,10 @@ static_assert(std::is_trivially_copyable<irsdk_VarDescriptor>::value, "descripto
 
 static const int irsdk_statusConnected = 1;
 
-// Compares a descriptor's fixed-width name with a NUL-terminated name over at
-// most IRSDK_MAX_STRING bytes, stopping at the first NUL.
+// Whether a descriptor's fixed-width name is exactly a NUL-terminated name:
+// compared over at most IRSDK_MAX_STRING bytes up to the first NUL, and a
+// name that fills the whole field matches only a name of that length, not
+// every longer name that begins with it.
 inline bool irsdk_nameEquals(const char (&descName)[IRSDK_MAX_STRING], const char* name)
 {
     for (int i = 0; i < IRSDK_MAX_STRING; ++i) {
@@ -95,5 +97,5 @@ inline bool irsdk_nameEquals(const char (&descName)[IRSDK_MAX_STRING], const cha
         if (name[i] == '\0')
             return true;
     }
-    return true;
+    return name[IRSDK_MAX_STRING] == '\0';
 }

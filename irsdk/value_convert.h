@@ -95,4 +95,19 @@ inline long long entryOffset(const irsdk_VarDescriptor& d, int entry, int record
     return static_cast<long long>(d.dataOffset) + static_cast<long long>(entry) * size;
 }
 
+// Whether every entry of a descriptor can be read from a record of
+// recordLength bytes: a known type, at least one entry, all inside.
+inline bool readable(const irsdk_VarDescriptor& d, int recordLength)
+{
+    return entryOffset(d, 0, recordLength) >= 0;
+}
+
+// End of the last entry of a readable descriptor, 0 for any other.
+inline long long extentEnd(const irsdk_VarDescriptor& d, int recordLength)
+{
+    if (!readable(d, recordLength))
+        return 0;
+    return static_cast<long long>(d.dataOffset) + static_cast<long long>(d.elementCount) * irsdk_typeSize(d.typeCode);
+}
+
 } // namespace irsdk_convert

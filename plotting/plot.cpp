@@ -10,10 +10,10 @@ namespace Qvis {
 
 // Builds the four programs, the axes and the outline buffer; needs a current context.
 Plot::Plot(float x, float y, float width, float height, std::shared_ptr<IWindow> window)
-    : textShader("Shaders/font.vs", "Shaders/font.frag"),
-      plot2dShader("Shaders/plot2d.vs", "Shaders/plot2d.frag"),
-      plotPosNeg2dShader("Shaders/plotPosNeg2d.vs", "Shaders/plotPosNeg2d.frag"),
-      plotTransparent2dShader("Shaders/plotTransparent2d.vs", "Shaders/plotTransparent2d.frag"),
+    : textShader(kShaderSources[0][0], kShaderSources[0][1]),
+      plot2dShader(kShaderSources[1][0], kShaderSources[1][1]),
+      plotPosNeg2dShader(kShaderSources[2][0], kShaderSources[2][1]),
+      plotTransparent2dShader(kShaderSources[3][0], kShaderSources[3][1]),
       plotOutlineOn(true),
       outlineVertices{-1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f, 1.0f}
 {

@@ -1,5 +1,8 @@
 #include "shader.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -76,6 +79,35 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath)
     }
     glDeleteShader(vertex);
     glDeleteShader(fragment);
+}
+
+const char* const kShaderSources[4][2] = {
+    {"Shaders/font.vs", "Shaders/font.frag"},
+    {"Shaders/plot2d.vs", "Shaders/plot2d.frag"},
+    {"Shaders/plotPosNeg2d.vs", "Shaders/plotPosNeg2d.frag"},
+    {"Shaders/plotTransparent2d.vs", "Shaders/plotTransparent2d.frag"},
+};
+
+// Opens each source and reads a byte of it, which also refuses a directory
+// standing where a file should be.
+std::string unreadableShaderSource()
+{
+    for (const auto& program : kShaderSources) {
+        for (const char* path : program) {
+            errno = 0;
+            FILE* f = std::fopen(path, "rb");
+            if (!f)
+                return std::string(path) + ": " + std::strerror(errno);
+            char probe;
+            errno = 0;
+            const bool failed = std::fread(&probe, 1, 1, f) == 0 && std::ferror(f);
+            const int error = errno;
+            std::fclose(f);
+            if (failed)
+                return std::string(path) + ": " + std::strerror(error ? error : EIO);
+        }
+    }
+    return std::string();
 }
 
 void Shader::Use()

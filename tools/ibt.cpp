@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "demo_synth.h"
 #include "file_offset.h"
 #include "ibt_args.h"
@@ -80,21 +82,24 @@ bool positionals(const char* command, int argc, char** argv, std::vector<std::st
     return true;
 }
 
-// Size of a file in bytes, or -1.
-long long fileSize(const std::string& path)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return -1;
-    const long long size = irsdk_streamSize(f);
-    std::fclose(f);
-    return size;
-}
-
 // Opens a recording, telling a file that cannot be read apart from one that
-// is not a recording. False once the message is printed.
+// is not a recording. Only a regular file is opened at all: a FIFO or a
+// device would block or never end. False once the message is printed.
 bool openRecording(irsdkDiskClient& reader, const std::string& path)
 {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        ibtError(nullptr, "cannot open " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) == S_IFDIR) {
+        ibtError(nullptr, "cannot read " + path + ": " + std::strerror(EISDIR));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) != S_IFREG) {
+        ibtError(nullptr, path + " is not a regular file");
+        return false;
+    }
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         ibtError(nullptr, "cannot open " + path + ": " + std::strerror(errno));
@@ -110,7 +115,7 @@ bool openRecording(irsdkDiskClient& reader, const std::string& path)
         return false;
     }
     if (!reader.openFile(path.c_str())) {
-        ibtError(nullptr, path + " is not a telemetry recording (its header does not fit the file)");
+        ibtError(nullptr, path + " is not a telemetry recording (its header does not describe one that fits the file)");
         return false;
     }
     return true;
@@ -129,7 +134,7 @@ int cmdInfo(int argc, char** argv)
     if (!openRecording(reader, args[0]))
         return 2;
     const irsdk_TelemetryHeader& h = reader.getHeader();
-    const long long size = fileSize(args[0]);
+    const long long size = reader.getFileSize();
     const long long recordBytes = size - h.bufferSlots[0].recordOffset;
     const long long records = h.recordLength > 0 && recordBytes > 0 ? recordBytes / h.recordLength : 0;
     std::printf("records: %lld\n", records);
@@ -172,8 +177,10 @@ int cmdSession(int argc, char** argv)
     irsdkDiskClient reader;
     if (!openRecording(reader, args[0]))
         return 2;
-    // No value is longer than the text that holds it.
-    const int limit = reader.getHeader().sessionTextLength > 0 ? reader.getHeader().sessionTextLength : 1;
+    // No value is longer than the text that holds it, up to its terminator
+    // (a region that claims more than the text it holds costs nothing more).
+    const size_t textLength = std::strlen(reader.getSessionText());
+    const int limit = textLength > 0 ? static_cast<int>(textLength) : 1;
     std::vector<char> value(static_cast<size_t>(limit) + 1);
     if (reader.getSessionStrVal(args[1].c_str(), value.data(), limit) == 0) {
         std::fprintf(stderr, "ibt: session: %s not found in %s\n", args[1].c_str(), args[0].c_str());

@@ -39,22 +39,24 @@ bool sleepUntil(std::chrono::steady_clock::time_point deadline)
     return false;
 }
 
-// The fastest publishing rate, and the longest wait for telemetry: a day,
-// far below what the clock's nanosecond count could overflow on.
-const double kMaxRate = 1e6;
+// The slowest and the fastest publishing rate, and the longest wait for
+// telemetry: a day. A period of 1000 s and a day in nanoseconds are far below
+// what the clock's count could overflow on.
+const double kMinRate = 0.001, kMaxRate = 1e6;
 const long long kMaxTimeoutMs = 24LL * 60 * 60 * 1000;
 
 const char* const kPublishHelp =
     "usage: ibt publish FILE [--rate HZ] [--loop]\n"
-    "Publishes the records of FILE as live telemetry, HZ a second (default 60),\n"
-    "from the first again with --loop, until the end or Ctrl-C. The connected\n"
-    "bit is set while it runs; the shared memory is removed when it ends.\n";
+    "Publishes the records of FILE as live telemetry, HZ a second (default 60,\n"
+    "from 0.001 to 1000000), from the first again with --loop, until the end or\n"
+    "Ctrl-C. The connected bit is set while it runs; the shared memory is\n"
+    "removed when it ends.\n";
 
 const char* const kWatchHelp =
     "usage: ibt watch [--count N] [--timeout-ms T] COLUMN...\n"
     "Prints one CSV row per live record (columns as in ibt csv) until N rows,\n"
     "or until the telemetry ends and does not come back within T ms (default\n"
-    "10000). Exit status 2 when nothing connects within T ms.\n";
+    "10000, at most 86400000). Exit status 2 when nothing connects within T ms.\n";
 
 } // namespace
 
@@ -70,8 +72,8 @@ int ibtPublish(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rate") {
-            if (!ibtParsePositive(i + 1 < argc ? argv[i + 1] : nullptr, kMaxRate, rate))
-                return ibtError("publish", "--rate needs a rate in Hz above 0 and at most 1000000");
+            if (!ibtParsePositive(i + 1 < argc ? argv[i + 1] : nullptr, kMaxRate, rate) || rate < kMinRate)
+                return ibtError("publish", "--rate needs a rate in Hz from 0.001 to 1000000");
             ++i;
         } else if (arg == "--loop") {
             loop = true;
@@ -90,12 +92,14 @@ int ibtPublish(int argc, char** argv)
     if (!reader.openFile(path))
         return ibtError("publish", std::string("cannot read the recording ") + path);
     const irsdk_TelemetryHeader& fileHeader = reader.getHeader();
-    if (fileHeader.recordLength <= 0)
+    // Live records carry the part of each recorded one that the reader
+    // keeps: everything up to the end of the last readable variable.
+    const int recordLength = reader.getRecordBytes();
+    if (fileHeader.recordLength <= 0 || recordLength <= 0)
         return ibtError("publish", std::string("the recording has no records: ") + path);
     std::vector<irsdk_VarDescriptor> vars;
     for (int i = 0; i < fileHeader.varCount; ++i)
         vars.push_back(*reader.getVarDescriptor(i));
-    const int recordLength = fileHeader.recordLength;
 
     // Handlers first, so that Ctrl-C never leaves the objects behind.
     stopRequested = 0;

@@ -1,7 +1,8 @@
 // CSV columns of the ibt tool: parsing NAME[:ENTRY][@TYPE], looking each
 // variable up once, and printing values read through the reader's getter of
 // the column's type. Works with any reader that has the getters of the
-// recorded-file reader (getVarIdx, getVarType, getVarCount, getVarInt, ...).
+// recorded-file reader (getVarIdx, getVarType, getVarCount, isVarReadable,
+// getVarInt, ...).
 #pragma once
 
 #include <string>
@@ -36,7 +37,8 @@ void ibtAppendBool(std::string& out, bool v);
 std::string ibtHeaderRow(const std::vector<IbtColumn>& columns);
 
 // Looks every column's variable up once and fixes its type. False, with the
-// reason in `error`, for an unknown variable or an entry beyond its count.
+// reason in `error`, for an unknown variable, an entry beyond its count, or a
+// variable whose descriptor places it outside the record (it would read as 0).
 template <typename Reader>
 bool ibtResolveColumns(const Reader& reader, std::vector<IbtColumn>& columns, std::string& error)
 {
@@ -50,6 +52,10 @@ bool ibtResolveColumns(const Reader& reader, std::vector<IbtColumn>& columns, st
         if (c.entry >= count) {
             error = "entry " + std::to_string(c.entry) + " is out of range for " + c.name + " ("
                 + std::to_string(count) + (count == 1 ? " entry)" : " entries)");
+            return false;
+        }
+        if (!reader.isVarReadable(c.idx)) {
+            error = "variable " + c.name + " does not lie inside the record (its descriptor is corrupt)";
             return false;
         }
         if (c.type == IbtValueType::Default)

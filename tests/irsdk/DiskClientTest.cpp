@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ibt_writer.h"
@@ -203,7 +204,9 @@ TEST(DiskClient, ConversionsOfEveryStorageType)
     std::remove(path.c_str());
 }
 
-TEST(DiskClient, NameComparedOverAtMost32Bytes)
+// Only the exact name matches: a stored name that fills all 32 bytes without
+// a NUL is not a prefix that every longer name matches.
+TEST(DiskClient, NamesMatchOnlyExactly)
 {
     IbtWriter w;
     irsdk_VarDescriptor d{};
@@ -211,7 +214,7 @@ TEST(DiskClient, NameComparedOverAtMost32Bytes)
     d.elementCount = 1;
     std::memset(d.name, 'N', sizeof d.name); // fills all 32 bytes, no NUL
     w.addRawDescriptor(d);
-    w.setRecordLength(4);
+    w.addVar("LapDistPct", irsdk_float);
     w.beginRecord();
     w.setInt(0, 42);
     w.endRecord();
@@ -221,10 +224,24 @@ TEST(DiskClient, NameComparedOverAtMost32Bytes)
     irsdkDiskClient r;
     ASSERT_TRUE(r.openFile(path.c_str()));
     ASSERT_TRUE(r.getNextData());
-    EXPECT_EQ(r.getVarIdx(std::string(32, 'N').c_str()), 0);
-    EXPECT_EQ(r.getVarIdx(std::string(40, 'N').c_str()), 0);
-    EXPECT_EQ(r.getVarIdx(std::string(31, 'N').c_str()), -1);
+    const struct {
+        std::string name;
+        int idx;
+    } cases[] = {
+        {std::string(32, 'N'), 0},
+        {std::string(33, 'N'), -1},
+        {std::string(40, 'N'), -1},
+        {std::string(31, 'N'), -1},
+        {std::string(32, 'N') + "x", -1},
+        {"LapDistPct", 1},
+        {"LapDist", -1},
+        {"LapDistPctX", -1},
+        {"", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(r.getVarIdx(c.name.c_str()), c.idx) << c.name;
     EXPECT_EQ(r.getVarInt(std::string(32, 'N').c_str()), 42);
+    EXPECT_EQ(r.getVarInt(std::string(40, 'N').c_str()), 0);
     std::remove(path.c_str());
 }
 
@@ -271,6 +288,8 @@ TEST(DiskClient, EntriesOutsideTheRecordReadAsZero)
     ASSERT_TRUE(r.getNextData());
     EXPECT_EQ(r.getVarFloat("Good"), 1.5f);
     EXPECT_EQ(r.getVarFloat(1, 2), 4.5f);
+    for (int i = 0; i < static_cast<int>(sizeof descs / sizeof descs[0]); ++i)
+        EXPECT_EQ(r.isVarReadable(i), descs[i].inside) << descs[i].name;
     for (int i = 2; i < static_cast<int>(sizeof descs / sizeof descs[0]); ++i) {
         SCOPED_TRACE(descs[i].name);
         for (int entry : {0, 1, 3, INT_MAX - 1}) {
@@ -391,6 +410,12 @@ TEST(DiskClient, HostileHeadersFailTheOpen)
         {"record longer than the file", 36, size + 1},
         {"negative record offset", 52, -1},
         {"record offset past the end", 52, size + 1},
+        // Fits the file, but no writer of recordings produces it.
+        {"no variables", 24, 0},
+        {"empty records", 36, 0},
+        {"text inside the headers", 20, 100},
+        {"table inside the headers", 28, 0},
+        {"records inside the headers", 52, 32},
     };
     const std::string path = tempPath("reader_hostile.ibt");
     const std::string goodPath = tempPath("reader_hostile_good.ibt");
@@ -417,6 +442,58 @@ TEST(DiskClient, HostileHeadersFailTheOpen)
     }
     std::remove(path.c_str());
     std::remove(goodPath.c_str());
+}
+
+// Only a regular file is a recording: a FIFO without a writer, a directory
+// or a device is refused at once, without blocking in the open.
+TEST(DiskClient, NonRegularFilesAreRefusedWithoutBlocking)
+{
+    const std::string fifo = tempPath("fifo");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, ::testing::TempDir(), std::string("/dev/null"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        irsdkDiskClient r;
+        EXPECT_FALSE(r.openFile(path.c_str()));
+        expectClosedReadsZero(r);
+    }
+    std::remove(fifo.c_str());
+}
+
+// A sparse file whose header claims records of a gigabyte, with two small
+// variables at their start: opening allocates nothing of the record's size,
+// and reading keeps only the bytes up to the last variable.
+TEST(DiskClient, HugeClaimedRecordsCostOnlyWhatTheVariablesNeed)
+{
+    IbtWriter w;
+    const int lap = w.addVar("Lap", irsdk_int);
+    const int speed = w.addVar("Speed", irsdk_double);
+    w.beginRecord();
+    w.setInt(lap, 7);
+    w.set(speed, 2.5);
+    w.endRecord();
+    std::vector<char> image = w.bytes();
+    const int32_t claimed = 1 << 30;
+    setI32(image, 36, claimed);
+    const std::string path = tempPath("sparse");
+    ASSERT_TRUE(writeBytes(path, image));
+    const long long recordOffset = w.firstRecordOffset();
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(recordOffset + 2LL * claimed + 100)), 0);
+
+    irsdkDiskClient r;
+    largestArrayRequest = 0;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    EXPECT_LT(largestArrayRequest, 4096u) << "open allocates no record";
+    ASSERT_TRUE(r.getNextData());
+    EXPECT_LE(largestArrayRequest, 4096u);
+    EXPECT_EQ(r.getRecordBytes(), 16) << "Lap, padding, Speed";
+    EXPECT_EQ(r.getVarInt("Lap"), 7);
+    EXPECT_EQ(r.getVarDouble("Speed"), 2.5);
+    EXPECT_TRUE(r.getNextData()) << "the second, sparse record is whole";
+    EXPECT_EQ(r.getVarInt("Lap"), 0);
+    EXPECT_FALSE(r.getNextData()) << "100 bytes are not a third record";
+    EXPECT_FALSE(r.getNextData());
+    std::remove(path.c_str());
 }
 
 } // namespace

@@ -69,6 +69,22 @@ TEST_F(LiveClient, TypedReadsConvertAndRejectBadIndexesAndEntries)
     EXPECT_EQ(client.getSessionStrVal("WeekendInfo:Nothing:", val, 3), 0);
 }
 
+// A descriptor that places its variable past the record is not readable (ibt
+// watch refuses it) and reads as 0; the other variables still read.
+TEST_F(LiveClient, VariableOutsideTheRecordIsNotReadable)
+{
+    openLayout(3, {"Seq", "Speed", "Gear"});
+    irsdk_TelemetryHeader* h = publisher.header();
+    auto* table = reinterpret_cast<irsdk_VarDescriptor*>(publisher.memory() + h->varTableOffset);
+    table[2].dataOffset = publisher.recordLength() - 2;
+    ASSERT_TRUE(connect());
+    EXPECT_TRUE(client.isVarReadable(client.getVarIdx("Seq")));
+    EXPECT_FALSE(client.isVarReadable(client.getVarIdx("Gear")));
+    EXPECT_FALSE(client.isVarReadable(99));
+    EXPECT_EQ(client.getVarInt("Gear"), 0);
+    EXPECT_GT(client.getVarInt("Seq"), 0);
+}
+
 TEST_F(LiveClient, ClearedConnectedBitEndsTheSession)
 {
     openLayout();

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "child_process.h"
@@ -226,6 +227,80 @@ TEST(OverlayProgram, EscapeEndsWithTheShutDownLine)
     ASSERT_TRUE(overlay.waitExit(10));
     EXPECT_EQ(overlay.exitStatus(), 0);
     EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+}
+
+// A hidden window cannot receive Escape: SIGINT and SIGTERM end the program
+// the same way, with the shut-down line and status 0.
+TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    std::vector<PedalSample> s;
+    appendLap(s, 1, std::vector<float>(100, 0.3f), 0.4f, 0.0f, 0.0f);
+    for (PedalSample& x : s)
+        x.onTrack = 0; // a recording that never leaves the garage
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+    for (const int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
+        ChildProcess overlay(run.path, {overlayExe(), "file"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ASSERT_TRUE(overlay.running());
+        EXPECT_TRUE(visibleWindow(kTitle).empty()) << "the window should be hidden";
+        overlay.stop(sig);
+        EXPECT_EQ(overlay.exitStatus(), 0);
+        EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+    }
+}
+
+// A FIFO in place of the recording is not opened (that would block until a
+// writer came): the overlay runs, shows its window and ends on Escape.
+TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    ASSERT_EQ(::mkfifo(run.recording().c_str(), 0600), 0);
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    const std::string id = waitForWindow(kTitle, 15);
+    ASSERT_FALSE(id.empty());
+    pressEscape(id);
+    ASSERT_TRUE(overlay.waitExit(10));
+    EXPECT_EQ(overlay.exitStatus(), 0);
+    EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+}
+
+// Shader sources that cannot be read end the program before its window
+// opens: one line on standard error naming the file, status 1.
+TEST(OverlayProgram, UnreadableShadersEndWithOneLineNamingThemAndStatusOne)
+{
+    struct Row {
+        const char* what;
+        const char* setup; // shell commands run in the run folder
+        const char* names;
+    };
+    const Row rows[] = {
+        {"no Shaders folder", "rm Shaders", "Shaders/font.vs"},
+        {"a folder where a source should be",
+         "cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders && rm Shaders/plot2d.vs && mkdir Shaders/plot2d.vs",
+         "Shaders/plot2d.vs"},
+        {"one source missing",
+         "cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders && rm Shaders/plotTransparent2d.frag",
+         "Shaders/plotTransparent2d.frag"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        RunFolder run;
+        int status = -1;
+        shellOutput("cd '" + run.path + "' && " + row.setup, &status);
+        ASSERT_EQ(status, 0);
+        ChildProcess overlay(run.path, {overlayExe(), "file"});
+        ASSERT_TRUE(overlay.waitExit(10));
+        EXPECT_EQ(overlay.exitStatus(), 1);
+        const std::string err = overlay.err();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(err.rfind("overlay: ", 0), 0u) << err;
+        EXPECT_NE(err.find(row.names), std::string::npos) << err;
+        EXPECT_EQ(overlay.out(), "");
+    }
 }
 
 TEST(OverlayProgram, UnknownFirstArgumentGivesUsageAndStatusTwo)

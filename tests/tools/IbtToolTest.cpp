@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "child_process.h"
 #include "files.h"
@@ -124,6 +125,29 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
 {
     const std::string notRecording = tempPath("ibt_text.ibt");
     std::ofstream(notRecording) << "just some text, not a recording\n";
+    const std::string fifo = tempPath("ibt_fifo.ibt");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zeros = tempPath("ibt_zeros.ibt");
+    std::ofstream(zeros, std::ios::binary) << std::string(200, '\0');
+    // A recording with one descriptor that places its variable past the record.
+    const std::string corrupt = tempPath("ibt_corrupt.ibt");
+    IbtWriter w;
+    w.addVar("Good", irsdk_int);
+    irsdk_VarDescriptor broken{};
+    broken.typeCode = irsdk_float;
+    broken.dataOffset = 1000;
+    broken.elementCount = 1;
+    std::snprintf(broken.name, sizeof broken.name, "%s", "Broken");
+    w.addRawDescriptor(broken);
+    w.setRecordLength(8);
+    w.beginRecord();
+    w.setInt(0, 5);
+    w.endRecord();
+    ASSERT_TRUE(w.writeFile(corrupt));
+    const Result good = runIbt({"csv", corrupt, "Good"});
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.out, "Good\n5\n") << "the other variables of the file still read";
     struct Row {
         std::vector<std::string> args;
         const char* mentions;
@@ -146,6 +170,15 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         {{"csv", path, ":1"}, ":1"},
         {{"csv", path, "Cars:3"}, "Cars"},
         {{"csv", notRecording, "Lap"}, "not a telemetry recording"},
+        {{"info", "/dev/zero"}, "not a regular file"},
+        {{"info", fifo}, "not a regular file"},
+        {{"vars", fifo}, "not a regular file"},
+        {{"session", fifo, "WeekendInfo:"}, "not a regular file"},
+        {{"csv", fifo, "Lap"}, "not a regular file"},
+        {{"publish", fifo}, fifo.c_str()},
+        {{"info", zeros}, "not a telemetry recording"},
+        {{"vars", zeros}, "not a telemetry recording"},
+        {{"csv", corrupt, "Good", "Broken"}, "Broken"},
         {{"synth"}, "OUT"},
         {{"synth", tempPath("ibt_s.ibt"), "--laps", "0"}, "--laps"},
         {{"synth", tempPath("ibt_s.ibt"), "--laps"}, "--laps"},
@@ -169,6 +202,9 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         EXPECT_NE(r.err.find(row.mentions), std::string::npos) << r.err;
     }
     std::remove(notRecording.c_str());
+    std::remove(zeros.c_str());
+    std::remove(fifo.c_str());
+    std::remove(corrupt.c_str());
 }
 
 TEST_F(IbtTool, HelpForEveryCommand)

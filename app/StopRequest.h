@@ -1,0 +1,15 @@
+// A request from outside to end a program as Escape does: SIGINT and SIGTERM,
+// or on Windows the console's Ctrl-C, Ctrl-Break and close events. The main
+// loop polls it, so a hidden window (which Escape cannot reach) still ends in
+// the normal shut-down order. One implementation per platform.
+#pragma once
+
+// Installs the handlers; call once before the main loop.
+void installStopRequestHandlers();
+
+// True once a stop was requested.
+bool stopRequested();
+
+// Tells a handler that waits for the shut-down (the console close event
+// ends the process as soon as its handler returns) that it is complete.
+void stopRequestHandled();
