@@ -78,7 +78,8 @@ void ThrottleBrakeTraceView::drawView(unsigned int start)
     brakeArea->updateInternalData(start);
     refThrottleLine->updateInternalData(start);
     refBrakeLine->updateInternalData(start);
-    const float xMax = throttleArea->getMinMax()[1];
+    // The window ends at the newest sample's session time, read without a scan.
+    const float xMax = throttleArea->newestX();
     plot->getAxes()->updateXAxesLimits(xMax - static_cast<float>(historySeconds), xMax, true);
     plot->Draw();
     postLoopDraw();

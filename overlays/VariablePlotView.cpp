@@ -66,7 +66,7 @@ void VariablePlotView::drawFrame(unsigned int start)
     for (const auto& line : doubleLines)
         line->updateInternalData(start);
     if (!floatLines.empty()) {
-        const float xMax = floatLines.front()->getMinMax()[1];
+        const float xMax = floatLines.front()->extremes()[1];
         plot->getAxes()->updateXAxesLimits(xMax - static_cast<float>(historySeconds), xMax, true);
     }
     plot->Draw();

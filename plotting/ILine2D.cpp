@@ -1,9 +1,23 @@
 #include "ILine2D.h"
 
+#include <limits>
+
 #include <glad/gl.h>
 #include <glm/gtc/type_ptr.hpp>
 
 namespace Qvis {
+
+// Series that only report a list give it as four floats; a shorter list leaves
+// the missing extremes empty (largest float as minimum, its negative as maximum).
+std::array<float, 4> ILine2D::extremes()
+{
+    const float big = std::numeric_limits<float>::max();
+    std::array<float, 4> e{big, -big, big, -big};
+    const std::vector<float> m = getMinMax();
+    for (size_t i = 0; i < m.size() && i < e.size(); ++i)
+        e[i] = m[i];
+    return e;
+}
 
 // One vertex array with one buffer; attribute 0 is two components of glType.
 void ILine2D::createAndSetupBuffers(unsigned int* VAO, unsigned int* VBO, int nBytes,
@@ -25,9 +39,8 @@ void ILine2D::drawData(Shader shader, glm::mat4 transform, unsigned int* VAO, gl
 {
     shader.Use();
     glLineWidth(static_cast<float>(lineWidth));
-    glUniformMatrix4fv(glGetUniformLocation(shader.ID, "transformViewport"), 1, GL_FALSE,
-                       glm::value_ptr(transform));
-    glUniform4f(glGetUniformLocation(shader.ID, "inColor"), colour.x, colour.y, colour.z, 1.0f);
+    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.inColorLoc, colour.x, colour.y, colour.z, 1.0f);
     glBindVertexArray(*VAO);
     glDrawArrays(mode, 0, nPts);
     glBindVertexArray(0);

@@ -2,6 +2,7 @@
 // points (x, y) read from two history rings.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include <glm/mat4x4.hpp>
@@ -17,6 +18,8 @@ public:
     virtual void Draw(Shader shader, glm::mat4 transform) = 0;
     // Extremes of the stored vertices: xmin, xmax, ymin, ymax.
     virtual std::vector<float> getMinMax() = 0;
+    // The same extremes without a heap allocation, for per-frame autoscaling.
+    virtual std::array<float, 4> extremes();
 
     void setLineColour(glm::vec3 c) { colour = c; }
     glm::vec3 getColour() { return colour; }

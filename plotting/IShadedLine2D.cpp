@@ -29,11 +29,9 @@ void IShadedLine2D::drawData(Shader shader, glm::mat4 transform, unsigned int* V
                              glm::vec3 colour, int nIndices, float z, unsigned int mode)
 {
     shader.Use();
-    glUniformMatrix4fv(glGetUniformLocation(shader.ID, "transformViewport"), 1, GL_FALSE,
-                       glm::value_ptr(transform));
-    glUniform4f(glGetUniformLocation(shader.ID, "inColor"), colour.x, colour.y, colour.z,
-                opacityRatio);
-    glUniform1f(glGetUniformLocation(shader.ID, "z"), z);
+    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.inColorLoc, colour.x, colour.y, colour.z, opacityRatio);
+    glUniform1f(shader.zLoc, z);
     glBindVertexArray(*VAO);
     glDrawElements(mode, nIndices, GL_UNSIGNED_INT, nullptr);
     glBindVertexArray(0);

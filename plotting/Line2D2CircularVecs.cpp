@@ -29,8 +29,9 @@ Line2D2CircularVecs<T, U>::Line2D2CircularVecs(std::vector<T>* xVec, std::vector
 {
     setMode(mode);
     updateInternalData(0);
-    createAndSetupBuffers(&VAO, &VBO, static_cast<int>(internalData.size() * sizeof(E)),
-                          internalData.data(), static_cast<int>(2 * sizeof(E)), glTypeOf<E>());
+    vboBytes = internalData.size() * sizeof(E);
+    createAndSetupBuffers(&VAO, &VBO, static_cast<int>(vboBytes), internalData.data(),
+                          static_cast<int>(2 * sizeof(E)), glTypeOf<E>());
     nPts = static_cast<int>(internalData.size() / 2);
 }
 
@@ -41,18 +42,27 @@ void Line2D2CircularVecs<T, U>::updateInternalData(unsigned int startIndex)
     dataChanged = true;
 }
 
-// Uploads a rebuilt vertex array, then draws it.
+// Uploads a rebuilt vertex array into the buffer, which grows only when too
+// small, then draws it; no vertices draw nothing.
 template <typename T, typename U>
 void Line2D2CircularVecs<T, U>::Draw(Shader shader, glm::mat4 transform)
 {
     if (dataChanged) {
         nPts = static_cast<int>(internalData.size() / 2);
+        const size_t bytes = internalData.size() * sizeof(E);
         glBindBuffer(GL_ARRAY_BUFFER, VBO);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(internalData.size() * sizeof(E)),
-                     internalData.data(), GL_DYNAMIC_DRAW);
+        if (bytes > vboBytes) {
+            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), internalData.data(),
+                         GL_DYNAMIC_DRAW);
+            vboBytes = bytes;
+        } else if (bytes > 0) {
+            glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), internalData.data());
+        }
         glBindBuffer(GL_ARRAY_BUFFER, 0);
         dataChanged = false;
     }
+    if (nPts == 0)
+        return;
     drawData(shader, transform, &VAO, getColour(), nPts, getMode());
 }
 
@@ -60,6 +70,12 @@ template <typename T, typename U>
 std::vector<float> Line2D2CircularVecs<T, U>::getMinMax()
 {
     return SeriesData::minMax(internalData);
+}
+
+template <typename T, typename U>
+std::array<float, 4> Line2D2CircularVecs<T, U>::extremes()
+{
+    return SeriesData::extremes(internalData);
 }
 
 template class Line2D2CircularVecs<double, double>;

@@ -21,6 +21,7 @@ public:
     void updateInternalData(unsigned int startIndex);
     void Draw(Shader shader, glm::mat4 transform) override;
     std::vector<float> getMinMax() override;
+    std::array<float, 4> extremes() override;
 
     // The CPU-side vertex array, x0, y0, x1, y1, ...
     const std::vector<E>& vertexData() const { return internalData; }
@@ -29,6 +30,8 @@ private:
     unsigned int VAO = 0;
     unsigned int VBO = 0;
     int nPts = 0;
+    // Bytes the vertex buffer's store holds; it is re-specified only to grow.
+    size_t vboBytes = 0;
     bool dataChanged = false;
     std::vector<T>* xVec;
     std::vector<U>* yVec;

@@ -18,9 +18,8 @@ namespace {
 void setUniforms(Shader& shader, const glm::mat4& transform, float r, float g, float b, float a)
 {
     shader.Use();
-    glUniformMatrix4fv(glGetUniformLocation(shader.ID, "transformViewport"), 1, GL_FALSE,
-                       glm::value_ptr(transform));
-    glUniform4f(glGetUniformLocation(shader.ID, "inColor"), r, g, b, a);
+    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.inColorLoc, r, g, b, a);
 }
 
 // A vertex array whose attribute 0 is two tightly packed floats.
@@ -155,7 +154,7 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm
         drawAxesBox(plotShader, axesTransform);
 
     glEnable(GL_SCISSOR_TEST);
-    std::vector<float> s = calculateScissor(plotTransform);
+    const std::array<float, 4> s = calculateScissor(plotTransform);
     int w = window->getWidth();
     int h = window->getHeight();
     // Limits given maximum first flip the axis; the clip box is the same rectangle.
@@ -179,7 +178,7 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm
 }
 
 // Corners of the axes rectangle as fractions of the window: left, bottom, right, top.
-std::vector<float> Axes::calculateScissor(glm::mat4 plotTransform)
+std::array<float, 4> Axes::calculateScissor(glm::mat4 plotTransform)
 {
     std::array<float, 4> l = shownLimits();
     glm::vec4 p0 = plotTransform * glm::vec4(l[0], l[2], 0.0f, 1.0f);
@@ -233,9 +232,13 @@ void Axes::drawPosNegLines(Shader shader, glm::mat4 transform)
         line->Draw(shader, transform);
 }
 
+// The labels are placed from the tick layout, so it is laid out even when the
+// ticks have no length and their draw, which would draw nothing, is skipped.
 void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
 {
     AxesMaths::tickLayout(numMajorTicks, majorTickSizeW, majorTickSizeH, tickVerts);
+    if (majorTickSizeW == 0.0f && majorTickSizeH == 0.0f)
+        return;
     size_t floats = std::min(tickVerts.size(), static_cast<size_t>(maxTickVertices) * 2);
     glBindBuffer(GL_ARRAY_BUFFER, tickVBO);
     glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)),
@@ -255,8 +258,7 @@ void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
     float W = static_cast<float>(window->getWidth());
     float H = static_cast<float>(window->getHeight());
     glm::mat4 projection = transform * glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(glGetUniformLocation(textShaderPt->ID, "textProjection"), 1, GL_FALSE,
-                       glm::value_ptr(projection));
+    glUniformMatrix4fv(textShaderPt->textProjectionLoc, 1, GL_FALSE, glm::value_ptr(projection));
     std::array<float, 4> l = shownLimits();
     int n = numMajorTicks;
     if (tickVerts.size() < static_cast<size_t>(8 * n))

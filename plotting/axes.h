@@ -23,6 +23,7 @@ namespace AxesMaths {
 
 // Merges a series' extremes into the running extremes (strict comparisons).
 void compareMinMax(std::vector<float>* overall, const std::vector<float>& candidate);
+void compareMinMax(std::array<float, 4>& overall, const std::array<float, 4>& candidate);
 // Rounds minima down and maxima up to two significant figures of their order
 // of magnitude (hundredths within [-1, 1]); non-finite values stay as they are.
 void adjustSigFig(std::vector<float>* limits);
@@ -31,7 +32,10 @@ void makeAxesEqual(std::vector<float>* limits, float widthPx, float heightPx);
 // Autoscaled limits from data extremes m. An axis without usable data (no
 // series, no samples, non-finite extremes) keeps its limits in `limits`; a
 // zero extent is widened after rounding.
-void autoscale(std::vector<float> m, bool round, bool equal, float widthPx, float heightPx,
+void autoscale(const std::vector<float>& m, bool round, bool equal, float widthPx, float heightPx,
+               bool scaleX, bool scaleY, float limits[4]);
+// The same from four extremes, without allocating.
+void autoscaleExtremes(std::array<float, 4> m, bool round, bool equal, float widthPx, float heightPx,
                bool scaleX, bool scaleY, float limits[4]);
 // Widens lo == hi to a range around the value.
 void widenZeroExtent(float* lo, float* hi);
@@ -86,7 +90,7 @@ public:
     void makeAxesEqual(std::vector<float>* limits);
     void pixelSize(float* widthPx, float* heightPx) const;
     glm::mat4 scale2AxesLimits();
-    std::vector<float> calculateScissor(glm::mat4 plotTransform);
+    std::array<float, 4> calculateScissor(glm::mat4 plotTransform);
 
 private:
     void createAndSetupBuffers();
@@ -100,6 +104,7 @@ private:
     void drawAxesTickMarks(Shader shader, glm::mat4 transform);
     void drawMajorAxesTickLabels(glm::mat4 transform);
     std::array<float, 4> shownLimits() const;
+    std::array<float, 4> overallExtremes();
 
     float x, y;
     float width, height;

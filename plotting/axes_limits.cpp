@@ -46,34 +46,16 @@ float roundOutward(float v, bool maximum)
     return saturate((maximum ? std::ceil(q) : std::floor(q)) * p);
 }
 
-} // namespace
-
-void compareMinMax(std::vector<float>* overall, const std::vector<float>& c)
+// The limit steps on four floats in place, shared by the list and array forms.
+void adjustSigFig4(float* l, size_t n)
 {
-    std::vector<float>& o = *overall;
-    if (o.size() < 4 || c.size() < 4)
-        return;
-    if (o[0] > c[0])
-        o[0] = c[0];
-    if (c[1] > o[1])
-        o[1] = c[1];
-    if (o[2] > c[2])
-        o[2] = c[2];
-    if (c[3] > o[3])
-        o[3] = c[3];
-}
-
-void adjustSigFig(std::vector<float>* limits)
-{
-    std::vector<float>& l = *limits;
-    for (size_t i = 0; i < l.size(); ++i)
+    for (size_t i = 0; i < n; ++i)
         l[i] = roundOutward(l[i], i % 2 == 1);
 }
 
-void makeAxesEqual(std::vector<float>* limits, float widthPx, float heightPx)
+void makeAxesEqual4(float* l, float widthPx, float heightPx)
 {
-    std::vector<float>& l = *limits;
-    if (l.size() < 4 || !(widthPx > 0.0f) || !(heightPx > 0.0f))
+    if (!(widthPx > 0.0f) || !(heightPx > 0.0f))
         return;
     float xRange = l[1] - l[0];
     float yRange = l[3] - l[2];
@@ -92,6 +74,47 @@ void makeAxesEqual(std::vector<float>* limits, float widthPx, float heightPx)
     }
 }
 
+} // namespace
+
+void compareMinMax(std::vector<float>* overall, const std::vector<float>& c)
+{
+    std::vector<float>& o = *overall;
+    if (o.size() < 4 || c.size() < 4)
+        return;
+    if (o[0] > c[0])
+        o[0] = c[0];
+    if (c[1] > o[1])
+        o[1] = c[1];
+    if (o[2] > c[2])
+        o[2] = c[2];
+    if (c[3] > o[3])
+        o[3] = c[3];
+}
+
+void compareMinMax(std::array<float, 4>& o, const std::array<float, 4>& c)
+{
+    if (o[0] > c[0])
+        o[0] = c[0];
+    if (c[1] > o[1])
+        o[1] = c[1];
+    if (o[2] > c[2])
+        o[2] = c[2];
+    if (c[3] > o[3])
+        o[3] = c[3];
+}
+
+void adjustSigFig(std::vector<float>* limits)
+{
+    adjustSigFig4(limits->data(), limits->size());
+}
+
+void makeAxesEqual(std::vector<float>* limits, float widthPx, float heightPx)
+{
+    if (limits->size() < 4)
+        return;
+    makeAxesEqual4(limits->data(), widthPx, heightPx);
+}
+
 void widenZeroExtent(float* lo, float* hi)
 {
     if (*lo != *hi)
@@ -108,21 +131,28 @@ void widenZeroExtent(float* lo, float* hi)
     *hi = b;
 }
 
-void autoscale(std::vector<float> m, bool round, bool equal, float widthPx, float heightPx,
+void autoscale(const std::vector<float>& m, bool round, bool equal, float widthPx, float heightPx,
                bool scaleX, bool scaleY, float limits[4])
 {
     if (m.size() < 4)
         return;
+    autoscaleExtremes({m[0], m[1], m[2], m[3]}, round, equal, widthPx, heightPx, scaleX, scaleY,
+                      limits);
+}
+
+void autoscaleExtremes(std::array<float, 4> m, bool round, bool equal, float widthPx, float heightPx,
+               bool scaleX, bool scaleY, float limits[4])
+{
     bool xOk = finite2(m[0], m[1]) && m[0] <= m[1];
     bool yOk = finite2(m[2], m[3]) && m[2] <= m[3];
     if (round)
-        adjustSigFig(&m);
+        adjustSigFig4(m.data(), m.size());
     if (xOk)
         widenZeroExtent(&m[0], &m[1]);
     if (yOk)
         widenZeroExtent(&m[2], &m[3]);
     if (equal && xOk && yOk)
-        makeAxesEqual(&m, widthPx, heightPx);
+        makeAxesEqual4(m.data(), widthPx, heightPx);
     if (scaleX && xOk) {
         limits[0] = m[0];
         limits[1] = m[1];
@@ -281,8 +311,8 @@ void Axes::updateAxesLimitsAutoscale()
     float limits[4] = {xmin, xmax, ymin, ymax};
     float widthPx = 0.0f, heightPx = 0.0f;
     pixelSize(&widthPx, &heightPx);
-    AxesMaths::autoscale(getOverallMinMax(), autoScaleRound, equalAxes, widthPx, heightPx, autoScaleX, autoScaleY,
-                         limits);
+    AxesMaths::autoscaleExtremes(overallExtremes(), autoScaleRound, equalAxes, widthPx, heightPx,
+                                 autoScaleX, autoScaleY, limits);
     xmin = limits[0];
     xmax = limits[1];
     ymin = limits[2];
@@ -291,10 +321,17 @@ void Axes::updateAxesLimitsAutoscale()
 
 std::vector<float> Axes::getOverallMinMax()
 {
+    const std::array<float, 4> e = overallExtremes();
+    return {e[0], e[1], e[2], e[3]};
+}
+
+// Extremes over the plain line series, without allocating: autoscaling runs every frame.
+std::array<float, 4> Axes::overallExtremes()
+{
     const float big = std::numeric_limits<float>::max();
-    std::vector<float> m{big, -big, big, -big};
+    std::array<float, 4> m{big, -big, big, -big};
     for (const auto& line : lines)
-        compareMinMax(&m, line->getMinMax());
+        AxesMaths::compareMinMax(m, line->extremes());
     return m;
 }
 

@@ -157,7 +157,7 @@ void GLFont::RenderText(Shader* shader, std::string text, float x, float y, floa
                         glm::vec3 colour, int alignment)
 {
     shader->Use();
-    glUniform3f(glGetUniformLocation(shader->ID, "textColor"), colour.x, colour.y, colour.z);
+    glUniform3f(shader->textColorLoc, colour.x, colour.y, colour.z);
     glActiveTexture(GL_TEXTURE0);
     glBindVertexArray(VAO);
     switch (alignment) {

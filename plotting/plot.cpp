@@ -47,8 +47,7 @@ void Plot::setupFontShader(unsigned int width, unsigned int height)
     Shader* text = axes->getTextShaderPt();
     text->Use();
     glm::mat4 projection = glm::ortho(0.0f, static_cast<float>(width), 0.0f, static_cast<float>(height));
-    glUniformMatrix4fv(glGetUniformLocation(text->ID, "textProjection"), 1, GL_FALSE,
-                       glm::value_ptr(projection));
+    glUniformMatrix4fv(text->textProjectionLoc, 1, GL_FALSE, glm::value_ptr(projection));
 }
 
 void Plot::Draw()
@@ -62,9 +61,8 @@ void Plot::Draw()
 void Plot::drawPlotOutline(Shader shader, glm::mat4 transform)
 {
     shader.Use();
-    glUniformMatrix4fv(glGetUniformLocation(shader.ID, "transformViewport"), 1, GL_FALSE,
-                       glm::value_ptr(transform));
-    glUniform4f(glGetUniformLocation(shader.ID, "inColor"), 1.0f, 0.0f, 0.0f, 1.0f);
+    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.inColorLoc, 1.0f, 0.0f, 0.0f, 1.0f);
     glBindVertexArray(VAO);
     glDrawArrays(GL_LINE_LOOP, 0, 4);
     glBindVertexArray(0);

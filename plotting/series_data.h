@@ -1,8 +1,9 @@
 // Pure data steps of the line series, without GL: the vertex storage type of
 // a pair of history types, ring unrolling into interleaved vertex arrays,
-// the shaded index pattern and the extremes scan.
+// the shaded index pattern, the extremes scan and the newest x.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -43,18 +44,19 @@ uint32_t commonLength(const std::vector<T>* x, const std::vector<U>* y)
     return static_cast<uint32_t>(n);
 }
 
-// Calls f(slot, sample) for the ring of n samples read from start, oldest
-// first. A start beyond n is clamped to n, which reads the ring from 0.
+// Calls f(firstSlot, firstSample, count) for the two runs of consecutive
+// samples that make up the ring of n samples read from start, oldest first:
+// start .. n-1 into slots 0 .., then 0 .. start-1 after them. A start beyond n
+// is clamped to n, which reads the ring from 0. Runs, not single samples, so
+// that the copy loops are plain strides the compiler can vectorise.
 template <typename F>
-void forEachInRingOrder(uint32_t n, uint32_t start, F f)
+void forEachRingRun(uint32_t n, uint32_t start, F f)
 {
     if (start > n)
         start = n;
-    uint32_t m = n - start;
-    for (uint32_t i = 0; i < m; ++i)
-        f(i, start + i);
-    for (uint32_t j = 0; j < start; ++j)
-        f(m + j, j);
+    const uint32_t m = n - start;
+    f(0u, start, m);
+    f(m, 0u, start);
 }
 
 // Interleaves (x, y) of every sample, in ring order, as x0, y0, x1, y1, ...
@@ -63,10 +65,19 @@ void unrollLine(const std::vector<T>* x, const std::vector<U>* y, uint32_t start
 {
     uint32_t n = commonLength(x, y);
     out.resize(2 * static_cast<size_t>(n));
+    if (n == 0)
+        return;
     E* d = out.data();
-    forEachInRingOrder(n, start, [&](uint32_t slot, uint32_t q) {
-        d[2 * static_cast<size_t>(slot)] = toStorage<E>((*x)[q]);
-        d[2 * static_cast<size_t>(slot) + 1] = toStorage<E>((*y)[q]);
+    const T* xs = x->data();
+    const U* ys = y->data();
+    forEachRingRun(n, start, [&](uint32_t slot, uint32_t first, uint32_t count) {
+        E* v = d + 2 * static_cast<size_t>(slot);
+        const T* xr = xs + first;
+        const U* yr = ys + first;
+        for (const T* end = xr + count; xr != end; ++xr, ++yr, v += 2) {
+            v[0] = toStorage<E>(*xr);
+            v[1] = toStorage<E>(*yr);
+        }
     });
 }
 
@@ -76,13 +87,25 @@ inline void unrollShaded(const std::vector<float>* x, const std::vector<float>* 
 {
     uint32_t n = commonLength(x, y);
     out.resize(4 * static_cast<size_t>(n));
+    if (n == 0)
+        return;
     float* d = out.data();
-    forEachInRingOrder(n, start, [&](uint32_t slot, uint32_t q) {
+    const float* xs = x->data();
+    const float* ys = y->data();
+    forEachRingRun(n, start, [&](uint32_t slot, uint32_t first, uint32_t count) {
         float* v = d + 4 * static_cast<size_t>(slot);
-        v[0] = (*x)[q];
-        v[1] = (*y)[q];
-        v[2] = (*x)[q];
-        v[3] = 0.0f;
+        const float* xr = xs + first;
+        const float* yr = ys + first;
+        for (const float* end = xr + count; xr != end; ++xr, ++yr, v += 4) {
+            // Loaded once: the stores may alias the histories as far as the
+            // compiler knows.
+            const float xq = *xr;
+            const float yq = *yr;
+            v[0] = xq;
+            v[1] = yq;
+            v[2] = xq;
+            v[3] = 0.0f;
+        }
     });
 }
 
@@ -111,7 +134,7 @@ inline void shadedIndices(uint32_t n, std::vector<int>& out)
 // so NaN never changes an extreme; no vertices gives the largest float as
 // minimum and its negative as maximum.
 template <typename E>
-std::vector<float> minMax(const std::vector<E>& data)
+std::array<float, 4> extremes(const std::vector<E>& data)
 {
     const float big = std::numeric_limits<float>::max();
     float xmin = big, xmax = -big, ymin = big, ymax = -big;
@@ -129,6 +152,28 @@ std::vector<float> minMax(const std::vector<E>& data)
             ymin = y;
     }
     return {xmin, xmax, ymin, ymax};
+}
+
+// The same extremes as a list, for callers that keep them.
+template <typename E>
+std::vector<float> minMax(const std::vector<E>& data)
+{
+    const std::array<float, 4> e = extremes(data);
+    return {e[0], e[1], e[2], e[3]};
+}
+
+// The x of the newest sample of an unrolled array with `stride` values per
+// sample (2 for a line, 4 for a shaded series), skipping samples whose x is
+// NaN; without one, the negative largest float, as the extremes give for no
+// vertices. Constant time where the scan of the extremes is linear.
+inline float newestX(const std::vector<float>& data, size_t stride)
+{
+    for (size_t s = data.size() / stride; s > 0; --s) {
+        const float x = data[(s - 1) * stride];
+        if (!std::isnan(x))
+            return x;
+    }
+    return -std::numeric_limits<float>::max();
 }
 
 } // namespace SeriesData

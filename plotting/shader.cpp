@@ -76,6 +76,12 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath)
         glGetProgramInfoLog(ID, 512, nullptr, infoLog);
         std::cout << "ERROR::SHADER::PROGRAM::LINKING_FAILED\n"
                   << vertexPath << ", " << fragmentPath << "\n" << infoLog << std::endl;
+    } else {
+        transformViewportLoc = glGetUniformLocation(ID, "transformViewport");
+        inColorLoc = glGetUniformLocation(ID, "inColor");
+        zLoc = glGetUniformLocation(ID, "z");
+        textColorLoc = glGetUniformLocation(ID, "textColor");
+        textProjectionLoc = glGetUniformLocation(ID, "textProjection");
     }
     glDeleteShader(vertex);
     glDeleteShader(fragment);

@@ -13,6 +13,14 @@ public:
     void Use();
 
     unsigned int ID = 0;
+    // Locations of the uniforms the library's programs declare, looked up once
+    // after linking so that drawing needs no name lookups; -1 where the program
+    // has no such uniform, which GL's uniform calls quietly ignore.
+    int transformViewportLoc = -1;
+    int inColorLoc = -1;
+    int zLoc = -1;
+    int textColorLoc = -1;
+    int textProjectionLoc = -1;
 };
 
 // The vertex and fragment source files of the library's four programs (font,

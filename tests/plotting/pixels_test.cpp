@@ -133,6 +133,44 @@ TEST_F(GlTest, ShadedAreasFillToZeroBlendedOverWhatLiesBeneath)
     EXPECT_EQ(greenOverGrey.g, 147);
 }
 
+TEST_F(GlTest, ShadedAreaFollowsItsHistoryAsItGrowsChangesAndShrinks)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    // x = 0..4 spans columns 72..380 (77 per unit), y = 0..1 rows 54..270.
+    plot->getAxes()->updateAxesLimits(0, 4, 0, 1, true);
+    std::vector<float> x{0, 1}, y{1, 1};
+    auto area = std::make_shared<ShadedLine2D2CircularVecs>(&x, &y);
+    plot->addShadedLine(area);
+    const Rgb white{255, 255, 255};
+    auto frame = [&] {
+        window->preLoopDraw(true);
+        area->updateInternalData(0);
+        plot->Draw();
+        return Pixels(W, H);
+    };
+
+    Pixels two = frame();
+    EXPECT_TRUE(two.is(110, 162, white));  // x = 0.5
+    EXPECT_TRUE(two.is(264, 162, grey));   // x = 2.5, no sample there yet
+
+    x = {0, 1, 2, 3};
+    y = {1, 1, 1, 1};
+    Pixels four = frame();
+    EXPECT_TRUE(four.is(264, 162, white)) << "the new segments are filled";
+
+    y = {0.5f, 0.5f, 0.5f, 0.5f};
+    Pixels lower = frame();
+    EXPECT_TRUE(lower.is(264, 216, grey)) << "same size, new values";
+    EXPECT_TRUE(lower.is(264, 108, white));
+
+    x = {0, 1};
+    y = {0.5f, 0.5f};
+    Pixels shrunk = frame();
+    EXPECT_TRUE(shrunk.is(264, 108, grey)) << "no segment left beyond x = 1";
+    EXPECT_TRUE(shrunk.is(110, 108, white));
+}
+
 TEST_F(GlTest, LineWidthAppliesToItsSeriesOnly)
 {
     openWindow(W, H);

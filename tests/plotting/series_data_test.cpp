@@ -134,3 +134,22 @@ TEST(MinMax, ScansEveryVertexAndIgnoresNaN)
     unrollShaded(&x, &negative, 0, v);
     EXPECT_EQ(minMax(v), (std::vector<float>{4, 4, -0.5f, 0}));
 }
+
+TEST(NewestX, IsTheLastSampleInRingOrderSkippingNaN)
+{
+    const float nan = std::nanf("");
+    struct Case {
+        std::vector<float> data;
+        size_t stride;
+        float x;
+    } cases[] = {
+        {{}, 2, -big},                                   // no samples: like the extremes of none
+        {{1, 0.5f, 3, 0.2f, 2, 0.9f}, 2, 2},             // the last, not the largest
+        {{1, 0.5f, 1, 0, 4, 0.2f, 4, 0}, 4, 4},          // shaded: four values per sample
+        {{1, 0.5f, 1, 0, nan, 0.2f, nan, 0}, 4, 1},      // a NaN time is passed over
+        {{nan, 1, nan, 2}, 2, -big},
+        {{7, 1, 8}, 2, 7},                               // a trailing half sample is no sample
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(newestX(c.data, c.stride), c.x) << c.data.size() << " values, stride " << c.stride;
+}
