@@ -27,6 +27,7 @@ public:
     int getVarInt(const char* name, int entry);
 
     int getTimeout() const { return timeoutMs; }
+    bool isLive() const { return sourceMode == SOURCE_LIVE; }
     bool isConnected();
     bool isCarOnTrack();
     void endSession();

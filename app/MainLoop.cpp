@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "Settings.h"
 
 #include "shader.h"
 
@@ -19,6 +22,33 @@ void printUsage(const char* program, const char* extra)
 {
     std::fprintf(stderr, "usage: %s [sim|file]%s%s (sim: live telemetry, the default; file: replay telemetry.ibt)\n",
                  program, *extra ? " " : "", extra);
+}
+
+bool wantsHelp(int argc, char** argv)
+{
+    return argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+}
+
+void printHelp(const char* program, const char* extra, const char* about, const char* more)
+{
+    std::string error;
+    std::string settings = Settings::filePath(&error);
+    if (settings.empty())
+        settings = "the user's settings file (" + error + ")";
+    std::printf("usage: %s [sim|file]%s%s\n"
+                "%s\n"
+                "\n"
+                "  sim    live telemetry from the simulator's shared memory (the default)\n"
+                "  file   replay telemetry.ibt from the working directory\n"
+                "%s"
+                "\n"
+                "The window stays above other windows and hides while the car is off track.\n"
+                "  drag with the left mouse button   move the window\n"
+                "  Escape (in the window)            close it and end the program\n"
+                "  Ctrl-C (in the terminal)          end the program\n"
+                "Where the window was left is kept in %s\n"
+                "for the next start.\n",
+                program, *extra ? " " : "", extra, about, more, settings.c_str());
 }
 
 bool shaderSourcesReadable(const char* program)

@@ -19,6 +19,14 @@ std::shared_ptr<IRData> makeSource(int argc, char** argv);
 // Prints the one-line usage message of a program to standard error.
 void printUsage(const char* program, const char* extra = "");
 
+// True when the first argument asks for help: "--help" or "-h".
+bool wantsHelp(int argc, char** argv);
+
+// Prints to standard output a program's usage, what it shows (`about`, and
+// `more` after the sources, for further arguments), the keys and where its
+// settings are kept.
+void printHelp(const char* program, const char* extra, const char* about, const char* more = "");
+
 // Whether every shader source the plotting library reads can be read; if
 // not, prints one line on standard error naming the first that cannot and
 // why. Programs ask before they open a window and exit 1 on false.

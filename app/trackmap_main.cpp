@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "MainLoop.h"
+#include "Settings.h"
 #include "TrackMapController.h"
+#include "WindowPlacement.h"
 
 namespace {
 
@@ -14,6 +16,12 @@ const unsigned int kMapSeconds = 120;
 
 int main(int argc, char** argv)
 {
+    if (wantsHelp(argc, argv)) {
+        printHelp("overlay-trackmap", "",
+                  "The track map: the path the car drove in the last two minutes, worked out from\n"
+                  "its velocity and heading, in metres with north to the right.");
+        return 0;
+    }
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
         printUsage("overlay-trackmap");
@@ -21,8 +29,11 @@ int main(int argc, char** argv)
     }
     if (!shaderSourcesReadable("overlay-trackmap"))
         return 1;
+    ProgramSettings settings("overlay-trackmap");
+    restoreWindowPosition(settings);
     TrackMapController controller(irData, kMapSeconds);
     runMainLoop(*irData, controller);
+    saveWindowPosition(settings, controller);
     shutDown(*irData);
     return 0;
 }

@@ -7,10 +7,20 @@
 #include <vector>
 
 #include "MainLoop.h"
+#include "Settings.h"
 #include "VariablePlotController.h"
+#include "WindowPlacement.h"
 
 int main(int argc, char** argv)
 {
+    if (wantsHelp(argc, argv)) {
+        printHelp("overlay-varplot", "[NAME[@TYPE]...]",
+                  "The variable plot: the last ten seconds of any telemetry variables against\n"
+                  "session time, one line each.",
+                  "  NAME   a telemetry variable (default: Throttle, Brake and Gear@int), up to 15\n"
+                  "  TYPE   how it is read and kept: int, float (the default) or double\n");
+        return 0;
+    }
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
         printUsage("overlay-varplot", "[NAME[@TYPE]...]");
@@ -25,8 +35,11 @@ int main(int argc, char** argv)
     }
     if (!shaderSourcesReadable("overlay-varplot"))
         return 1;
+    ProgramSettings settings("overlay-varplot");
+    restoreWindowPosition(settings);
     VariablePlotController controller(irData, 10, list);
     runMainLoop(*irData, controller);
+    saveWindowPosition(settings, controller);
     shutDown(*irData);
     return 0;
 }

@@ -1,12 +1,13 @@
 // Writes starting inputs for the fuzzers: small valid recordings of every
-// storage type, the same layouts as live shared memory, and session texts
-// with paths, so that fuzzing starts from
+// storage type, the same layouts as live shared memory, session texts
+// with paths, and kept reference laps, so that fuzzing starts from
 // inputs that get past the header checks.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "ReferenceLaps.h"
 #include "ibt_writer.h"
 
 namespace {
@@ -28,11 +29,22 @@ bool writeText(const std::string& path, const std::string& content)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR\n");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR\n");
         return 2;
     }
-    const std::string recordings = argv[1], texts = argv[2], live = argv[3];
+    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4];
+    // Kept laps: an empty table and a short one.
+    for (int points = 0; points < 2; ++points) {
+        StoredLap lap;
+        lap.key = {"demo_ring", "Demo Formula"};
+        lap.lapTime = 36.25f;
+        lap.storedAt = 1796000000;
+        for (int i = 0; i < points * 5; ++i)
+            lap.points.push_back({0.2f * i, 1.0f - 0.2f * i, 0.2f * i});
+        if (!writeText(laps + "/seed" + std::to_string(points), encodeLap(lap)))
+            return 1;
+    }
     for (int records = 0; records < 3; ++records) {
         IbtWriter w;
         w.addVar("SessionTime", irsdk_double);

@@ -37,6 +37,11 @@ void ThrottleBrakeTraceController::hideWindow()
     view->hideWindow();
 }
 
+void ThrottleBrakeTraceController::getWindowPosition(int* x, int* y)
+{
+    view->getPosition(x, y);
+}
+
 namespace {
 
 using LapTrace = std::map<float, float>;
@@ -82,11 +87,35 @@ void ThrottleBrakeTraceController::updateData()
     static LapTrace::iterator itThr = lapThrottleHistory1.end();
     static LapTrace::iterator itBrk = lapBrakeHistory1.end();
     static float lastBestLapTime = 9999.0f;
+    // A lap kept from an earlier run, held in the second pair of maps: the
+    // reference before the first lap boundary, and the lap to beat after it.
+    static bool storedReference = false;
+
+    if (keeper) {
+        const StoredLap* stored = keeper->poll(*irData);
+        if (stored && activeRecord == 0 && !stored->points.empty()) {
+            lapThrottleHistory2.clear();
+            lapBrakeHistory2.clear();
+            for (const LapPoint& p : stored->points) {
+                lapThrottleHistory2.emplace_hint(lapThrottleHistory2.end(), p.pct, p.throttle);
+                lapBrakeHistory2.emplace_hint(lapBrakeHistory2.end(), p.pct, p.brake);
+            }
+            itThr = lapThrottleHistory2.begin();
+            itBrk = lapBrakeHistory2.begin();
+            lastBestLapTime = stored->lapTime;
+            storedReference = true;
+        }
+    }
 
     switch (activeRecord) {
     case 0:
-        thr = thr > 0.99f ? 1.0f : 0.0f;
-        brk = brk > 0.01f ? 1.0f : 0.0f;
+        if (storedReference) {
+            followReference(itThr, lapThrottleHistory2, pct, thr);
+            followReference(itBrk, lapBrakeHistory2, pct, brk);
+        } else {
+            thr = thr > 0.99f ? 1.0f : 0.0f;
+            brk = brk > 0.01f ? 1.0f : 0.0f;
+        }
         break;
     case 1:
         lapThrottleHistory1.emplace(pct, thr);
@@ -120,12 +149,16 @@ void ThrottleBrakeTraceController::updateData()
                 activeRecord = 2;
                 lapThrottleHistory2.clear();
                 lapBrakeHistory2.clear();
+                if (keeper)
+                    keeper->keep(t, lapThrottleHistory1, lapBrakeHistory1);
             } else if (activeRecord == 2) {
                 itThr = lapThrottleHistory2.begin();
                 itBrk = lapBrakeHistory2.begin();
                 activeRecord = 1;
                 lapThrottleHistory1.clear();
                 lapBrakeHistory1.clear();
+                if (keeper)
+                    keeper->keep(t, lapThrottleHistory2, lapBrakeHistory2);
             }
         } else {
             if (activeRecord == 1) {
@@ -141,13 +174,20 @@ void ThrottleBrakeTraceController::updateData()
             }
         }
         if (activeRecord == 0) {
+            // Recording starts in the first pair; a stored lap stays the
+            // reference in the second, its cursors back at its start.
             activeRecord = 1;
             lapThrottleHistory1.clear();
             lapBrakeHistory1.clear();
-            lapThrottleHistory2.clear();
-            lapBrakeHistory2.clear();
-            itThr = lapThrottleHistory2.end();
-            itBrk = lapBrakeHistory2.end();
+            if (storedReference) {
+                itThr = lapThrottleHistory2.begin();
+                itBrk = lapBrakeHistory2.begin();
+            } else {
+                lapThrottleHistory2.clear();
+                lapBrakeHistory2.clear();
+                itThr = lapThrottleHistory2.end();
+                itBrk = lapBrakeHistory2.end();
+            }
         }
     }
 

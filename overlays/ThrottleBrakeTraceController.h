@@ -6,6 +6,7 @@
 
 #include "IDataReceiver.h"
 #include "IRData.h"
+#include "ReferenceLapKeeper.h"
 #include "ThrottleBrakeTraceModel.h"
 #include "ThrottleBrakeTraceView.h"
 
@@ -18,11 +19,17 @@ public:
 
     void updateData() override;
 
+    // Keeps the best lap across runs through the keeper: its stored lap is the
+    // reference from the start, and each new reference lap is offered to it.
+    // Without a keeper (file mode, or turned off) nothing is loaded or stored.
+    void keepReferenceLaps(std::shared_ptr<ReferenceLapKeeper> laps) { keeper = std::move(laps); }
+
     // The overlay window, as the main loop drives it.
     void drawWindow();
     GLFWwindow* getWindow();
     void showWindow();
     void hideWindow();
+    void getWindowPosition(int* x, int* y);
 
     std::shared_ptr<ThrottleBrakeTraceModel> getModel() const { return model; }
 
@@ -30,4 +37,5 @@ private:
     std::shared_ptr<IRData> irData;
     std::shared_ptr<ThrottleBrakeTraceModel> model;
     std::shared_ptr<ThrottleBrakeTraceView> view;
+    std::shared_ptr<ReferenceLapKeeper> keeper;
 };

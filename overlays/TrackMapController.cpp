@@ -66,3 +66,8 @@ void TrackMapController::hideWindow()
 {
     view->hideWindow();
 }
+
+void TrackMapController::getWindowPosition(int* x, int* y)
+{
+    view->getPosition(x, y);
+}

@@ -29,6 +29,7 @@ public:
     GLFWwindow* getWindow();
     void showWindow();
     void hideWindow();
+    void getWindowPosition(int* x, int* y);
 
     std::shared_ptr<TrackMapModel> getModel() const { return model; }
     std::shared_ptr<TrackMapView> getView() const { return view; }

@@ -68,3 +68,8 @@ void VariablePlotController::hideWindow()
 {
     view->hideWindow();
 }
+
+void VariablePlotController::getWindowPosition(int* x, int* y)
+{
+    view->getPosition(x, y);
+}

@@ -24,6 +24,7 @@ public:
     GLFWwindow* getWindow();
     void showWindow();
     void hideWindow();
+    void getWindowPosition(int* x, int* y);
 
     std::shared_ptr<VariablePlotModel> getModel() const { return model; }
     std::shared_ptr<VariablePlotView> getView() const { return view; }

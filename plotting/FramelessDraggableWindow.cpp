@@ -20,6 +20,7 @@ FramelessDraggableWindow* owner(GLFWwindow* window)
 FramelessDraggableWindow::FramelessDraggableWindow(int width, int height, bool transparentBuffer,
                                                    bool alwaysOnTop)
     : Window(width, height, transparentBuffer, false)
+    , alwaysOnTop(alwaysOnTop)
 {
     setFrameless(true);
     setAlwaysOnTop(alwaysOnTop);
@@ -27,14 +28,43 @@ FramelessDraggableWindow::FramelessDraggableWindow(int width, int height, bool t
     glfwSetCursorPosCallback(getWindow(), cursor_position_callback);
 }
 
+// A window manager forgets the state of a window while it is withdrawn: under
+// X11 the strip would come back below other windows (GLFW still reports it as
+// floating, and ignores a request that matches what it believes) and wherever
+// the manager places it. So both are set again on the hidden window, where
+// GLFW writes them as the initial state the manager reads when it maps it.
 void FramelessDraggableWindow::showWindow()
 {
+    if (hidden) {
+        glfwSetWindowPos(getWindow(), hiddenX, hiddenY);
+        if (alwaysOnTop) {
+            setAlwaysOnTop(false);
+            setAlwaysOnTop(true);
+        }
+        hidden = false;
+    }
     glfwShowWindow(getWindow());
 }
 
+// Remembers where the window was when it is hidden; hiding a hidden window
+// changes nothing.
 void FramelessDraggableWindow::hideWindow()
 {
+    if (!hidden && glfwGetWindowAttrib(getWindow(), GLFW_VISIBLE)) {
+        glfwGetWindowPos(getWindow(), &hiddenX, &hiddenY);
+        hidden = true;
+    }
     glfwHideWindow(getWindow());
+}
+
+void FramelessDraggableWindow::getPosition(int* x, int* y)
+{
+    if (hidden) {
+        *x = hiddenX;
+        *y = hiddenY;
+    } else {
+        glfwGetWindowPos(getWindow(), x, y);
+    }
 }
 
 // A left press takes the grab point inside the window; a release ends the drag.

@@ -10,8 +10,14 @@ class FramelessDraggableWindow : public Window {
 public:
     FramelessDraggableWindow(int width, int height, bool transparentBuffer, bool alwaysOnTop);
 
+    // Showing again puts the window back where it was hidden and above other
+    // windows again: window managers forget both while a window is withdrawn.
     void showWindow();
     void hideWindow();
+
+    // Where the window is on the desktop: its current place while shown, the
+    // place it was hidden from while hidden.
+    void getPosition(int* x, int* y);
 
     static void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
     static void cursor_position_callback(GLFWwindow* window, double xpos, double ypos);
@@ -22,6 +28,12 @@ protected:
     int pressCursorY = 0;
     int dragOffsetX = 0;
     int dragOffsetY = 0;
+
+private:
+    bool alwaysOnTop = false;
+    bool hidden = false;
+    int hiddenX = 0;
+    int hiddenY = 0;
 };
 
 } // namespace Qvis

@@ -1,6 +1,7 @@
 #include "window.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 #include <glad/gl.h>
@@ -22,7 +23,52 @@ namespace {
     std::exit(EXIT_FAILURE);
 }
 
+bool nextPositionSet = false;
+int nextX = 0;
+int nextY = 0;
+
+std::vector<ScreenRect> monitorRects()
+{
+    std::vector<ScreenRect> rects;
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    for (int i = 0; i < count; ++i) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        if (!mode)
+            continue;
+        ScreenRect r{0, 0, mode->width, mode->height};
+        glfwGetMonitorPos(monitors[i], &r.x, &r.y);
+        rects.push_back(r);
+    }
+    return rects;
+}
+
 } // namespace
+
+bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monitors)
+{
+    const long long needX = window.width < 16 ? window.width : 16;
+    const long long needY = window.height < 16 ? window.height : 16;
+    if (needX <= 0 || needY <= 0)
+        return false;
+    for (const ScreenRect& m : monitors) {
+        // In 64 bits: a position read from a file may lie near the int limits.
+        const long long left = std::max<long long>(window.x, m.x);
+        const long long right = std::min<long long>(0LL + window.x + window.width, 0LL + m.x + m.width);
+        const long long top = std::max<long long>(window.y, m.y);
+        const long long bottom = std::min<long long>(0LL + window.y + window.height, 0LL + m.y + m.height);
+        if (right - left >= needX && bottom - top >= needY)
+            return true;
+    }
+    return false;
+}
+
+void Window::setNextPosition(int x, int y)
+{
+    nextPositionSet = true;
+    nextX = x;
+    nextY = y;
+}
 
 // Escape asks to close; presses and releases keep the key arrays.
 void key_callback(GLFWwindow* window, int key, int /*scancode*/, int action, int /*mods*/)
@@ -83,6 +129,9 @@ void Window::initGLFW()
     glDepthMask(GL_FALSE);
     glDepthFunc(GL_LESS);
     glLineWidth(1.0f);
+    if (nextPositionSet && isOnAMonitor({nextX, nextY, width, height}, monitorRects()))
+        glfwSetWindowPos(window, nextX, nextY);
+    nextPositionSet = false;
     glfwShowWindow(window);
 }
 

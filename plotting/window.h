@@ -2,15 +2,31 @@
 // drawing code relies on, a per-frame begin/end bracket and keyboard state.
 #pragma once
 
+#include <vector>
+
 #include "IWindow.h"
 
 namespace Qvis {
+
+// A rectangle on the desktop, in screen coordinates.
+struct ScreenRect {
+    int x, y, width, height;
+};
+
+// Whether a window at this place would show enough of itself on one of the
+// monitors to be seen and dragged back: a corner of 16 by 16 pixels (or the
+// whole window, when it is smaller) on one monitor.
+bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monitors);
 
 class Window : public IWindow {
 public:
     static constexpr int numKeys = 1024;
 
     Window(int width, int height, bool transparentBuffer, bool focusOnShow);
+
+    // The place the next window created opens at, instead of where the window
+    // manager puts it; ignored when that place is on no monitor.
+    static void setNextPosition(int x, int y);
 
     int getWidth() override { return width; }
     int getHeight() override { return height; }

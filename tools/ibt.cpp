@@ -14,6 +14,7 @@
 #include "ibt_args.h"
 #include "ibt_columns.h"
 #include "ibt_live.h"
+#include "ibt_reference.h"
 #include "irsdk_diskclient.h"
 
 namespace {
@@ -27,6 +28,8 @@ const char* const kUsage =
     "  session FILE PATH              the session-info value at PATH (exit 1 when not found)\n"
     "  csv FILE COLUMN...             the records as CSV; COLUMN is NAME[:ENTRY][@TYPE]\n"
     "  synth OUT [--laps N] [--seed S]  write a demo session\n"
+    "Reference laps kept for the overlay's live runs:\n"
+    "  reference import FILE [--force] | list | remove TRACK CAR\n"
     "Live telemetry:\n"
     "  publish FILE [--rate HZ] [--loop]  publish a recording as live telemetry\n"
     "  watch [--count N] [--timeout-ms T] COLUMN...  print live records as CSV\n"
@@ -279,6 +282,8 @@ int main(int argc, char** argv)
         return cmdCsv(subArgc, subArgv);
     if (command == "synth")
         return cmdSynth(subArgc, subArgv);
+    if (command == "reference")
+        return ibtReference(subArgc, subArgv);
     if (command == "publish")
         return ibtPublish(subArgc, subArgv);
     if (command == "watch")

@@ -11,6 +11,7 @@
 
 #include "child_process.h"
 #include "demo_synth.h"
+#include "private_user_folders.h"
 #include "temp_folder.h"
 #include "test_display.h"
 

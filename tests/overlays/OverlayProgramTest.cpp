@@ -17,7 +17,9 @@
 #include <unistd.h>
 
 #include "child_process.h"
+#include "files.h"
 #include "pedal_recording.h"
+#include "private_user_folders.h"
 #include "temp_folder.h"
 #include "test_display.h"
 #include "window_capture.h"
@@ -371,4 +373,203 @@ TEST(OverlayProgram, WithoutADisplayItSaysSoAndFails)
     const std::string out = overlay.out();
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     EXPECT_NE(out.find("display"), std::string::npos) << out;
+}
+
+namespace {
+
+// A recording with a clear fastest lap: an out lap, a first boundary timed 50,
+// then lap 2 (full throttle 0.8 up to half the lap, then throttle 0.2 and
+// brake 0.6), which the boundary into lap 3 times at 40.
+void writeFastLapRecording(const std::string& path)
+{
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(40, 0.6f, 0.01f), 0.0f, 0.0f, 0.0f);
+    appendLap(s, 2, {0.01f, 0.02f, 0.05f}, 0.5f, 0.0f, 50.0f);
+    for (float pct : fractionRamp(235, 0.06f, 0.004f))
+        appendLap(s, 2, {pct}, pct < 0.5f ? 0.8f : 0.2f, pct < 0.5f ? 0.0f : 0.6f, 50.0f);
+    appendLap(s, 3, fractionRamp(30, 0.01f, 0.01f), 0.8f, 0.0f, 40.0f);
+    ASSERT_TRUE(writePedalRecording(path, s));
+}
+
+// The same track and car, a lap that is never completed: the car runs from
+// 0.1 to 0.9 of lap 7 with throttle 0.1. Sample i is at 0.1 + 0.002 i.
+const int kPartialSamples = 400;
+void writePartialLapRecording(const std::string& path)
+{
+    std::vector<PedalSample> s;
+    appendLap(s, 7, fractionRamp(kPartialSamples, 0.1f, 0.002f), 0.1f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(path, s));
+}
+
+// The strip's column of partial-lap sample i once the whole lap is on it.
+int partialColumn(int i)
+{
+    return columnOf(i * 0.016, (kPartialSamples - 1) * 0.016);
+}
+
+bool greenLineNear(const Picture& pic, int x, int y)
+{
+    for (int r = std::max(0, y - 3); r <= std::min(79, y + 3); ++r)
+        if (isGreenLine(pic.at(x, r)))
+            return true;
+    return false;
+}
+
+bool redLineNear(const Picture& pic, int x, int y)
+{
+    for (int r = std::max(0, y - 3); r <= std::min(79, y + 3); ++r)
+        if (isRedLine(pic.at(x, r)))
+            return true;
+    return false;
+}
+
+std::string shmPrefix()
+{
+    return "IRSDK_SHM_PREFIX=keptlap" + std::to_string(::getpid()) + "_";
+}
+
+// Publishes a recording once, at 60 records a second, to an overlay running
+// live, and returns the strip as it stands after the last record.
+Picture liveRun(const RunFolder& run, const std::string& recording, std::string* err,
+                const std::vector<std::string>& env = {})
+{
+    std::vector<std::string> childEnv = env;
+    childEnv.push_back(shmPrefix());
+    ChildProcess overlay(run.path, {overlayExe(), "sim"}, childEnv);
+    const std::string id = waitForWindow(kTitle, 15);
+    if (id.empty())
+        return {};
+    ChildProcess publisher(run.path, {IBT_EXE, "publish", recording}, {shmPrefix()});
+    publisher.waitExit(60);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const Picture pic = captureWindow(id);
+    pressEscape(id);
+    overlay.waitExit(10);
+    *err = overlay.err();
+    return pic;
+}
+
+// The stored fast lap on the strip at the partial lap's positions: throttle
+// 0.8 and no brake before half the lap, throttle 0.2 and brake 0.6 after it.
+void expectFastLapLines(const Picture& pic)
+{
+    ASSERT_EQ(pic.width, 700);
+    for (int i : {60, 120, 180}) { // positions 0.22, 0.34, 0.46
+        const int x = partialColumn(i);
+        EXPECT_TRUE(greenLineNear(pic, x, 16)) << "no stored throttle 0.8 at column " << x;
+        EXPECT_TRUE(isLineOnBottomEdge(pic.at(x, 79))) << "stored brake 0 at column " << x << ": " << str(pic.at(x, 79));
+    }
+    for (int i : {230, 300, 370}) { // positions 0.56, 0.7, 0.84
+        const int x = partialColumn(i);
+        EXPECT_TRUE(greenLineNear(pic, x, 64)) << "no stored throttle 0.2 at column " << x;
+        EXPECT_TRUE(redLineNear(pic, x, 32)) << "no stored brake 0.6 at column " << x;
+    }
+}
+
+std::string ibtOutput(const RunFolder& run, const std::vector<std::string>& args, int* status)
+{
+    std::vector<std::string> argv = {IBT_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess ibt(run.path, argv);
+    ibt.waitExit(30);
+    *status = ibt.exitStatus();
+    return ibt.out() + ibt.err();
+}
+
+} // namespace
+
+TEST(OverlayProgram, LiveRunsKeepTheBestLapAndStartTheNextRunFromIt)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    writeFastLapRecording(run.path + "/fast.ibt");
+    writePartialLapRecording(run.path + "/partial.ibt");
+
+    std::string err;
+    liveRun(run, "fast.ibt", &err);
+    EXPECT_EQ(err, "");
+    int status = 0;
+    const std::string listed = ibtOutput(run, {"reference", "list"}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(listed.rfind("testring\ttestcar\t40.000\t", 0), 0u) << listed;
+
+    expectFastLapLines(liveRun(run, "partial.ibt", &err));
+    EXPECT_EQ(err, "");
+}
+
+TEST(OverlayProgram, AnImportedLapIsTheReferenceOfTheNextLiveRun)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    writeFastLapRecording(run.path + "/fast.ibt");
+    writePartialLapRecording(run.path + "/partial.ibt");
+
+    int status = 0;
+    const std::string imported = ibtOutput(run, {"reference", "import", "fast.ibt"}, &status);
+    EXPECT_EQ(status, 0) << imported;
+    EXPECT_EQ(imported, "stored testring, testcar: 40.000\n");
+
+    std::string err;
+    expectFastLapLines(liveRun(run, "partial.ibt", &err));
+    EXPECT_EQ(err, "");
+}
+
+TEST(OverlayProgram, TurnedOffInTheSettingsLiveRunsNeitherLoadNorStoreLaps)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    writeFastLapRecording(run.path + "/fast.ibt");
+    writePartialLapRecording(run.path + "/partial.ibt");
+    const std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/telemetry-overlay";
+    shellOutput("mkdir -p '" + config + "' && echo 'reference-laps = off' > '" + config + "/settings.conf'");
+
+    std::string err;
+    liveRun(run, "fast.ibt", &err);
+    EXPECT_EQ(err, "");
+    int status = 0;
+    EXPECT_EQ(ibtOutput(run, {"reference", "list"}, &status), "") << "a lap was stored";
+
+    ibtOutput(run, {"reference", "import", "fast.ibt"}, &status);
+    ASSERT_EQ(status, 0);
+    const Picture pic = liveRun(run, "partial.ibt", &err);
+    EXPECT_EQ(err, "");
+    ASSERT_EQ(pic.width, 700);
+    // Today's indications: throttle 0.1 is no full throttle, no braking.
+    for (int i : {120, 300}) {
+        const int x = partialColumn(i);
+        EXPECT_TRUE(isLineOnBottomEdge(pic.at(x, 79))) << str(pic.at(x, 79));
+        EXPECT_FALSE(greenLineNear(pic, x, 16) || greenLineNear(pic, x, 64)) << "a stored line at column " << x;
+    }
+}
+
+TEST(OverlayProgram, AReplayDrawsTheSamePictureWithAStoredLapAndLeavesItAlone)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    writeFastLapRecording(run.path + "/fast.ibt");
+    writePartialLapRecording(run.recording());
+
+    auto replay = [&] {
+        ChildProcess overlay(run.path, {overlayExe(), "file"});
+        const std::string id = waitForWindow(kTitle, 15);
+        if (id.empty())
+            return Picture{};
+        const Picture pic = waitForStillPicture(id, 60);
+        pressEscape(id);
+        overlay.waitExit(10);
+        return pic;
+    };
+    const Picture without = replay();
+    ASSERT_EQ(without.width, 700);
+
+    int status = 0;
+    ibtOutput(run, {"reference", "import", "fast.ibt"}, &status);
+    ASSERT_EQ(status, 0);
+    const std::string lapFile = std::string(std::getenv("XDG_DATA_HOME")) + "/telemetry-overlay/laps/testring@testcar.lap";
+    const std::string stored = readFile(lapFile);
+    ASSERT_FALSE(stored.empty());
+
+    const Picture with = replay();
+    EXPECT_TRUE(with == without) << "a stored lap changed the replay";
+    EXPECT_EQ(readFile(lapFile), stored);
 }

@@ -11,6 +11,7 @@
 
 #include "ThrottleBrakeTraceController.h"
 #include "pedal_recording.h"
+#include "temp_folder.h"
 #include "test_display.h"
 
 namespace {
@@ -22,12 +23,14 @@ struct Zones {
 
 class PedalReplay {
 public:
-    explicit PedalReplay(const std::vector<PedalSample>& samples)
+    explicit PedalReplay(const std::vector<PedalSample>& samples, std::shared_ptr<ReferenceLapKeeper> keeper = {})
         : path(tempRecordingPath("pedals"))
     {
         EXPECT_TRUE(writePedalRecording(path, samples));
         source = std::make_shared<IRData>(path.c_str());
         controller = std::make_unique<ThrottleBrakeTraceController>(source, 100);
+        if (keeper)
+            controller->keepReferenceLaps(keeper);
     }
 
     ~PedalReplay()
@@ -225,4 +228,87 @@ TEST_F(ReferenceLap, AStationaryCarKeepsTheFirstValueStoredAtItsPosition)
     PedalReplay replay(s);
     const std::vector<Zones> z = replay.run(s.size());
     EXPECT_FLOAT_EQ(z.back().throttle, 0.25f);
+}
+
+namespace {
+
+// A lap of the recordings' track and car with throttle = position and brake =
+// 1 - position, stored in its own folder.
+struct KeptLaps {
+    KeptLaps() : dir("laps"), store(dir.path()) {}
+    void storeRampLap(float lapTime)
+    {
+        StoredLap lap;
+        lap.key = {"testring", "testcar"};
+        lap.lapTime = lapTime;
+        for (float pct : kLapFractions)
+            lap.points.push_back({pct, pct, 1.0f - pct});
+        std::string error;
+        ASSERT_EQ(store.save(lap, true, &error), LapStore::SaveStatus::Stored) << error;
+    }
+    StoredLap stored()
+    {
+        StoredLap lap;
+        std::string error;
+        EXPECT_EQ(store.load({"testring", "testcar"}, &lap, &error), LapStore::LoadStatus::Ok) << error;
+        return lap;
+    }
+    std::shared_ptr<ReferenceLapKeeper> keeper() { return std::make_shared<ReferenceLapKeeper>("test", dir.path()); }
+
+    TempFolder dir;
+    LapStore store;
+};
+
+} // namespace
+
+TEST_F(ReferenceLap, AStoredLapIsTheReferenceFromTheFirstPassAndTheLapToBeat)
+{
+    KeptLaps laps;
+    laps.storeRampLap(90.0f);
+    // Lap 1 before any boundary; the first boundary reports 95; lap 2 in 91
+    // is slower than the stored 90; lap 3 in 89 is faster.
+    const auto s = lapsWithTimes({0.33f, 0.2f, 0.7f, 0.4f}, {95.0f, 91.0f, 89.0f});
+    PedalReplay replay(s, laps.keeper());
+    const std::vector<Zones> z = replay.run(s.size());
+
+    EXPECT_EQ(midLapZoneThrottle(z, 1), kLapFractions) << "the stored lap before the first boundary";
+    EXPECT_FLOAT_EQ(z[kLineCrossing.size() + 1].brake, 1.0f - kLapFractions[1]);
+    EXPECT_EQ(midLapZoneThrottle(z, 2), kLapFractions) << "still the stored lap after the first boundary";
+    EXPECT_EQ(midLapZoneThrottle(z, 3), kLapFractions) << "91 did not beat the stored 90";
+    EXPECT_EQ(midLapZoneThrottle(z, 4), constant(0.7f)) << "the 89 lap replaced it";
+
+    const StoredLap kept = laps.stored();
+    EXPECT_EQ(kept.lapTime, 89.0f);
+    ASSERT_FALSE(kept.points.empty());
+    EXPECT_EQ(kept.points[kept.points.size() / 2].throttle, 0.7f);
+}
+
+TEST_F(ReferenceLap, WithoutAStoredLapTheFirstBestLapIsStored)
+{
+    KeptLaps laps;
+    const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f}, {-1.0f, 92.0f});
+    PedalReplay replay(s, laps.keeper());
+    const std::vector<Zones> z = replay.run(s.size());
+    EXPECT_EQ(midLapZoneThrottle(z, 1), constant(0.0f)) << "indications, as without a keeper";
+    EXPECT_EQ(midLapZoneThrottle(z, 3), constant(0.2f));
+    EXPECT_EQ(laps.stored().lapTime, 92.0f);
+}
+
+TEST_F(ReferenceLap, ABadStoredLapIsIgnoredWithOneLineAndOnlyAFasterLapReplacesIt)
+{
+    KeptLaps laps;
+    laps.storeRampLap(90.0f);
+    const std::string path = laps.store.pathFor({"testring", "testcar"});
+    ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+    const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f, 0.4f}, {95.0f, 91.0f, 89.0f});
+
+    testing::internal::CaptureStderr();
+    PedalReplay replay(s, laps.keeper());
+    const std::vector<Zones> z = replay.run(s.size());
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(err, "test: stored reference lap ignored: " + path + ": truncated\n");
+    EXPECT_EQ(midLapZoneThrottle(z, 1), constant(0.0f)) << "indications: the lap was not used";
+    EXPECT_EQ(midLapZoneThrottle(z, 3), constant(0.2f)) << "this run's 91 lap is its reference";
+    EXPECT_EQ(laps.stored().lapTime, 89.0f) << "91 kept off the truncated 90, 89 replaced it";
 }

@@ -9,6 +9,7 @@
 
 #include "axes.h"
 #include "transforms.h"
+#include "window.h"
 
 using namespace Qvis;
 
@@ -243,4 +244,28 @@ TEST(TickLabels, OneDecimalFixedPointOfEvenlySpacedValues)
     const char* time[] = {"-9.8", "-7.3", "-4.8", "-2.3", "0.2"};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(AxesMaths::tickLabel(AxesMaths::tickValue(-9.8f, 0.2f, i, 5)), time[i]);
+}
+
+TEST(IsOnAMonitor, NeedsAGrabbableCornerOnOneMonitor)
+{
+    const std::vector<ScreenRect> two = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
+    struct Case {
+        ScreenRect window;
+        bool on;
+    };
+    const Case cases[] = {
+        {{100, 100, 700, 80}, true},
+        {{-684, 100, 700, 80}, true},    // 16 columns still on the left edge
+        {{-685, 100, 700, 80}, false},   // 15 are too few to grab
+        {{1900, 1064, 700, 80}, true},   // across both monitors: 20 by 16 on the first
+        {{3190, 500, 700, 80}, false},   // 10 columns on the second monitor's right edge
+        {{2500, 1030, 700, 80}, false},  // below the smaller second monitor
+        {{5000, 5000, 700, 80}, false},  // a monitor since unplugged
+        {{-2147483647, 2147483000, 800, 600}, false},
+        {{10, 10, 8, 8}, true},          // a window smaller than the corner
+        {{10, 10, 0, 0}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isOnAMonitor(c.window, two), c.on) << c.window.x << "," << c.window.y;
+    EXPECT_FALSE(isOnAMonitor({0, 0, 700, 80}, {})) << "no monitor at all";
 }

@@ -34,7 +34,8 @@ inline bool writePedalRecording(const std::string& path, const std::vector<Pedal
     const int lap = w.addVar("Lap", irsdk_int);
     const int last = w.addVar("LapLastLapTime", irsdk_float);
     const int onTrack = w.addVar("IsOnTrack", irsdk_bool);
-    w.setSessionText("WeekendInfo:\r\n TrackName: testring\r\n");
+    w.setSessionText("WeekendInfo:\r\n TrackName: testring\r\n"
+                     "DriverInfo:\r\n DriverCarIdx: 0\r\n Drivers:\r\n - CarIdx: 0\r\n   CarPath: testcar\r\n");
     for (const PedalSample& s : samples) {
         w.beginRecord();
         w.set(time, s.time);

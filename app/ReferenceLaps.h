@@ -1,0 +1,125 @@
+// Reference laps kept across runs: the best lap per track and car, with its
+// lap time and its table of lap position against throttle and brake, in one
+// small versioned file per track and car in the user's data folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Which laps can be compared: the same track, driven with the same car.
+struct LapKey {
+    std::string track;
+    std::string car;
+
+    bool known() const { return !track.empty() && !car.empty(); }
+    bool operator==(const LapKey& o) const { return track == o.track && car == o.car; }
+    bool operator!=(const LapKey& o) const { return !(*this == o); }
+};
+
+// A session-info lookup as the telemetry readers offer it: the value at
+// `path` copied into val (valLen characters at most, then a NUL); 1 when it
+// was found and fit.
+using SessionLookup = std::function<int(const char* path, char* val, int valLen)>;
+
+// The key of the driver's car in the session info: the track from
+// WeekendInfo:TrackName:, the car from the driver's CarPath:, or its
+// CarScreenName: where there is no path. Unknown (empty) without them.
+LapKey lapKeyFromSession(const SessionLookup& lookup);
+
+struct LapPoint {
+    float pct;      // lap-distance fraction, ascending through the table
+    float throttle; // 0 to 1
+    float brake;    // 0 to 1
+};
+
+struct StoredLap {
+    LapKey key;
+    float lapTime = 0.0f;  // seconds
+    int64_t storedAt = 0;  // seconds since 1970-01-01 UTC
+    std::vector<LapPoint> points;
+};
+
+// The file format, little-endian. Every version starts with the magic, the
+// version and the lap time at these offsets, so that a reader of any version
+// can tell which of two laps is faster.
+//   0  4 bytes  magic "TOLP"
+//   4  uint32   version (1)
+//   8  float32  lap time in seconds
+//  12  uint32   number of points N
+//  16  int64    time stored, seconds since 1970-01-01 UTC
+//  24  uint16   track name length T
+//  26  uint16   car name length C
+//  28  T bytes track name, C bytes car name (UTF-8)
+//      N times  float32 lap position, float32 throttle, float32 brake
+//      uint32   CRC-32 of every byte before it
+std::string encodeLap(const StoredLap& lap);
+
+// Reads a lap file; false, with *error saying what is wrong (not a lap file,
+// an unknown version, truncated, corrupt), for anything but a whole version 1
+// lap with ascending finite positions.
+bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error);
+
+// The lap time of a file that begins as a lap file of any version, even one
+// that cannot be read as a whole; false when there is none to be read.
+bool peekLapTime(const std::string& bytes, float* lapTime);
+
+// One sample of a recorded lap, as the reference-lap logic reads it.
+struct LapSample {
+    int lap;           // lap counter
+    float pct;         // lap-distance fraction
+    float throttle;
+    float brake;
+    float lastLapTime; // time of the last completed lap, as the simulator reports it
+};
+
+// The fastest completed lap of a run of samples, by the overlay's own rules:
+// a lap boundary is the first sample more than 3% into a lap whose counter is
+// above the last boundary's; a completed lap runs from one boundary to the
+// next, and its time is the last-lap time read at the boundary that ends it
+// (no time, zero or less, is no completed lap). Its table keeps the first
+// throttle and brake at each position, from the sample after the first
+// boundary up to the one that ends the lap. Of equally fast laps the first
+// counts. False when no lap was completed.
+bool fastestCompletedLap(const std::vector<LapSample>& samples, float* lapTime, std::vector<LapPoint>* points);
+
+// The folder of kept laps and the operations on it.
+class LapStore {
+public:
+    explicit LapStore(std::string folder) : folder(std::move(folder)) {}
+
+    // The "laps" folder in the user's data folder; empty, with *error set,
+    // when there is none.
+    static std::string defaultFolder(std::string* error);
+
+    // The file of a key: track and car, each with every byte outside
+    // [A-Za-z0-9._-] written as %XX, joined by '@', with ".lap".
+    std::string pathFor(const LapKey& key) const;
+
+    enum class LoadStatus { Ok, Missing, Bad };
+    // Bad, with *error naming the file and the problem, for a file that
+    // cannot be read or decoded, or that holds another key's lap.
+    LoadStatus load(const LapKey& key, StoredLap* lap, std::string* error) const;
+
+    enum class SaveStatus { Stored, NotFaster, Failed };
+    // Stores the lap for its key when it is faster than the lap stored there
+    // (or with force). A stored file that cannot be decoded keeps its place
+    // when its lap time can still be read and is not slower, or when not even
+    // that can be read: it is the user's to remove. Atomic.
+    SaveStatus save(const StoredLap& lap, bool force, std::string* error) const;
+
+    // Every lap in the folder, by file name; *problems gets one sentence per
+    // file that cannot be decoded.
+    std::vector<StoredLap> list(std::vector<std::string>* problems) const;
+
+    // Deletes the key's lap; false, with *error set, when there is none or it
+    // cannot be deleted.
+    bool remove(const LapKey& key, std::string* error) const;
+
+private:
+    std::string folder;
+};
+
+// Lap time as minutes, seconds and milliseconds: "1:23.456", or "37.125".
+std::string formatLapTime(float seconds);

@@ -1,0 +1,44 @@
+// Keeps the throttle/brake overlay's best lap across runs, in live mode: finds
+// the track and car in the session info, hands the controller the lap stored
+// for them once, and stores each lap that becomes the reference when it beats
+// the stored one. Problems with stored files go to standard error, one line
+// each, and never stop the overlay.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "IRData.h"
+#include "ReferenceLaps.h"
+
+class ReferenceLapKeeper {
+public:
+    using LapTrace = std::map<float, float>;
+
+    // program names the messages; folder is where the laps are kept.
+    ReferenceLapKeeper(std::string program, std::string folder);
+
+    // Called once per pass. Works out the key from the session info now and
+    // then; the first time a key is known and a lap is stored for it, returns
+    // that lap (once). Null otherwise.
+    const StoredLap* poll(IRData& source);
+
+    // A lap that has just become the reference: stored for the key when it is
+    // faster than the stored lap. Without a key it is not kept.
+    void keep(float lapTime, const LapTrace& throttle, const LapTrace& brake);
+
+    const LapKey& key() const { return current; }
+
+private:
+    std::string program;
+    LapStore store;
+    LapKey current;
+    bool stopped = false;   // the session changed track or car: keep nothing more
+    long passes = 0;
+    StoredLap loaded;
+};
+
+// Whether the user's settings keep reference laps ("reference-laps = on",
+// the default, or "off").
+class ProgramSettings;
+bool referenceLapsEnabled(ProgramSettings& settings);

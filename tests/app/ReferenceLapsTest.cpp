@@ -1,0 +1,262 @@
+// The kept reference laps: the key from the session info, the lap file read
+// back whole or refused with a reason, the store's faster-only replace, and
+// the completed-lap rule of an import.
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ReferenceLaps.h"
+#include "temp_folder.h"
+
+namespace {
+
+StoredLap sampleLap(float lapTime = 37.5f, const std::string& track = "testring", const std::string& car = "testcar")
+{
+    StoredLap lap;
+    lap.key = {track, car};
+    lap.lapTime = lapTime;
+    lap.storedAt = 1796000000;
+    for (int i = 0; i < 50; ++i)
+        lap.points.push_back({0.02f * i, i < 25 ? 1.0f : 0.25f, i < 25 ? 0.0f : 0.5f});
+    return lap;
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void put(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string decodeError(const std::string& bytes)
+{
+    StoredLap lap;
+    std::string error;
+    return decodeLap(bytes, &lap, &error) ? std::string() : error;
+}
+
+// A session lookup over a map of paths.
+SessionLookup lookupIn(const std::map<std::string, std::string>& values)
+{
+    return [values](const char* path, char* val, int valLen) {
+        const auto it = values.find(path);
+        if (it == values.end() || static_cast<int>(it->second.size()) > valLen)
+            return 0;
+        std::strcpy(val, it->second.c_str());
+        return 1;
+    };
+}
+
+} // namespace
+
+TEST(LapKey, TrackAndTheDriversCarPathOrScreenName)
+{
+    const std::string track = "WeekendInfo:TrackName:";
+    const std::string index = "DriverInfo:DriverCarIdx:";
+    const std::string path3 = "DriverInfo:Drivers:CarIdx:{3}CarPath:";
+    const std::string name3 = "DriverInfo:Drivers:CarIdx:{3}CarScreenName:";
+    struct Case {
+        std::map<std::string, std::string> session;
+        LapKey key;
+    };
+    const Case cases[] = {
+        {{{track, "ring"}, {index, "3"}, {path3, "fw31"}, {name3, "Formula W"}}, {"ring", "fw31"}},
+        {{{track, "ring"}, {index, "3"}, {name3, "Formula W"}}, {"ring", "Formula W"}},
+        {{{track, "ring"}, {index, "3"}, {path3, ""}, {name3, "Formula W"}}, {"ring", "Formula W"}},
+        {{{track, "ring"}, {index, "4"}, {path3, "fw31"}}, {}},  // the driver's car is not listed
+        {{{track, "ring"}, {path3, "fw31"}}, {}},                 // no driver index
+        {{{track, "ring"}, {index, "x"}, {path3, "fw31"}}, {}},
+        {{{index, "3"}, {path3, "fw31"}}, {}},                    // no track
+        {{}, {}},                                                 // no session info at all
+    };
+    for (const Case& c : cases) {
+        const LapKey key = lapKeyFromSession(lookupIn(c.session));
+        EXPECT_EQ(key.track, c.key.track);
+        EXPECT_EQ(key.car, c.key.car);
+    }
+}
+
+TEST(LapFile, RoundTripKeepsEveryField)
+{
+    const StoredLap lap = sampleLap();
+    StoredLap back;
+    std::string error;
+    ASSERT_TRUE(decodeLap(encodeLap(lap), &back, &error)) << error;
+    EXPECT_EQ(back.key, lap.key);
+    EXPECT_EQ(back.lapTime, lap.lapTime);
+    EXPECT_EQ(back.storedAt, lap.storedAt);
+    ASSERT_EQ(back.points.size(), lap.points.size());
+    for (size_t i = 0; i < lap.points.size(); ++i) {
+        EXPECT_EQ(back.points[i].pct, lap.points[i].pct);
+        EXPECT_EQ(back.points[i].throttle, lap.points[i].throttle);
+        EXPECT_EQ(back.points[i].brake, lap.points[i].brake);
+    }
+    EXPECT_EQ(encodeLap(lap).size(), 28u + 8 + 7 + 50 * 12 + 4) << "compact: twelve bytes a point";
+}
+
+TEST(LapFile, EveryTruncationIsRefusedWithoutReadingPastTheEnd)
+{
+    const std::string whole = encodeLap(sampleLap());
+    for (size_t n = 0; n < whole.size(); ++n) {
+        // An exact-size copy, so that the sanitizer sees any read beyond it.
+        const std::string cut(whole.data(), n);
+        const std::string error = decodeError(cut);
+        EXPECT_FALSE(error.empty()) << n << " bytes";
+        if (n >= 8) {
+            EXPECT_EQ(error, "truncated") << n << " bytes";
+        }
+    }
+}
+
+TEST(LapFile, DamagedBytesUnknownVersionsAndStrangersAreRefused)
+{
+    const std::string whole = encodeLap(sampleLap());
+    // Any one byte changed after the magic and version is caught.
+    for (size_t i = 8; i < whole.size(); i += 7) {
+        std::string bad = whole;
+        bad[i] = static_cast<char>(bad[i] ^ 0x40);
+        EXPECT_FALSE(decodeError(bad).empty()) << "byte " << i;
+    }
+    std::string v2 = whole;
+    v2[4] = 2;
+    EXPECT_EQ(decodeError(v2), "unknown version 2");
+    EXPECT_EQ(decodeError(whole + "x"), "corrupt (bytes after the end)");
+    EXPECT_EQ(decodeError("GIF89a and more bytes here"), "not a reference lap file");
+
+    // A version the reader does not know still tells its lap time.
+    float t = 0.0f;
+    EXPECT_TRUE(peekLapTime(v2, &t));
+    EXPECT_EQ(t, 37.5f);
+    EXPECT_FALSE(peekLapTime("GIF89a and more bytes here", &t));
+
+    // Positions must rise: a table out of order is not one the overlay made.
+    StoredLap unordered = sampleLap();
+    std::swap(unordered.points[3], unordered.points[4]);
+    EXPECT_EQ(decodeError(encodeLap(unordered)), "corrupt (lap positions out of order)");
+}
+
+TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
+{
+    TempFolder dir("laps");
+    LapStore store(dir.path() + "/laps");
+    std::string error;
+    ASSERT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::Stored) << error;
+    EXPECT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::NotFaster) << "a tie is not faster";
+    EXPECT_EQ(store.save(sampleLap(41.0f), false, &error), LapStore::SaveStatus::NotFaster);
+    EXPECT_EQ(store.save(sampleLap(39.0f), false, &error), LapStore::SaveStatus::Stored);
+    EXPECT_EQ(store.save(sampleLap(45.0f), true, &error), LapStore::SaveStatus::Stored) << "forced";
+
+    StoredLap back;
+    ASSERT_EQ(store.load({"testring", "testcar"}, &back, &error), LapStore::LoadStatus::Ok) << error;
+    EXPECT_EQ(back.lapTime, 45.0f);
+    EXPECT_EQ(store.load({"testring", "other"}, &back, &error), LapStore::LoadStatus::Missing);
+
+    // One file, no temporary left behind.
+    std::vector<std::string> problems;
+    EXPECT_EQ(store.list(&problems).size(), 1u);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(std::system(("test $(ls '" + dir.path() + "/laps' | wc -l) -eq 1").c_str()), 0);
+}
+
+TEST(LapStore, BadFilesAreReportedAndNeverReplacedBySlowerLaps)
+{
+    TempFolder dir("laps");
+    LapStore store(dir.path() + "/laps");
+    const LapKey key{"testring", "testcar"};
+    std::string error;
+    ASSERT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::Stored);
+    const std::string path = store.pathFor(key);
+
+    // Corrupt, truncated, of a newer version: refused on load, yet their lap
+    // time still guards them against slower laps.
+    std::string whole = slurp(path);
+    const std::string damaged[] = {whole.substr(0, whole.size() - 20), whole.substr(0, 12) + std::string(40, '\x7f'),
+                                   [&] { std::string v = whole; v[4] = 9; return v; }()};
+    for (const std::string& bad : damaged) {
+        put(path, bad);
+        StoredLap lap;
+        EXPECT_EQ(store.load(key, &lap, &error), LapStore::LoadStatus::Bad);
+        EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+        EXPECT_EQ(store.save(sampleLap(41.0f), false, &error), LapStore::SaveStatus::NotFaster);
+        EXPECT_EQ(slurp(path), bad);
+    }
+    EXPECT_EQ(store.save(sampleLap(39.0f), false, &error), LapStore::SaveStatus::Stored) << "a faster lap may";
+
+    // A file that is not a lap at all is left for the user to remove.
+    put(path, "notes about this track");
+    EXPECT_EQ(store.save(sampleLap(1.0f), false, &error), LapStore::SaveStatus::Failed);
+    EXPECT_NE(error.find("left as it is"), std::string::npos) << error;
+    EXPECT_EQ(slurp(path), "notes about this track");
+
+    // Another key's lap under this key's name.
+    put(path, encodeLap(sampleLap(30.0f, "testring", "othercar")));
+    StoredLap lap;
+    EXPECT_EQ(store.load(key, &lap, &error), LapStore::LoadStatus::Bad);
+    EXPECT_NE(error.find("holds the lap of testring, othercar"), std::string::npos) << error;
+    std::vector<std::string> problems;
+    EXPECT_TRUE(store.list(&problems).empty());
+    EXPECT_EQ(problems.size(), 1u);
+}
+
+TEST(LapStore, FileNamesKeepDifferentKeysApart)
+{
+    LapStore store("/k");
+    EXPECT_EQ(store.pathFor({"Spa", "fw31"}), "/k/Spa@fw31.lap");
+    EXPECT_EQ(store.pathFor({"a b/c", ".."}), "/k/a%20b%2Fc@%2E..lap");
+    EXPECT_NE(store.pathFor({"a@b", "c"}), store.pathFor({"a", "b@c"}));
+
+    TempFolder dir("laps");
+    LapStore real(dir.path());
+    std::string error;
+    EXPECT_FALSE(real.remove({"none", "none"}, &error));
+    EXPECT_EQ(error, "no reference lap stored for none, none");
+}
+
+TEST(CompletedLap, TheFastestTimedLapBetweenTwoBoundaries)
+{
+    auto lapOf = [](std::vector<LapSample>& out, int lap, float from, float to, float thr, float last) {
+        for (float p = from; p <= to + 1e-6f; p += 0.1f)
+            out.push_back({lap, p, thr, 1.0f - thr, last});
+    };
+    std::vector<LapSample> s;
+    lapOf(s, 1, 0.5f, 0.9f, 0.1f, 0.0f);   // out lap
+    lapOf(s, 2, 0.05f, 0.95f, 0.2f, 50.0f); // first boundary: lap 1 was not driven whole
+    lapOf(s, 3, 0.05f, 0.95f, 0.3f, 45.0f); // lap 2 in 45
+    lapOf(s, 4, 0.05f, 0.95f, 0.4f, 44.0f); // lap 3 in 44: the fastest
+    lapOf(s, 5, 0.05f, 0.95f, 0.5f, -1.0f); // lap 4 without a time
+    lapOf(s, 6, 0.05f, 0.5f, 0.6f, 44.0f);  // lap 5 timed as fast; the first counts
+    float t = 0.0f;
+    std::vector<LapPoint> points;
+    ASSERT_TRUE(fastestCompletedLap(s, &t, &points));
+    EXPECT_EQ(t, 44.0f);
+    ASSERT_FALSE(points.empty());
+    // Lap 3 after its boundary sample, completed by lap 4's boundary sample
+    // at 0.05: the start of the next lap, as the overlay records it.
+    ASSERT_EQ(points.size(), 10u);
+    EXPECT_FLOAT_EQ(points.front().pct, 0.05f);
+    EXPECT_EQ(points.front().throttle, 0.4f);
+    EXPECT_FLOAT_EQ(points[1].pct, 0.15f);
+    EXPECT_EQ(points[1].throttle, 0.3f);
+    EXPECT_EQ(points.back().throttle, 0.3f);
+
+    // Without a second boundary nothing is complete.
+    std::vector<LapSample> partial(s.begin(), s.begin() + 15);
+    EXPECT_FALSE(fastestCompletedLap(partial, &t, &points));
+    EXPECT_FALSE(fastestCompletedLap({}, &t, &points));
+}
+
+TEST(LapTime, MinutesOnlyFromAMinuteOn)
+{
+    EXPECT_EQ(formatLapTime(37.1254f), "37.125");
+    EXPECT_EQ(formatLapTime(83.5f), "1:23.500");
+    EXPECT_EQ(formatLapTime(59.9996f), "1:00.000");
+}

@@ -1,0 +1,184 @@
+// The user's folders, small-file reads and the atomic replace of a file,
+// including a writer killed in the middle of its write.
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "UserFiles.h"
+#include "temp_folder.h"
+
+namespace {
+
+// Sets or unsets an environment variable for one test and puts it back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name(name)
+    {
+        const char* old = std::getenv(name);
+        hadOld = old != nullptr;
+        if (old)
+            oldValue = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (hadOld)
+            ::setenv(name, oldValue.c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+
+private:
+    const char* name;
+    bool hadOld = false;
+    std::string oldValue;
+};
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void put(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string n = e->d_name;
+            if (n != "." && n != "..")
+                names.push_back(n);
+        }
+        ::closedir(d);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(UserFolders, FollowTheXdgVariablesAndFallBackToTheHomeFolder)
+{
+    struct Case {
+        const char* xdg;
+        const char* home;
+        const char* config;
+    };
+    // Unset, empty and relative XDG values all mean "use the default".
+    const Case cases[] = {
+        {"/x/conf", "/home/u", "/x/conf/telemetry-overlay"},
+        {"/x/conf/", "/home/u", "/x/conf/telemetry-overlay"},
+        {nullptr, "/home/u", "/home/u/.config/telemetry-overlay"},
+        {"", "/home/u", "/home/u/.config/telemetry-overlay"},
+        {"relative/conf", "/home/u", "/home/u/.config/telemetry-overlay"},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+        ScopedEnv home("HOME", c.home);
+        std::string error;
+        EXPECT_EQ(userfiles::configFolder(&error), c.config) << (c.xdg ? c.xdg : "(unset)");
+    }
+
+    ScopedEnv data("XDG_DATA_HOME", nullptr);
+    ScopedEnv home("HOME", "/home/u");
+    std::string error;
+    EXPECT_EQ(userfiles::dataFolder(&error), "/home/u/.local/share/telemetry-overlay");
+    ScopedEnv data2("XDG_DATA_HOME", "/d");
+    EXPECT_EQ(userfiles::dataFolder(&error), "/d/telemetry-overlay");
+}
+
+TEST(UserFiles, ReadTellsAMissingFileFromOneThatCannotBeRead)
+{
+    TempFolder dir("userfiles");
+    std::string text, error;
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/none", 100, &text, &error), userfiles::ReadStatus::Missing);
+
+    put(dir.path() + "/small", "abc");
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/small", 100, &text, &error), userfiles::ReadStatus::Ok);
+    EXPECT_EQ(text, "abc");
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/small", 3, &text, &error), userfiles::ReadStatus::Ok);
+
+    EXPECT_EQ(userfiles::readFile(dir.path() + "/small", 2, &text, &error), userfiles::ReadStatus::Failed);
+    EXPECT_NE(error.find("larger than 2 bytes"), std::string::npos) << error;
+
+    error.clear();
+    EXPECT_EQ(userfiles::readFile(dir.path(), 100, &text, &error), userfiles::ReadStatus::Failed);
+    EXPECT_NE(error.find(dir.path()), std::string::npos) << error;
+}
+
+TEST(UserFiles, AtomicWriteCreatesTheFoldersReplacesAndLeavesNoTemporaryFile)
+{
+    TempFolder dir("userfiles");
+    const std::string folder = dir.path() + "/a/b";
+    const std::string file = folder + "/settings.conf";
+    std::string error;
+    ASSERT_TRUE(userfiles::writeFileAtomically(file, "first\n", &error)) << error;
+    EXPECT_EQ(slurp(file), "first\n");
+    ASSERT_TRUE(userfiles::writeFileAtomically(file, "second\n", &error)) << error;
+    EXPECT_EQ(slurp(file), "second\n");
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"settings.conf"});
+
+    struct stat st {};
+    ASSERT_EQ(::stat((dir.path() + "/a").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "new folders are the user's own";
+}
+
+TEST(UserFiles, FailedWriteLeavesWhatWasThere)
+{
+    TempFolder dir("userfiles");
+    std::string error;
+    // The folder is a file: nothing can be written below it.
+    put(dir.path() + "/plain", "keep");
+    EXPECT_FALSE(userfiles::writeFileAtomically(dir.path() + "/plain/settings.conf", "x", &error));
+    EXPECT_NE(error.find("plain"), std::string::npos) << error;
+    EXPECT_EQ(slurp(dir.path() + "/plain"), "keep");
+
+    // The target is a folder: the rename fails and the temporary file goes.
+    ASSERT_EQ(::mkdir((dir.path() + "/target").c_str(), 0700), 0);
+    error.clear();
+    EXPECT_FALSE(userfiles::writeFileAtomically(dir.path() + "/target", "x", &error));
+    EXPECT_NE(error.find("cannot replace"), std::string::npos) << error;
+    EXPECT_EQ(namesIn(dir.path()).size(), 2u);
+}
+
+// A writer killed at any moment leaves either the old file or a whole new
+// one: never a mix, never a short file.
+TEST(UserFiles, WriterKilledMidWriteNeverLeavesAPartFile)
+{
+    TempFolder dir("userfiles");
+    const std::string file = dir.path() + "/laps.bin";
+    const std::string old = "old contents\n";
+    put(file, old);
+    const std::string a(4 << 20, 'a');
+    const std::string b(4 << 20, 'b');
+
+    for (int round = 0; round < 8; ++round) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::string error;
+            for (int i = 0;; ++i)
+                userfiles::writeFileAtomically(file, i % 2 ? a : b, &error);
+        }
+        ::usleep(static_cast<useconds_t>(3000 + 7000 * round));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string now = slurp(file);
+        EXPECT_TRUE(now == old || now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
+    }
+}

@@ -1,0 +1,169 @@
+#include "ibt_reference.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "ReferenceLaps.h"
+#include "irsdk_diskclient.h"
+
+namespace {
+
+const char* const kHelp =
+    "usage: ibt reference import FILE [--force]\n"
+    "       ibt reference list\n"
+    "       ibt reference remove TRACK CAR\n"
+    "The overlay keeps the best lap of its live runs per track and car, and starts\n"
+    "from it on the next run.\n"
+    "  import   stores the fastest completed lap of the recording FILE for its\n"
+    "           track and car, when it is faster than the stored lap (or always,\n"
+    "           with --force). A completed lap runs from one lap boundary to the\n"
+    "           next; its time is the last-lap time the recording reports at the\n"
+    "           boundary that ends it.\n"
+    "  list     one line per stored lap: track, car, lap time, date stored\n"
+    "           (separated by tabs)\n"
+    "  remove   deletes the lap stored for TRACK and CAR\n";
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "ibt: reference: %s\n", message.c_str());
+    return 2;
+}
+
+std::string lapFolder()
+{
+    std::string error;
+    const std::string folder = LapStore::defaultFolder(&error);
+    if (folder.empty())
+        fail(error);
+    return folder;
+}
+
+// Reads the samples the reference-lap logic uses from every record.
+std::vector<LapSample> readSamples(irsdkDiskClient& reader)
+{
+    const int lap = reader.getVarIdx("Lap");
+    const int pct = reader.getVarIdx("LapDistPct");
+    const int throttle = reader.getVarIdx("Throttle");
+    const int brake = reader.getVarIdx("Brake");
+    const int last = reader.getVarIdx("LapLastLapTime");
+    std::vector<LapSample> samples;
+    while (reader.getNextData())
+        samples.push_back({reader.getVarInt(lap), reader.getVarFloat(pct), reader.getVarFloat(throttle),
+                           reader.getVarFloat(brake), reader.getVarFloat(last)});
+    return samples;
+}
+
+int import(const std::vector<std::string>& args)
+{
+    std::string path;
+    bool force = false;
+    for (const std::string& a : args) {
+        if (a == "--force")
+            force = true;
+        else if (a[0] == '-' && a.size() > 1)
+            return fail("import: unknown option " + a);
+        else if (path.empty())
+            path = a;
+        else
+            return fail("import: expected one FILE (see ibt reference --help)");
+    }
+    if (path.empty())
+        return fail("import: expected FILE (see ibt reference --help)");
+
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return fail("cannot open " + path + ": " + std::strerror(errno));
+    std::fclose(f);
+    irsdkDiskClient reader;
+    if (!reader.openFile(path.c_str()))
+        return fail(path + " is not a telemetry recording (its header does not fit the file)");
+
+    StoredLap lap;
+    lap.key = lapKeyFromSession([&reader](const char* p, char* val, int len) {
+        return reader.getSessionStrVal(p, val, len);
+    });
+    if (!lap.key.known())
+        return fail(path + " names no track and car in its session info");
+    if (!fastestCompletedLap(readSamples(reader), &lap.lapTime, &lap.points))
+        return fail(path + " has no completed lap with a lap time");
+    lap.storedAt = static_cast<int64_t>(std::time(nullptr));
+
+    const std::string folder = lapFolder();
+    if (folder.empty())
+        return 2;
+    std::string error;
+    switch (LapStore(folder).save(lap, force, &error)) {
+    case LapStore::SaveStatus::Stored:
+        std::printf("stored %s, %s: %s\n", lap.key.track.c_str(), lap.key.car.c_str(),
+                    formatLapTime(lap.lapTime).c_str());
+        return 0;
+    case LapStore::SaveStatus::NotFaster:
+        std::printf("kept the stored lap of %s, %s: %s is not faster (--force replaces it)\n",
+                    lap.key.track.c_str(), lap.key.car.c_str(), formatLapTime(lap.lapTime).c_str());
+        return 0;
+    case LapStore::SaveStatus::Failed:
+        break;
+    }
+    return fail(error);
+}
+
+int list(const std::vector<std::string>& args)
+{
+    if (!args.empty())
+        return fail("list: takes no arguments (see ibt reference --help)");
+    const std::string folder = lapFolder();
+    if (folder.empty())
+        return 2;
+    std::vector<std::string> problems;
+    for (const StoredLap& lap : LapStore(folder).list(&problems)) {
+        char date[32] = "?";
+        const std::time_t t = static_cast<std::time_t>(lap.storedAt);
+        if (const std::tm* local = std::localtime(&t))
+            std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", local);
+        std::printf("%s\t%s\t%s\t%s\n", lap.key.track.c_str(), lap.key.car.c_str(), formatLapTime(lap.lapTime).c_str(),
+                    date);
+    }
+    for (const std::string& p : problems)
+        std::fprintf(stderr, "ibt: reference: %s; ignored\n", p.c_str());
+    return 0;
+}
+
+int remove(const std::vector<std::string>& args)
+{
+    if (args.size() != 2)
+        return fail("remove: expected TRACK CAR (see ibt reference --help)");
+    const std::string folder = lapFolder();
+    if (folder.empty())
+        return 2;
+    std::string error;
+    if (!LapStore(folder).remove({args[0], args[1]}, &error))
+        return fail(error);
+    return 0;
+}
+
+} // namespace
+
+int ibtReference(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+    }
+    if (argc < 2)
+        return fail("expected import, list or remove (see ibt reference --help)");
+    const std::string action = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (action == "import")
+        return import(args);
+    if (action == "list")
+        return list(args);
+    if (action == "remove")
+        return remove(args);
+    return fail("unknown action " + action + " (see ibt reference --help)");
+}
