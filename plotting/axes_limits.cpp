@@ -94,13 +94,10 @@ void makeAxesEqual4(float* l, float widthPx, float heightPx)
     }
 }
 
-} // namespace
-
-void compareMinMax(std::vector<float>* overall, const std::vector<float>& c)
+// Widens the extremes o (xmin, xmax, ymin, ymax) to take in c.
+template <typename Extremes>
+void widen(Extremes& o, const Extremes& c)
 {
-    std::vector<float>& o = *overall;
-    if (o.size() < 4 || c.size() < 4)
-        return;
     if (o[0] > c[0])
         o[0] = c[0];
     if (c[1] > o[1])
@@ -111,16 +108,17 @@ void compareMinMax(std::vector<float>* overall, const std::vector<float>& c)
         o[3] = c[3];
 }
 
+} // namespace
+
+void compareMinMax(std::vector<float>* overall, const std::vector<float>& c)
+{
+    if (overall->size() >= 4 && c.size() >= 4)
+        widen(*overall, c);
+}
+
 void compareMinMax(std::array<float, 4>& o, const std::array<float, 4>& c)
 {
-    if (o[0] > c[0])
-        o[0] = c[0];
-    if (c[1] > o[1])
-        o[1] = c[1];
-    if (o[2] > c[2])
-        o[2] = c[2];
-    if (c[3] > o[3])
-        o[3] = c[3];
+    widen(o, c);
 }
 
 void adjustSigFig(std::vector<float>* limits)

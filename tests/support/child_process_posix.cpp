@@ -32,22 +32,6 @@ std::string shellOutput(const std::string& command, int* status)
     return out;
 }
 
-ChildProcess::ChildProcess(const std::string& folder, const std::vector<std::string>& args,
-                           const std::vector<std::string>& env)
-    : outPath(folder + "/stdout.txt")
-    , errPath(folder + "/stderr.txt")
-{
-    start(folder, args, env);
-}
-
-ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::string& outPath,
-                           const std::string& errPath)
-    : outPath(outPath)
-    , errPath(errPath)
-{
-    start("", args, {});
-}
-
 // The child only calls async-signal-safe functions between fork and exec,
 // apart from putenv on its own copy of the environment; 127 when it cannot
 // start the program.

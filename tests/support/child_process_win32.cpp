@@ -79,22 +79,6 @@ std::string shellOutput(const std::string& command, int* status)
     return textOf(out);
 }
 
-ChildProcess::ChildProcess(const std::string& folder, const std::vector<std::string>& args,
-                           const std::vector<std::string>& env)
-    : outPath(folder + "/stdout.txt")
-    , errPath(folder + "/stderr.txt")
-{
-    start(folder, args, env);
-}
-
-ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::string& outPath,
-                           const std::string& errPath)
-    : outPath(outPath)
-    , errPath(errPath)
-{
-    start("", args, {});
-}
-
 // The environment block is this process's plus the entries given; 127 as the
 // status when the program cannot be started, as a shell would say.
 void ChildProcess::start(const std::string& folder, const std::vector<std::string>& args,
