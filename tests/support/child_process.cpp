@@ -2,6 +2,9 @@
 // waiting and signalling are in one file per platform.
 #include "child_process.h"
 
+#include <chrono>
+#include <thread>
+
 ChildProcess::ChildProcess(const std::string& folder, const std::vector<std::string>& args,
                            const std::vector<std::string>& env)
     : outPath(folder + "/stdout.txt")
@@ -16,4 +19,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::stri
     , errPath(errPath)
 {
     start("", args, {});
+}
+
+bool ChildProcess::waitExit(double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (running()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }

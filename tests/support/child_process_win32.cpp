@@ -149,17 +149,6 @@ bool ChildProcess::running()
     return false;
 }
 
-bool ChildProcess::waitExit(double seconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (running()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 int ChildProcess::wait()
 {
     if (running())
