@@ -1,13 +1,15 @@
 #include "ThrottleBrakeTraceController.h"
 
 #include <map>
+#include <utility>
 
 ThrottleBrakeTraceController::ThrottleBrakeTraceController(std::shared_ptr<IRData> source,
-                                                           unsigned int historySeconds)
+                                                           unsigned int historySeconds, Qvis::WindowStyle style)
     : irData(std::move(source))
 {
     model = std::make_shared<ThrottleBrakeTraceModel>(historySamples(historySeconds, irData->getTimeout()));
-    view = std::make_shared<ThrottleBrakeTraceView>(model->CommonModel<float>::getVarHistoryPts(), historySeconds);
+    view = std::make_shared<ThrottleBrakeTraceView>(model->CommonModel<float>::getVarHistoryPts(), historySeconds,
+                                                    std::move(style));
 }
 
 ThrottleBrakeTraceController::~ThrottleBrakeTraceController()

@@ -12,7 +12,8 @@
 
 class ThrottleBrakeTraceController : public IDataReceiver {
 public:
-    ThrottleBrakeTraceController(std::shared_ptr<IRData> irData, unsigned int historySeconds);
+    ThrottleBrakeTraceController(std::shared_ptr<IRData> irData, unsigned int historySeconds,
+                                 Qvis::WindowStyle style = {});
     ~ThrottleBrakeTraceController();
     ThrottleBrakeTraceController(const ThrottleBrakeTraceController&) = delete;
     ThrottleBrakeTraceController& operator=(const ThrottleBrakeTraceController&) = delete;

@@ -1,7 +1,10 @@
 #include "ThrottleBrakeTraceView.h"
 
-ThrottleBrakeTraceView::ThrottleBrakeTraceView(HistoryPtrMap histories, unsigned int seconds)
-    : Qvis::FramelessDraggableWindow(700, 80, true, true)
+#include <utility>
+
+ThrottleBrakeTraceView::ThrottleBrakeTraceView(HistoryPtrMap histories, unsigned int seconds,
+                                               Qvis::WindowStyle style)
+    : Qvis::FramelessDraggableWindow(700, 80, true, true, std::move(style))
 {
     setBackgroundColor(0.25f, 0.25f, 0.25f, 0.75f);
     historySeconds = seconds;

@@ -17,7 +17,7 @@ class ThrottleBrakeTraceView : public Qvis::FramelessDraggableWindow, private ID
 public:
     using HistoryPtrMap = std::unordered_map<IDataStrings::VariableEnum, std::vector<float>*>;
 
-    ThrottleBrakeTraceView(HistoryPtrMap histories, unsigned int historySeconds);
+    ThrottleBrakeTraceView(HistoryPtrMap histories, unsigned int historySeconds, Qvis::WindowStyle style = {});
     ~ThrottleBrakeTraceView();
 
     void setupPlot();

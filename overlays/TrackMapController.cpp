@@ -2,11 +2,12 @@
 
 #include <utility>
 
-TrackMapController::TrackMapController(std::shared_ptr<IRData> source, unsigned int historySeconds)
+TrackMapController::TrackMapController(std::shared_ptr<IRData> source, unsigned int historySeconds,
+                                       Qvis::WindowStyle style)
     : irData(std::move(source))
 {
     model = std::make_shared<TrackMapModel>(historySamples(historySeconds, irData->getTimeout()));
-    view = std::make_shared<TrackMapView>(model->getVarHistoryPts(), historySeconds);
+    view = std::make_shared<TrackMapView>(model->getVarHistoryPts(), historySeconds, std::move(style));
 }
 
 TrackMapController::~TrackMapController()

@@ -13,7 +13,7 @@
 
 class TrackMapController : public IDataReceiver {
 public:
-    TrackMapController(std::shared_ptr<IRData> irData, unsigned int historySeconds);
+    TrackMapController(std::shared_ptr<IRData> irData, unsigned int historySeconds, Qvis::WindowStyle style = {});
     ~TrackMapController();
     TrackMapController(const TrackMapController&) = delete;
     TrackMapController& operator=(const TrackMapController&) = delete;

@@ -15,7 +15,7 @@ class TrackMapView : public Qvis::FramelessDraggableWindow {
 public:
     using HistoryPtrMap = std::unordered_map<IDataStrings::VariableEnum, std::vector<float>*>;
 
-    TrackMapView(HistoryPtrMap histories, unsigned int historySeconds);
+    TrackMapView(HistoryPtrMap histories, unsigned int historySeconds, Qvis::WindowStyle style = {});
     ~TrackMapView();
 
     void setupPlot();

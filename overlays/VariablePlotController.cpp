@@ -3,14 +3,15 @@
 #include <utility>
 
 VariablePlotController::VariablePlotController(std::shared_ptr<IRData> source, unsigned int historySeconds,
-                                               std::vector<VarSetup> list)
+                                               std::vector<VarSetup> list, Qvis::WindowStyle style)
     : varList(list)
     , irData(std::move(source))
 {
     model = std::make_shared<VariablePlotModel>(historySamples(historySeconds, irData->getTimeout()), list);
     view = std::make_shared<VariablePlotView>(model->CommonModel<float>::getVarHistoryPts(),
                                               model->CommonModel<double>::getVarHistoryPts(),
-                                              model->CommonModel<int>::getVarHistoryPts(), historySeconds);
+                                              model->CommonModel<int>::getVarHistoryPts(), historySeconds,
+                                              std::move(style));
 }
 
 VariablePlotController::~VariablePlotController()

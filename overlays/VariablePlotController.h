@@ -12,7 +12,8 @@
 
 class VariablePlotController : public IDataReceiver {
 public:
-    VariablePlotController(std::shared_ptr<IRData> irData, unsigned int historySeconds, std::vector<VarSetup> list);
+    VariablePlotController(std::shared_ptr<IRData> irData, unsigned int historySeconds, std::vector<VarSetup> list,
+                           Qvis::WindowStyle style = {});
     ~VariablePlotController();
     VariablePlotController(const VariablePlotController&) = delete;
     VariablePlotController& operator=(const VariablePlotController&) = delete;

@@ -3,8 +3,8 @@
 #include <utility>
 
 VariablePlotView::VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
-                                   HistoryPtrMap<int> intHistories, unsigned int seconds)
-    : Qvis::FramelessDraggableWindow(800, 600, true, true)
+                                   HistoryPtrMap<int> intHistories, unsigned int seconds, Qvis::WindowStyle style)
+    : Qvis::FramelessDraggableWindow(800, 600, true, true, std::move(style))
     , palette{{0.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f},
               {0.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f}}
 {

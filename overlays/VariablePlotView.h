@@ -22,7 +22,7 @@ public:
     using LineList = std::vector<std::shared_ptr<Qvis::Line2D2CircularVecs<float, U>>>;
 
     VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
-                     HistoryPtrMap<int> intHistories, unsigned int historySeconds);
+                     HistoryPtrMap<int> intHistories, unsigned int historySeconds, Qvis::WindowStyle style = {});
     ~VariablePlotView();
 
     void setupPlot();

@@ -1,6 +1,7 @@
 #include "FramelessDraggableWindow.h"
 
 #include <cmath>
+#include <utility>
 
 #include <GLFW/glfw3.h>
 
@@ -18,8 +19,8 @@ FramelessDraggableWindow* owner(GLFWwindow* window)
 
 // A borderless window that never takes focus when shown, dragged by the left button.
 FramelessDraggableWindow::FramelessDraggableWindow(int width, int height, bool transparentBuffer,
-                                                   bool alwaysOnTop)
-    : Window(width, height, transparentBuffer, false)
+                                                   bool alwaysOnTop, WindowStyle style)
+    : Window(width, height, transparentBuffer, false, std::move(style))
     , alwaysOnTop(alwaysOnTop)
 {
     setFrameless(true);

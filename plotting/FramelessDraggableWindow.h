@@ -8,7 +8,8 @@ namespace Qvis {
 
 class FramelessDraggableWindow : public Window {
 public:
-    FramelessDraggableWindow(int width, int height, bool transparentBuffer, bool alwaysOnTop);
+    FramelessDraggableWindow(int width, int height, bool transparentBuffer, bool alwaysOnTop,
+                             WindowStyle style = {});
 
     // Showing again puts the window back where it was hidden and above other
     // windows again: window managers forget both while a window is withdrawn.

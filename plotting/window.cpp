@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
@@ -91,8 +92,9 @@ void reDraw(GLFWwindow* /*window*/, int /*width*/, int /*height*/)
 {
 }
 
-Window::Window(int width, int height, bool transparentBuffer, bool focusOnShow)
-    : width(width), height(height), transparentBuffer(transparentBuffer), focusOnShow(focusOnShow)
+Window::Window(int width, int height, bool transparentBuffer, bool focusOnShow, WindowStyle style)
+    : width(width), height(height), transparentBuffer(transparentBuffer), focusOnShow(focusOnShow),
+      style(std::move(style))
 {
     initGLFW();
     updateStoredSize();
@@ -142,10 +144,10 @@ GLFWwindow* Window::createGLFWWindow()
 {
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     glfwWindowHint(GLFW_SAMPLES, 4);
-    GLFWwindow* w = glfwCreateWindow(width, height, "qvisView", nullptr, nullptr);
+    GLFWwindow* w = glfwCreateWindow(width, height, style.title.c_str(), nullptr, nullptr);
     if (w && transparentBuffer && !glfwGetWindowAttrib(w, GLFW_TRANSPARENT_FRAMEBUFFER)) {
         glfwWindowHint(GLFW_SAMPLES, 0);
-        GLFWwindow* plain = glfwCreateWindow(width, height, "qvisView", nullptr, nullptr);
+        GLFWwindow* plain = glfwCreateWindow(width, height, style.title.c_str(), nullptr, nullptr);
         if (plain && glfwGetWindowAttrib(plain, GLFW_TRANSPARENT_FRAMEBUFFER)) {
             glfwDestroyWindow(w);
             w = plain;

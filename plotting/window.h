@@ -2,6 +2,7 @@
 // drawing code relies on, a per-frame begin/end bracket and keyboard state.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "IWindow.h"
@@ -18,11 +19,19 @@ struct ScreenRect {
 // whole window, when it is smaller) on one monitor.
 bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monitors);
 
+// What the user chooses about an overlay window: its title, and how big and
+// how opaque it is drawn.
+struct WindowStyle {
+    std::string title = "qvisView";
+    float scale = 1.0f;   // multiplies the size, the line widths, the ticks and the text
+    float opacity = 1.0f; // multiplies the alpha of the background
+};
+
 class Window : public IWindow {
 public:
     static constexpr int numKeys = 1024;
 
-    Window(int width, int height, bool transparentBuffer, bool focusOnShow);
+    Window(int width, int height, bool transparentBuffer, bool focusOnShow, WindowStyle style = {});
 
     // The place the next window created opens at, instead of where the window
     // manager puts it; ignored when that place is on no monitor.
@@ -56,6 +65,7 @@ protected:
     bool focusOnShow;
     bool keys[numKeys] = {};
     bool toggleKeys[numKeys] = {};
+    WindowStyle style;
 
 private:
     GLFWwindow* createGLFWWindow();
