@@ -1,6 +1,11 @@
 #include "Settings.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include <toml++/toml.h>
 
 #include "UserFiles.h"
 
@@ -8,6 +13,12 @@ namespace {
 
 // Settings are a few lines; anything much larger is not a settings file.
 const size_t kMaxSettingsBytes = 64 * 1024;
+// A position further out than this is a typing error, not a monitor.
+const long long kMaxCoordinate = 1000000;
+// Lines of TOML syntax errors reported and passed over in one file.
+const int kMaxBadLines = 32;
+
+const OverlayKind kOverlays[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot};
 
 std::string trimmed(const std::string& s)
 {
@@ -18,157 +29,550 @@ std::string trimmed(const std::string& s)
     return s.substr(first, last - first + 1);
 }
 
-// A key is a word of letters, digits and ".-_", as the programs write them.
-bool isKey(const std::string& key)
+// Byte offset of the start of line `line` (from 1); npos past the end.
+size_t lineStart(const std::string& text, int64_t line)
 {
-    if (key.empty())
-        return false;
-    for (char c : key) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                        c == '-' || c == '_';
-        if (!ok)
-            return false;
+    size_t pos = 0;
+    for (int64_t l = 1; l < line; ++l) {
+        pos = text.find('\n', pos);
+        if (pos == std::string::npos)
+            return pos;
+        ++pos;
     }
+    return pos;
+}
+
+// Byte offset of a parser position: its line, then its column counted in
+// UTF-8 code points from 1.
+size_t offsetOf(const std::string& text, const toml::source_position& at)
+{
+    size_t pos = lineStart(text, at.line);
+    for (int64_t column = 1; pos != std::string::npos && column < at.column; ++column) {
+        if (pos >= text.size() || text[pos] == '\n')
+            return std::string::npos;
+        ++pos;
+        while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80)
+            ++pos;
+    }
+    return pos;
+}
+
+// Replaces the text of line `line` with nothing, keeping the line count.
+bool blankLine(std::string& text, int64_t line)
+{
+    const size_t start = lineStart(text, line);
+    if (line < 1 || start == std::string::npos || start >= text.size())
+        return false;
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+        end = text.size();
+    text.erase(start, end - start);
     return true;
+}
+
+// Reads the values of a parsed file over the defaults, one problem per key
+// that holds something unusable.
+class Interpreter {
+public:
+    Interpreter(UserSettings* out, std::vector<std::string>* problems) : out(out), problems(problems) {}
+
+    void root(const toml::table& root)
+    {
+        for (const auto& [name, node] : root) {
+            const std::string key(name.str());
+            if (key == "locked")
+                boolean(node, key, &out->locked);
+            else if (key == "reference-laps")
+                boolean(node, key, &out->referenceLaps);
+            else if (key == "keys")
+                forEach(node, key, [this](const std::string& k, const std::string& path, const toml::node& n) {
+                    if (k == "show-hide")
+                        string(n, path, &out->showHideKey);
+                    else if (k == "lock")
+                        string(n, path, &out->lockKey);
+                    else
+                        unknown(path);
+                });
+            else if (key == "buttons")
+                forEach(node, key, [this](const std::string& k, const std::string& path, const toml::node& n) {
+                    if (k == "show-hide")
+                        button(n, path, &out->showHideButton);
+                    else if (k == "lock")
+                        button(n, path, &out->lockButton);
+                    else
+                        unknown(path);
+                });
+            else if (!overlay(key, node))
+                unknown(key);
+        }
+    }
+
+private:
+    template <class Each>
+    void forEach(const toml::node& node, const std::string& path, Each each)
+    {
+        const toml::table* table = node.as_table();
+        if (!table) {
+            bad(path, "a table");
+            return;
+        }
+        for (const auto& [name, value] : *table) {
+            const std::string key(name.str());
+            each(key, path + "." + key, value);
+        }
+    }
+
+    bool overlay(const std::string& table, const toml::node& node)
+    {
+        for (OverlayKind kind : kOverlays) {
+            if (table != tableName(kind))
+                continue;
+            OverlaySettings& o = out->overlay(kind);
+            forEach(node, table, [&](const std::string& k, const std::string& path, const toml::node& n) {
+                if (k == "enabled")
+                    boolean(n, path, &o.enabled);
+                else if (k == "position")
+                    position(n, path, &o);
+                else if (k == "scale")
+                    scale(n, path, &o);
+                else if (k == "opacity")
+                    number(n, path, 0.0, 1.0, "a number from 0 to 1", &o.opacity);
+                else if (kind == OverlayKind::VarPlot && k == "variables")
+                    variables(n, path);
+                else
+                    unknown(path);
+            });
+            return true;
+        }
+        return false;
+    }
+
+    void boolean(const toml::node& node, const std::string& path, bool* value)
+    {
+        if (auto v = node.value_exact<bool>())
+            *value = *v;
+        else
+            bad(path, "true or false");
+    }
+
+    void string(const toml::node& node, const std::string& path, std::string* value)
+    {
+        if (auto v = node.value_exact<std::string>())
+            *value = *v;
+        else
+            bad(path, "a text in quotes");
+    }
+
+    void number(const toml::node& node, const std::string& path, double low, double high, const char* what,
+                float* value)
+    {
+        const std::optional<double> v = node.is_number() ? node.value<double>() : std::nullopt;
+        if (v && *v >= low && *v <= high)
+            *value = static_cast<float>(*v);
+        else
+            bad(path, what);
+    }
+
+    void scale(const toml::node& node, const std::string& path, OverlaySettings* o)
+    {
+        if (node.value_exact<std::string>() == std::optional<std::string>("auto")) {
+            o->autoScale = true;
+            return;
+        }
+        const char* what = "a number from 0.5 to 4, or \"auto\"";
+        float scale = o->scale;
+        number(node, path, 0.5, 4.0, what, &scale);
+        o->scale = scale;
+        o->autoScale = false;
+    }
+
+    void position(const toml::node& node, const std::string& path, OverlaySettings* o)
+    {
+        const toml::array* a = node.as_array();
+        std::optional<int64_t> x, y;
+        if (a && a->size() == 2) {
+            x = (*a)[0].value_exact<int64_t>();
+            y = (*a)[1].value_exact<int64_t>();
+        }
+        const auto near = [](const std::optional<int64_t>& v) { return v && *v >= -kMaxCoordinate && *v <= kMaxCoordinate; };
+        if (!near(x) || !near(y)) {
+            bad(path, "a position [x, y] in whole screen units");
+            return;
+        }
+        o->hasPosition = true;
+        o->x = static_cast<int>(*x);
+        o->y = static_cast<int>(*y);
+    }
+
+    void variables(const toml::node& node, const std::string& path)
+    {
+        const toml::array* a = node.as_array();
+        std::vector<std::string> names;
+        for (size_t i = 0; a && i < a->size(); ++i) {
+            auto name = (*a)[i].value_exact<std::string>();
+            if (!name)
+                break;
+            names.push_back(*name);
+        }
+        if (!a || names.size() != a->size()) {
+            bad(path, "a list of variable names in quotes");
+            return;
+        }
+        out->hasVariables = true;
+        out->variables = std::move(names);
+    }
+
+    void button(const toml::node& node, const std::string& path, ButtonBinding* binding)
+    {
+        const toml::table* t = node.as_table();
+        const auto device = t ? (*t)["device"].value_exact<std::string>() : std::nullopt;
+        const auto index = t ? (*t)["button"].value_exact<int64_t>() : std::nullopt;
+        if (!device || device->empty() || !index || *index < 0 || *index > 255 || t->size() != 2) {
+            bad(path, "{ device = \"NAME or GUID\", button = N } with N from 0 to 255");
+            return;
+        }
+        binding->device = *device;
+        binding->button = static_cast<int>(*index);
+    }
+
+    void bad(const std::string& path, const char* what)
+    {
+        problems->push_back(path + " is not " + what + "; using the default");
+    }
+
+    void unknown(const std::string& path) { problems->push_back(path + " is not a setting; ignored"); }
+
+    UserSettings* out;
+    std::vector<std::string>* problems;
+};
+
+// The text with one value set where it stands or added to its table;
+// false when the text is too unusual for that (the caller writes it anew).
+bool editInPlace(std::string& text, const settings::Edit& edit)
+{
+    toml::parse_result parsed = toml::parse(text);
+    if (!parsed)
+        return false;
+    const toml::table& root = parsed.table();
+    const toml::node* tableNode = edit.table.empty() ? &root : root.get(edit.table);
+    if (!tableNode) {
+        if (!text.empty() && text.back() != '\n')
+            text += '\n';
+        text += "\n[" + edit.table + "]\n" + edit.key + " = " + edit.value + "\n";
+        return true;
+    }
+    const toml::table* table = tableNode->as_table();
+    if (!table || table->is_inline())
+        return false;
+    if (const toml::node* value = table->get(edit.key)) {
+        const size_t begin = offsetOf(text, value->source().begin);
+        const size_t end = offsetOf(text, value->source().end);
+        if (begin == std::string::npos || end == std::string::npos || end < begin)
+            return false;
+        text.replace(begin, end - begin, edit.value);
+        return true;
+    }
+    // A new key goes on the line after its table's header, or for the top
+    // level after the last of its values (before the first table when it
+    // has none).
+    int64_t after = 0;
+    if (!edit.table.empty()) {
+        after = table->source().begin.line;
+        const size_t header = lineStart(text, after);
+        if (after < 1 || header == std::string::npos || trimmed(text.substr(header, 1 + edit.table.size())) !=
+                                                           "[" + edit.table)
+            return false;
+    } else {
+        int64_t firstTable = 0;
+        for (const auto& [name, node] : root) {
+            const toml::table* t = node.as_table();
+            const toml::array* a = node.as_array();
+            const bool isTable = (t && !t->is_inline()) || (a && a->is_array_of_tables());
+            const int64_t line = isTable && a && !a->empty() ? (*a)[0].source().begin.line : node.source().begin.line;
+            if (isTable && (firstTable == 0 || line < firstTable))
+                firstTable = line;
+            else if (!isTable)
+                after = std::max<int64_t>(after, node.source().end.line);
+        }
+        if (after == 0 && firstTable > 0)
+            after = firstTable - 1;
+        if (after == 0 && firstTable == 0) {
+            if (!text.empty() && text.back() != '\n')
+                text += '\n';
+            text += edit.key + " = " + edit.value + "\n";
+            return true;
+        }
+    }
+    size_t insertAt = lineStart(text, after + 1);
+    if (insertAt == std::string::npos) {
+        text += '\n';
+        insertAt = text.size();
+    }
+    text.insert(insertAt, edit.key + " = " + edit.value + "\n");
+    return true;
+}
+
+// "X,Y" of the old settings file.
+bool legacyPosition(const std::string& text, long long* x, long long* y)
+{
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return false;
+    char* end = nullptr;
+    const std::string first = trimmed(text.substr(0, comma));
+    const std::string second = trimmed(text.substr(comma + 1));
+    *x = std::strtoll(first.c_str(), &end, 10);
+    if (first.empty() || *end)
+        return false;
+    *y = std::strtoll(second.c_str(), &end, 10);
+    return !second.empty() && !*end && *x >= -kMaxCoordinate && *x <= kMaxCoordinate &&
+           *y >= -kMaxCoordinate && *y <= kMaxCoordinate;
 }
 
 } // namespace
 
-std::string Settings::filePath(std::string* error)
+const char* tableName(OverlayKind kind)
+{
+    switch (kind) {
+    case OverlayKind::Strip:
+        return "strip";
+    case OverlayKind::TrackMap:
+        return "trackmap";
+    case OverlayKind::VarPlot:
+        return "varplot";
+    }
+    return "";
+}
+
+OverlaySettings& UserSettings::overlay(OverlayKind kind)
+{
+    return kind == OverlayKind::Strip ? strip : kind == OverlayKind::TrackMap ? trackmap : varplot;
+}
+
+const OverlaySettings& UserSettings::overlay(OverlayKind kind) const
+{
+    return kind == OverlayKind::Strip ? strip : kind == OverlayKind::TrackMap ? trackmap : varplot;
+}
+
+namespace settings {
+
+// A line that is not TOML is reported and read as if it were empty, and the
+// file is read again, so that one typing error costs only its own line.
+bool read(const std::string& text, UserSettings* out, std::vector<std::string>* problems)
+{
+    std::string work = text;
+    for (int bad = 0; bad <= kMaxBadLines; ++bad) {
+        toml::parse_result parsed = toml::parse(work);
+        if (parsed) {
+            Interpreter(out, problems).root(parsed.table());
+            return bad == 0;
+        }
+        const toml::parse_error& error = parsed.error();
+        const int64_t line = error.source().begin.line;
+        problems->push_back("line " + std::to_string(line) + ": " + std::string(error.description()) +
+                            "; the line is ignored");
+        if (!blankLine(work, line))
+            break;
+    }
+    problems->push_back("too many lines that are not TOML; using the default settings");
+    *out = UserSettings();
+    return false;
+}
+
+Edit positionEdit(OverlayKind kind, int x, int y)
+{
+    return {tableName(kind), "position", "[" + std::to_string(x) + ", " + std::to_string(y) + "]"};
+}
+
+Edit boolEdit(const std::string& table, const std::string& key, bool value)
+{
+    return {table, key, value ? "true" : "false"};
+}
+
+std::string applyEdits(const std::string& text, const std::vector<Edit>& edits)
+{
+    toml::parse_result parsed = toml::parse(text);
+    if (!parsed)
+        return text;
+    toml::table expected = std::move(parsed).table();
+    std::string edited = text;
+    bool inPlace = true;
+    for (const Edit& edit : edits) {
+        toml::parse_result value = toml::parse("v = " + edit.value);
+        if (!value)
+            continue;
+        toml::table* table = &expected;
+        if (!edit.table.empty()) {
+            if (!expected[edit.table].is_table())
+                expected.insert_or_assign(edit.table, toml::table{});
+            table = expected[edit.table].as_table();
+        }
+        table->insert_or_assign(edit.key, *value.table().get("v"));
+        inPlace = inPlace && editInPlace(edited, edit);
+    }
+    // The edited text must read back as exactly the values intended.
+    if (inPlace) {
+        toml::parse_result check = toml::parse(edited);
+        if (check && check.table() == expected)
+            return edited;
+    }
+    std::ostringstream rewritten;
+    rewritten << toml::toml_formatter(expected) << "\n";
+    return rewritten.str();
+}
+
+std::string templateText()
+{
+    return R"(# Settings of the telemetry overlays. Lines that begin with # are comments;
+# a key that is missing keeps its default.
+
+# Locked overlays let the mouse through to the window below and cannot be
+# dragged; the lock key switches it.
+locked = false
+# Keep the best lap per track and car for the next live run.
+reference-laps = true
+
+# The throttle/brake strip. position = [x, y] is where it opens: the
+# programs write it when they end.
+[strip]
+enabled = true
+scale = 1       # 0.5 to 4, or "auto" to follow the monitor
+opacity = 1     # of the background, from 0 (clear) to 1
+
+# The track map.
+[trackmap]
+enabled = false
+scale = 1
+opacity = 1
+
+# The variable plot: NAME or NAME@TYPE, TYPE one of int, float, double.
+[varplot]
+enabled = false
+scale = 1
+opacity = 1
+variables = ["Throttle", "Brake", "Gear@int"]
+
+# Keys that work while another window, such as the simulator, has the
+# keyboard: Ctrl, Shift, Alt or Super joined with + to a key.
+[keys]
+show-hide = "Ctrl+Shift+F1"
+lock = "Ctrl+Shift+F2"
+
+# Buttons of a wheel or another game controller for the same two actions:
+# the device by its name or GUID (telemetry-overlay --help lists the
+# connected ones) and the button by its index from 0.
+[buttons]
+# show-hide = { device = "My Wheel", button = 4 }
+# lock = { device = "My Wheel", button = 5 }
+)";
+}
+
+std::string fromLegacy(const std::string& conf)
+{
+    struct Old {
+        const char* key;
+        OverlayKind kind;
+    };
+    const Old positions[] = {{"overlay.position", OverlayKind::Strip},
+                             {"overlay-trackmap.position", OverlayKind::TrackMap},
+                             {"overlay-varplot.position", OverlayKind::VarPlot}};
+    std::vector<Edit> edits;
+    std::istringstream lines(conf);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos || trimmed(line).rfind('#', 0) == 0)
+            continue;
+        const std::string key = trimmed(line.substr(0, eq));
+        const std::string value = trimmed(line.substr(eq + 1));
+        long long x = 0, y = 0;
+        for (const Old& old : positions)
+            if (key == old.key && legacyPosition(value, &x, &y))
+                edits.push_back(positionEdit(old.kind, static_cast<int>(x), static_cast<int>(y)));
+        if (key == "reference-laps" && (value == "on" || value == "off"))
+            edits.push_back(boolEdit("", "reference-laps", value == "on"));
+    }
+    return applyEdits(templateText(), edits);
+}
+
+} // namespace settings
+
+std::string ProgramSettings::filePath(std::string* error)
 {
     const std::string folder = userfiles::configFolder(error);
-    return folder.empty() ? folder : folder + "/settings.conf";
-}
-
-void Settings::parse(const std::string& text, std::string* problem)
-{
-    lines.clear();
-    int number = 0;
-    bool found = false;
-    for (size_t pos = 0; pos < text.size();) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        Line line;
-        line.text = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-
-        const std::string t = trimmed(line.text);
-        if (t.empty() || t[0] == '#') {
-            lines.push_back(line);
-            continue;
-        }
-        const size_t eq = t.find('=');
-        const std::string key = eq == std::string::npos ? std::string() : trimmed(t.substr(0, eq));
-        if (!isKey(key) || line.text.find('\0') != std::string::npos) {
-            if (problem && !found)
-                *problem = "line " + std::to_string(number) + " is not a \"key = value\" line";
-            found = true;
-        } else {
-            line.key = key;
-            line.value = trimmed(t.substr(eq + 1));
-        }
-        lines.push_back(line);
-    }
-}
-
-std::string Settings::text() const
-{
-    std::string out;
-    for (const Line& line : lines)
-        out += line.text + "\n";
-    return out;
-}
-
-const std::string* Settings::get(const std::string& key) const
-{
-    // The last entry of a key wins, as a person appending a line expects.
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it)
-        if (it->key == key)
-            return &it->value;
-    return nullptr;
-}
-
-void Settings::set(const std::string& key, const std::string& value)
-{
-    Line line{key + " = " + value, key, value};
-    bool placed = false;
-    for (auto it = lines.begin(); it != lines.end();) {
-        if (it->key != key) {
-            ++it;
-        } else if (!placed) {
-            *it++ = line;
-            placed = true;
-        } else {
-            it = lines.erase(it);
-        }
-    }
-    if (!placed)
-        lines.push_back(line);
+    return folder.empty() ? folder : folder + "/settings.toml";
 }
 
 ProgramSettings::ProgramSettings(const char* program) : name(program)
 {
     std::string error;
-    const std::string path = Settings::filePath(&error);
+    const std::string path = filePath(&error);
     if (path.empty()) {
         report(error + "; using the default settings");
         return;
     }
     std::string text;
     switch (userfiles::readFile(path, kMaxSettingsBytes, &text, &error)) {
-    case userfiles::ReadStatus::Missing:
-        return;
+    case userfiles::ReadStatus::Missing: {
+        // The first start of this version carries the old file over, once.
+        const std::string legacy = path.substr(0, path.size() - 4) + "conf";
+        std::string old;
+        if (userfiles::readFile(legacy, kMaxSettingsBytes, &old, &error) != userfiles::ReadStatus::Ok)
+            return;
+        text = settings::fromLegacy(old);
+        if (userfiles::writeFileAtomically(path, text, &error))
+            report("settings carried over from " + legacy + " to " + path);
+        else
+            report(error + "; the settings of " + legacy + " hold for this run");
+        break;
+    }
     case userfiles::ReadStatus::Failed:
         report(error + "; using the default settings");
         return;
     case userfiles::ReadStatus::Ok:
         break;
     }
-    // A damaged file may have lost more than the lines that show it, so none
-    // of it is trusted; the lines stay in the file for the user to mend.
-    std::string problem;
-    settings.parse(text, &problem);
-    if (!problem.empty()) {
-        report("settings file " + path + ": " + problem + "; using the default settings");
-        settings = Settings();
-    }
+    std::vector<std::string> problems;
+    settings::read(text, &settings, &problems);
+    for (const std::string& problem : problems)
+        report("settings file " + path + ": " + problem);
 }
 
 void ProgramSettings::reportBadValue(const std::string& key, const std::string& what)
 {
     std::string error;
-    report("settings file " + Settings::filePath(&error) + ": " + key + " is not " + what +
-           "; using the default");
+    report("settings file " + filePath(&error) + ": " + key + " is not " + what + "; using the default");
 }
 
-void ProgramSettings::store(const std::string& key, const std::string& value)
+void ProgramSettings::store(const std::vector<settings::Edit>& edits, const std::string& what)
 {
     std::string error;
-    const std::string path = Settings::filePath(&error);
+    const std::string path = filePath(&error);
     std::string text;
-    userfiles::ReadStatus read = path.empty() ? userfiles::ReadStatus::Failed
-                                              : userfiles::readFile(path, kMaxSettingsBytes, &text, &error);
-    // A file that cannot be read is not written over: it may hold more than
-    // this program knows.
+    const userfiles::ReadStatus read =
+        path.empty() ? userfiles::ReadStatus::Failed : userfiles::readFile(path, kMaxSettingsBytes, &text, &error);
+    // A file that cannot be read or parsed is not written over: it may hold
+    // more than this program knows.
     if (read == userfiles::ReadStatus::Failed) {
-        report(error + "; " + key + " not saved");
+        report(error + "; not saved: " + what);
         return;
     }
-    Settings current;
-    current.parse(text);
-    if (current.get(key) && *current.get(key) == value)
+    if (read == userfiles::ReadStatus::Missing)
+        text = settings::templateText();
+    UserSettings current;
+    std::vector<std::string> problems;
+    if (!settings::read(text, &current, &problems)) {
+        report("settings file " + path + " has lines that are not TOML; not saved: " + what);
         return;
-    current.set(key, value);
-    if (!userfiles::writeFileAtomically(path, current.text(), &error))
-        report(error + "; " + key + " not saved");
+    }
+    const std::string edited = settings::applyEdits(text, edits);
+    if (edited == text && read == userfiles::ReadStatus::Ok)
+        return;
+    if (!userfiles::writeFileAtomically(path, edited, &error))
+        report(error + "; not saved: " + what);
 }
 
 void ProgramSettings::report(const std::string& line)
 {
-    if (reported)
-        return;
-    reported = true;
     std::fprintf(stderr, "%s: %s\n", name, line.c_str());
 }

@@ -1,61 +1,118 @@
-// The per-user settings file: one "key = value" line per entry, lines that
-// begin with '#' are comments. Written back, the file keeps its comments, its
-// order and even lines that could not be read, so an edit by hand is never
-// lost; only the entries set by the program change.
+// The user's settings: settings.toml in the user's configuration folder, with
+// the lock state at the top, one table per overlay, and the keys and buttons
+// that switch the overlays. A bad line or value costs only itself: every
+// good value still holds. Written back, only the values that changed are
+// edited in the text, so that comments, order and keys this version does not
+// know stay as the person wrote them.
 #pragma once
 
 #include <string>
 #include <vector>
 
-class Settings {
-public:
-    // The settings file in the user's configuration folder; empty, with
-    // *error set, when there is no such folder.
-    static std::string filePath(std::string* error);
+// The overlays, by the name of their table.
+enum class OverlayKind { Strip, TrackMap, VarPlot };
+const char* tableName(OverlayKind kind);
 
-    // Reads the text of a settings file. Lines that are not comments, blank
-    // or "key = value" are kept but ignored; *problem (when not null)
-    // receives a sentence about the first of them.
-    void parse(const std::string& text, std::string* problem = nullptr);
-    std::string text() const;
-
-    // The value of an entry, or null when there is none.
-    const std::string* get(const std::string& key) const;
-    // Replaces the value of an entry, or adds the entry at the end.
-    void set(const std::string& key, const std::string& value);
-
-private:
-    struct Line {
-        std::string text;
-        std::string key; // empty for comments, blank and unreadable lines
-        std::string value;
-    };
-    std::vector<Line> lines;
+// One overlay's table.
+struct OverlaySettings {
+    bool enabled = false;
+    bool hasPosition = false;
+    int x = 0;
+    int y = 0;
+    bool autoScale = false; // scale = "auto": the monitor's content scale
+    float scale = 1.0f;     // 0.5 to 4
+    float opacity = 1.0f;   // 0 to 1, multiplies the background's alpha
 };
 
-// The settings of one program run, read once at start. A file that cannot be
-// read, or holds a line that is not an entry, leaves every setting at its
-// default. Problems go to standard error as one line per run at most,
-// prefixed with the program's name, and never stop the program.
+// A game controller's button bound to an action: the device by its name or
+// its GUID, and the button by its index from 0. Unbound without a device.
+struct ButtonBinding {
+    std::string device;
+    int button = -1;
+    bool bound() const { return !device.empty() && button >= 0; }
+};
+
+struct UserSettings {
+    UserSettings() { strip.enabled = true; }
+
+    bool locked = false;
+    bool referenceLaps = true;
+    OverlaySettings strip;
+    OverlaySettings trackmap;
+    OverlaySettings varplot;
+    bool hasVariables = false;
+    std::vector<std::string> variables; // NAME[@TYPE] for the variable plot
+    std::string showHideKey = "Ctrl+Shift+F1";
+    std::string lockKey = "Ctrl+Shift+F2";
+    ButtonBinding showHideButton;
+    ButtonBinding lockButton;
+
+    OverlaySettings& overlay(OverlayKind kind);
+    const OverlaySettings& overlay(OverlayKind kind) const;
+};
+
+namespace settings {
+
+// Reads the text of a settings file over the defaults in *out. Each problem
+// is one sentence in *problems that names the line or the key ("line 3:
+// ...", "strip.scale is not ..."); the rest of the file still counts. False
+// when a line is not TOML at all: such a file is never written over.
+bool read(const std::string& text, UserSettings* out, std::vector<std::string>* problems);
+
+// One value a program writes back: `key` in `table` (empty for the top
+// level) becomes `value`, written as TOML ("true", "[10, 20]").
+struct Edit {
+    std::string table;
+    std::string key;
+    std::string value;
+};
+Edit positionEdit(OverlayKind kind, int x, int y);
+Edit boolEdit(const std::string& table, const std::string& key, bool value);
+
+// The text with the edits made: a value that is there is replaced where it
+// stands, a missing one is added to its table. Comments and everything else
+// stay. Should the text be too unusual to edit in place, it is written anew
+// from its values (every value kept, comments lost). The text must be one
+// that read() takes without a problem of syntax.
+std::string applyEdits(const std::string& text, const std::vector<Edit>& edits);
+
+// The file a first start writes: every key, with its default and a comment.
+std::string templateText();
+
+// A settings file carrying over what an old "key = value" settings.conf
+// held: the window positions and whether reference laps are kept.
+std::string fromLegacy(const std::string& conf);
+
+} // namespace settings
+
+// The settings of one program run, read once at start: from settings.toml,
+// or carried over from settings.conf the first time there is no
+// settings.toml. Problems go to standard error, one line each, prefixed with
+// the program's name and naming the file, and never stop the program.
 class ProgramSettings {
 public:
     explicit ProgramSettings(const char* program);
 
+    // The settings file in the user's configuration folder; empty, with
+    // *error set, when there is no such folder.
+    static std::string filePath(std::string* error);
+
     const char* program() const { return name; }
-    const std::string* get(const std::string& key) const { return settings.get(key); }
-    // Reports a bad value of an entry, unless a problem was reported already.
+    const UserSettings& values() const { return settings; }
+
+    // Reports a value the program cannot use, naming the key and the file.
     void reportBadValue(const std::string& key, const std::string& what);
 
-    // Sets an entry in the settings file: the file is read again, so that
-    // what other programs wrote since the start is kept, and replaced
-    // atomically. A file that cannot be read is left as it is. A failure is
-    // reported on standard error.
-    void store(const std::string& key, const std::string& value);
+    // Writes values back: the file is read again, so that what other
+    // programs wrote since the start is kept, edited, and replaced
+    // atomically. A file that cannot be read or holds lines that are not
+    // TOML is left as it is. A failure is one line on standard error that
+    // says `what` (e.g. "the window position") was not saved.
+    void store(const std::vector<settings::Edit>& edits, const std::string& what = "the window position");
 
 private:
     void report(const std::string& line);
 
     const char* name;
-    Settings settings;
-    bool reported = false;
+    UserSettings settings;
 };

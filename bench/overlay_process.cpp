@@ -90,16 +90,17 @@ int main(int argc, char** argv)
     }
 
     auto irData = std::make_shared<IRData>(argv[3]);
-    ThrottleBrakeTraceController controller(irData, 10);
+    ControllerOverlay<ThrottleBrakeTraceController> strip(OverlayKind::Strip, irData, 10);
     for (int i = 0; i < kFillPasses; ++i) {
         irData->updateData();
-        controller.updateData();
+        strip.updateData();
     }
-    bool shown = true;
+    const std::vector<Overlay*> overlays{&strip};
+    LoopState state(overlays.size());
     const double start = cpuSeconds();
     CALLGRIND_START_INSTRUMENTATION;
     for (int i = 0; i < passes; ++i)
-        runPass(*irData, controller, shown);
+        runPass(*irData, overlays, state);
     CALLGRIND_STOP_INSTRUMENTATION;
     report("overlay", passes, cpuSeconds() - start);
     shutDown(*irData);

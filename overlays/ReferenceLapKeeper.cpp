@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "Settings.h"
 
 namespace {
 
@@ -74,15 +73,4 @@ void ReferenceLapKeeper::keep(float lapTime, const LapTrace& throttle, const Lap
     std::string error;
     if (store.save(lap, false, &error) == LapStore::SaveStatus::Failed)
         std::fprintf(stderr, "%s: reference lap not kept: %s\n", program.c_str(), error.c_str());
-}
-
-bool referenceLapsEnabled(ProgramSettings& settings)
-{
-    const std::string* value = settings.get("reference-laps");
-    if (!value || *value == "on")
-        return true;
-    if (*value == "off")
-        return false;
-    settings.reportBadValue("reference-laps", "on or off");
-    return true;
 }

@@ -37,8 +37,3 @@ private:
     long passes = 0;
     StoredLap loaded;
 };
-
-// Whether the user's settings keep reference laps ("reference-laps = on",
-// the default, or "off").
-class ProgramSettings;
-bool referenceLapsEnabled(ProgramSettings& settings);

@@ -44,6 +44,11 @@ void ThrottleBrakeTraceController::getWindowPosition(int* x, int* y)
     view->getPosition(x, y);
 }
 
+void ThrottleBrakeTraceController::setLocked(bool locked)
+{
+    view->setLocked(locked);
+}
+
 namespace {
 
 using LapTrace = std::map<float, float>;

@@ -31,6 +31,7 @@ public:
     void showWindow();
     void hideWindow();
     void getWindowPosition(int* x, int* y);
+    void setLocked(bool locked);
 
     std::shared_ptr<ThrottleBrakeTraceModel> getModel() const { return model; }
 

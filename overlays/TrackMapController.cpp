@@ -72,3 +72,8 @@ void TrackMapController::getWindowPosition(int* x, int* y)
 {
     view->getPosition(x, y);
 }
+
+void TrackMapController::setLocked(bool locked)
+{
+    view->setLocked(locked);
+}

@@ -30,6 +30,7 @@ public:
     void showWindow();
     void hideWindow();
     void getWindowPosition(int* x, int* y);
+    void setLocked(bool locked);
 
     std::shared_ptr<TrackMapModel> getModel() const { return model; }
     std::shared_ptr<TrackMapView> getView() const { return view; }

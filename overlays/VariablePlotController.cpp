@@ -74,3 +74,8 @@ void VariablePlotController::getWindowPosition(int* x, int* y)
 {
     view->getPosition(x, y);
 }
+
+void VariablePlotController::setLocked(bool locked)
+{
+    view->setLocked(locked);
+}

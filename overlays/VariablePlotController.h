@@ -26,6 +26,7 @@ public:
     void showWindow();
     void hideWindow();
     void getWindowPosition(int* x, int* y);
+    void setLocked(bool locked);
 
     std::shared_ptr<VariablePlotModel> getModel() const { return model; }
     std::shared_ptr<VariablePlotView> getView() const { return view; }

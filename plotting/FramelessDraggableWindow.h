@@ -20,6 +20,11 @@ public:
     // place it was hidden from while hidden.
     void getPosition(int* x, int* y);
 
+    // A locked window lets the pointer through to the window below: it
+    // cannot be dragged and never takes the focus.
+    void setLocked(bool locked) { this->locked = locked; }
+    bool isLocked() const { return locked; }
+
     static void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
     static void cursor_position_callback(GLFWwindow* window, double xpos, double ypos);
 
@@ -32,6 +37,7 @@ protected:
 
 private:
     bool alwaysOnTop = false;
+    bool locked = false;
     bool hidden = false;
     int hiddenX = 0;
     int hiddenY = 0;

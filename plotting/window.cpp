@@ -64,6 +64,24 @@ bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monit
     return false;
 }
 
+bool primaryWorkArea(ScreenRect* area)
+{
+    GLFWmonitor* monitor = glfwInit() ? glfwGetPrimaryMonitor() : nullptr;
+    if (!monitor)
+        return false;
+    glfwGetMonitorWorkarea(monitor, &area->x, &area->y, &area->width, &area->height);
+    return area->width > 0 && area->height > 0;
+}
+
+float primaryContentScale()
+{
+    GLFWmonitor* monitor = glfwInit() ? glfwGetPrimaryMonitor() : nullptr;
+    float x = 1.0f, y = 1.0f;
+    if (monitor)
+        glfwGetMonitorContentScale(monitor, &x, &y);
+    return x > 0.0f ? x : 1.0f;
+}
+
 void Window::setNextPosition(int x, int y)
 {
     nextPositionSet = true;

@@ -19,6 +19,14 @@ struct ScreenRect {
 // whole window, when it is smaller) on one monitor.
 bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monitors);
 
+// The primary monitor's work area (the desktop without its panels); false
+// when there is no monitor or GLFW cannot start.
+bool primaryWorkArea(ScreenRect* area);
+
+// The primary monitor's content scale (1 on a monitor of ordinary density,
+// 2 on one of twice that); 1 when it is not known.
+float primaryContentScale();
+
 // What the user chooses about an overlay window: its title, and how big and
 // how opaque it is drawn.
 struct WindowStyle {

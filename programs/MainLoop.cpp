@@ -1,9 +1,11 @@
 #include "MainLoop.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "Settings.h"
 
@@ -32,7 +34,7 @@ bool wantsHelp(int argc, char** argv)
 void printHelp(const char* program, const char* extra, const char* about, const char* more)
 {
     std::string error;
-    std::string settings = Settings::filePath(&error);
+    std::string settings = ProgramSettings::filePath(&error);
     if (settings.empty())
         settings = "the user's settings file (" + error + ")";
     std::printf("usage: %s [sim|file]%s%s\n"
@@ -57,6 +59,37 @@ bool shaderSourcesReadable(const char* program)
     if (problem.empty())
         return true;
     std::fprintf(stderr, "%s: cannot build the shader programs: %s\n", program, problem.c_str());
+    return false;
+}
+
+void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& state)
+{
+    if (irData.updateData())
+        for (Overlay* overlay : overlays)
+            overlay->updateData();
+    const bool visible = !state.hiddenByUser && (irData.isCarOnTrack() || !irData.isConnected());
+    for (size_t i = 0; i < overlays.size(); ++i) {
+        if (visible) {
+            if (!state.shown[i]) {
+                overlays[i]->showWindow();
+                state.shown[i] = 1;
+            }
+            overlays[i]->drawWindow();
+        } else {
+            overlays[i]->hideWindow();
+            state.shown[i] = 0;
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+bool loopEnded(const std::vector<Overlay*>& overlays)
+{
+    if (stopRequested())
+        return true;
+    for (Overlay* overlay : overlays)
+        if (glfwWindowShouldClose(overlay->getWindow()))
+            return true;
     return false;
 }
 

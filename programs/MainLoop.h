@@ -1,14 +1,12 @@
 // Start-up, main loop and shut-down shared by the overlay programs: one source,
-// one controller, one pass per simulation tick until the window is closed.
+// one or more overlays, one pass per simulation tick until a window is closed.
 #pragma once
 
-#include <chrono>
 #include <memory>
-#include <thread>
-
-#include <GLFW/glfw3.h>
+#include <vector>
 
 #include "IRData.h"
+#include "Overlay.h"
 #include "StopRequest.h"
 
 // The telemetry source selected by a program's first argument: none or "sim"
@@ -32,42 +30,44 @@ void printHelp(const char* program, const char* extra, const char* about, const 
 // why. Programs ask before they open a window and exit 1 on false.
 bool shaderSourcesReadable(const char* program);
 
-// One pass of the main loop: advance the source, let the controller take the
-// sample, show or hide the window by whether the car is on track, draw, sleep
-// 10 ms. The window is hidden only
-// while the source is connected and the car is off track.
+// The loop's state across passes: which overlay windows are shown, and
+// whether the user hid them all (a program's show/hide key).
+struct LoopState {
+    explicit LoopState(size_t overlays) : shown(overlays, 1) {}
+    std::vector<char> shown; // the windows are visible when created
+    bool hiddenByUser = false;
+};
+
+// One pass of the main loop: advance the source, let every overlay take the
+// sample, show or hide each window by whether the car is on track, draw,
+// sleep 10 ms. The windows are hidden only while the source is connected and
+// the car is off track, or while the user hides them.
 // A pass without a new sample (the end of a recording, a paused or absent
 // simulator) stores nothing: repeating the last sample would push the real
 // history out of the rings and empty the plots while the time stands still.
-// runMainLoop installs the stop-request handlers and runs passes until the
-// overlay window's close flag is set (Escape) or a stop is requested from
-// outside (SIGINT, SIGTERM, a console event), which also ends a hidden window.
-template <class Controller>
-void runPass(IRData& irData, Controller& controller, bool& shown)
+void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& state);
+
+// True when an overlay's window was asked to close (Escape) or a stop was
+// requested from outside (SIGINT, SIGTERM, a console or session event),
+// which also ends hidden windows.
+bool loopEnded(const std::vector<Overlay*>& overlays);
+
+// Runs passes until loopEnded; beforePass(state) runs first in each pass
+// (the global keys of the program that has them). The stop-request handlers
+// must be installed before: at the start of the program.
+template <class BeforePass>
+void runMainLoop(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& state, BeforePass beforePass)
 {
-    if (irData.updateData())
-        controller.updateData();
-    const bool visible = irData.isCarOnTrack() || !irData.isConnected();
-    if (visible) {
-        if (!shown) {
-            controller.showWindow();
-            shown = true;
-        }
-        controller.drawWindow();
-    } else {
-        controller.hideWindow();
-        shown = false;
+    while (!loopEnded(overlays)) {
+        beforePass(state);
+        runPass(irData, overlays, state);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-template <class Controller>
-void runMainLoop(IRData& irData, Controller& controller)
+inline void runMainLoop(IRData& irData, const std::vector<Overlay*>& overlays)
 {
-    installStopRequestHandlers();
-    bool shown = true;
-    while (!glfwWindowShouldClose(controller.getWindow()) && !stopRequested())
-        runPass(irData, controller, shown);
+    LoopState state(overlays.size());
+    runMainLoop(irData, overlays, state, [](LoopState&) {});
 }
 
 // Ends GLFW, prints the shut-down line and ends the source's session. The

@@ -1,68 +1,67 @@
 #include "WindowPlacement.h"
 
-#include <cerrno>
-#include <cstdlib>
-
-#include "window.h"
+#include <algorithm>
 
 namespace {
 
-// One whole number in int range at *p, which moves past it.
-bool parseInt(const char*& p, int* out)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(p, &end, 10);
-    if (end == p || errno != 0 || v < -1000000 || v > 1000000)
-        return false;
-    *out = static_cast<int>(v);
-    p = end;
-    return true;
-}
+// Room left between windows, and between them and the monitor's edges.
+const int kGap = 16;
 
 } // namespace
 
-bool parsePosition(const std::string& text, int* x, int* y)
+std::vector<Qvis::ScreenRect> firstStartPlaces(const Qvis::ScreenRect& area, const std::vector<Qvis::ScreenRect>& sizes)
 {
-    const char* p = text.c_str();
-    int px = 0, py = 0;
-    if (!parseInt(p, &px))
-        return false;
-    while (*p == ' ')
-        ++p;
-    if (*p++ != ',')
-        return false;
-    if (!parseInt(p, &py))
-        return false;
-    while (*p == ' ')
-        ++p;
-    if (*p != '\0')
-        return false;
-    *x = px;
-    *y = py;
-    return true;
-}
-
-std::string formatPosition(int x, int y)
-{
-    return std::to_string(x) + "," + std::to_string(y);
-}
-
-std::string positionKey(const char* program)
-{
-    return std::string(program) + ".position";
-}
-
-void restoreWindowPosition(ProgramSettings& settings)
-{
-    const std::string key = positionKey(settings.program());
-    const std::string* value = settings.get(key);
-    if (!value)
-        return;
-    int x = 0, y = 0;
-    if (!parsePosition(*value, &x, &y)) {
-        settings.reportBadValue(key, "a position \"X,Y\"");
-        return;
+    std::vector<Qvis::ScreenRect> places;
+    if (sizes.empty())
+        return places;
+    // The strip low and in the middle, where the eye goes from the road.
+    const Qvis::ScreenRect& strip = sizes.front();
+    int rowBottom = area.y + area.height - area.height / 8 - strip.height;
+    places.push_back({area.x + (area.width - strip.width) / 2, rowBottom, strip.width, strip.height});
+    // The plots in rows above it, bottom row first.
+    int x = area.x + kGap;
+    int rowHeight = 0;
+    for (size_t i = 1; i < sizes.size(); ++i) {
+        const Qvis::ScreenRect& s = sizes[i];
+        if (x > area.x + kGap && x + s.width > area.x + area.width - kGap) {
+            rowBottom -= rowHeight + kGap;
+            x = area.x + kGap;
+            rowHeight = 0;
+        }
+        places.push_back({x, std::max(area.y, rowBottom - kGap - s.height), s.width, s.height});
+        x += s.width + kGap;
+        rowHeight = std::max(rowHeight, s.height);
     }
-    Qvis::Window::setNextPosition(x, y);
+    return places;
+}
+
+Qvis::ScreenRect overlaySize(OverlayKind kind, float scale)
+{
+    const int width = kind == OverlayKind::Strip ? 700 : 800;
+    const int height = kind == OverlayKind::Strip ? 80 : 600;
+    return {0, 0, static_cast<int>(width * scale + 0.5f), static_cast<int>(height * scale + 0.5f)};
+}
+
+Qvis::WindowStyle overlayWindowStyle(const OverlaySettings& overlay, const char* title)
+{
+    Qvis::WindowStyle style;
+    style.title = title;
+    style.scale = overlay.autoScale ? std::clamp(Qvis::primaryContentScale(), 0.5f, 4.0f) : overlay.scale;
+    style.opacity = overlay.opacity;
+    return style;
+}
+
+void restoreWindowPosition(const OverlaySettings& overlay, const Qvis::ScreenRect& fallback)
+{
+    if (overlay.hasPosition)
+        Qvis::Window::setNextPosition(overlay.x, overlay.y);
+    else if (fallback.width > 0)
+        Qvis::Window::setNextPosition(fallback.x, fallback.y);
+}
+
+settings::Edit windowPositionEdit(Overlay& overlay)
+{
+    int x = 0, y = 0;
+    overlay.getWindowPosition(&x, &y);
+    return settings::positionEdit(overlay.kind, x, y);
 }

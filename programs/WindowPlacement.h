@@ -1,28 +1,32 @@
-// Each program's window comes back where it was put: its position is saved in
-// the user's settings when the program ends and restored at the next start.
+// Where the overlay windows open: where the user left them, saved in the
+// settings when a program ends; on a first start, side by side on the
+// primary monitor.
 #pragma once
 
-#include <string>
+#include <vector>
 
+#include "Overlay.h"
 #include "Settings.h"
+#include "window.h"
 
-// Reads "X,Y" (two whole numbers in screen coordinates) into *x and *y.
-bool parsePosition(const std::string& text, int* x, int* y);
-std::string formatPosition(int x, int y);
+// The places of windows of the given sizes that have no saved place yet, in
+// the same order: the first (the strip) centred low on the monitor's work
+// area, the others in a row above it from the left, wrapping to a new row
+// above when a row is full. None overlaps another while they fit.
+std::vector<Qvis::ScreenRect> firstStartPlaces(const Qvis::ScreenRect& workArea,
+                                               const std::vector<Qvis::ScreenRect>& sizes);
 
-// The settings key of a program's window position.
-std::string positionKey(const char* program);
+// The window of an overlay at the given scale, in screen units.
+Qvis::ScreenRect overlaySize(OverlayKind kind, float scale);
 
-// Makes the program's window open at its saved position, when one is saved
-// and readable; call before the window is created. A position on no monitor
-// is left out when the window opens.
-void restoreWindowPosition(ProgramSettings& settings);
+// Makes the next window created open at the overlay's saved place, or at
+// `fallback` when it has none (fallback with zero size: where the window
+// manager puts it). A place on no monitor is left out when the window opens.
+void restoreWindowPosition(const OverlaySettings& overlay, const Qvis::ScreenRect& fallback = {});
 
-// Saves where the program's window is, for its next start.
-template <class Controller>
-void saveWindowPosition(ProgramSettings& settings, Controller& controller)
-{
-    int x = 0, y = 0;
-    controller.getWindowPosition(&x, &y);
-    settings.store(positionKey(settings.program()), formatPosition(x, y));
-}
+// How the overlay's window looks: its title, and its scale (the monitor's
+// content scale for "auto", within 0.5 to 4) and opacity from the settings.
+Qvis::WindowStyle overlayWindowStyle(const OverlaySettings& overlay, const char* title = "qvisView");
+
+// The settings edit that saves where the overlay's window is.
+settings::Edit windowPositionEdit(Overlay& overlay);

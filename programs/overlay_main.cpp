@@ -1,12 +1,8 @@
 // The overlay program: the throttle/brake strip over live or recorded telemetry.
-#include <cstdio>
 #include <memory>
-#include <string>
 
 #include "MainLoop.h"
-#include "ReferenceLapKeeper.h"
-#include "Settings.h"
-#include "ThrottleBrakeTraceController.h"
+#include "OverlayBuilder.h"
 #include "WindowPlacement.h"
 
 int main(int argc, char** argv)
@@ -18,9 +14,10 @@ int main(int argc, char** argv)
                   "of the lap.",
                   "\n"
                   "Live, the best lap per track and car is kept for the next run (see\n"
-                  "'ibt reference --help'); \"reference-laps = off\" in the settings turns it off.\n");
+                  "'ibt reference --help'); \"reference-laps = false\" in the settings turns it off.\n");
         return 0;
     }
+    installStopRequestHandlers();
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
         printUsage("overlay");
@@ -29,19 +26,9 @@ int main(int argc, char** argv)
     if (!shaderSourcesReadable("overlay"))
         return 1;
     ProgramSettings settings("overlay");
-    restoreWindowPosition(settings);
-    ThrottleBrakeTraceController controller(irData, 10);
-    // Live runs keep the best lap per track and car; a replay never touches them.
-    if (irData->isLive() && referenceLapsEnabled(settings)) {
-        std::string error;
-        const std::string folder = LapStore::defaultFolder(&error);
-        if (folder.empty())
-            std::fprintf(stderr, "overlay: %s; reference laps are not kept\n", error.c_str());
-        else
-            controller.keepReferenceLaps(std::make_shared<ReferenceLapKeeper>("overlay", folder));
-    }
-    runMainLoop(*irData, controller);
-    saveWindowPosition(settings, controller);
+    std::unique_ptr<Overlay> strip = makeOverlay(OverlayKind::Strip, irData, settings);
+    runMainLoop(*irData, {strip.get()});
+    settings.store({windowPositionEdit(*strip)});
     shutDown(*irData);
     return 0;
 }

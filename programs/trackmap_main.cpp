@@ -3,16 +3,8 @@
 #include <memory>
 
 #include "MainLoop.h"
-#include "Settings.h"
-#include "TrackMapController.h"
+#include "OverlayBuilder.h"
 #include "WindowPlacement.h"
-
-namespace {
-
-// Long enough for a whole lap of most circuits.
-const unsigned int kMapSeconds = 120;
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -22,6 +14,7 @@ int main(int argc, char** argv)
                   "its velocity and heading, in metres with north to the right.");
         return 0;
     }
+    installStopRequestHandlers();
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
         printUsage("overlay-trackmap");
@@ -30,10 +23,9 @@ int main(int argc, char** argv)
     if (!shaderSourcesReadable("overlay-trackmap"))
         return 1;
     ProgramSettings settings("overlay-trackmap");
-    restoreWindowPosition(settings);
-    TrackMapController controller(irData, kMapSeconds);
-    runMainLoop(*irData, controller);
-    saveWindowPosition(settings, controller);
+    std::unique_ptr<Overlay> map = makeOverlay(OverlayKind::TrackMap, irData, settings);
+    runMainLoop(*irData, {map.get()});
+    settings.store({windowPositionEdit(*map)});
     shutDown(*irData);
     return 0;
 }

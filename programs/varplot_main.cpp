@@ -1,14 +1,13 @@
 // The overlay-varplot program: any telemetry variables against session time,
 // over live or recorded telemetry. Arguments after the source name the
-// variables as NAME[@TYPE].
+// variables as NAME[@TYPE]; without them the settings' list is plotted.
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "MainLoop.h"
-#include "Settings.h"
-#include "VariablePlotController.h"
+#include "OverlayBuilder.h"
 #include "WindowPlacement.h"
 
 int main(int argc, char** argv)
@@ -17,10 +16,12 @@ int main(int argc, char** argv)
         printHelp("overlay-varplot", "[NAME[@TYPE]...]",
                   "The variable plot: the last ten seconds of any telemetry variables against\n"
                   "session time, one line each.",
-                  "  NAME   a telemetry variable (default: Throttle, Brake and Gear@int), up to 15\n"
+                  "  NAME   a telemetry variable, up to 15 (default: the settings' list, else\n"
+                  "         Throttle, Brake and Gear@int)\n"
                   "  TYPE   how it is read and kept: int, float (the default) or double\n");
         return 0;
     }
+    installStopRequestHandlers();
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
         printUsage("overlay-varplot", "[NAME[@TYPE]...]");
@@ -36,10 +37,11 @@ int main(int argc, char** argv)
     if (!shaderSourcesReadable("overlay-varplot"))
         return 1;
     ProgramSettings settings("overlay-varplot");
-    restoreWindowPosition(settings);
-    VariablePlotController controller(irData, 10, list);
-    runMainLoop(*irData, controller);
-    saveWindowPosition(settings, controller);
+    if (words.empty())
+        list = varplotVariables(settings);
+    std::unique_ptr<Overlay> plot = makeOverlay(OverlayKind::VarPlot, irData, settings, list);
+    runMainLoop(*irData, {plot.get()});
+    settings.store({windowPositionEdit(*plot)});
     shutDown(*irData);
     return 0;
 }

@@ -1,9 +1,11 @@
-// The settings file: what counts as an entry, edits that keep what a person
-// wrote, and a program run's reading and storing with its one line of trouble.
+// The settings file: every key read with each bad value or line costing only
+// itself, edits that keep what a person wrote, the old file carried over
+// once, and a program run's reading and storing.
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -38,8 +40,11 @@ public:
             ::unsetenv("XDG_CONFIG_HOME");
     }
     std::string folder() const { return dir.path() + "/telemetry-overlay"; }
-    std::string file() const { return folder() + "/settings.conf"; }
-    void write(const std::string& text) const { std::ofstream(file(), std::ios::binary) << text; }
+    std::string file() const { return folder() + "/settings.toml"; }
+    void write(const std::string& text, const char* name = "settings.toml") const
+    {
+        std::ofstream(folder() + "/" + name, std::ios::binary) << text;
+    }
 
 private:
     TempFolder dir;
@@ -47,117 +52,177 @@ private:
     bool hadOld = false;
 };
 
-int lineCount(const std::string& s)
+std::string joined(const std::vector<std::string>& lines)
 {
-    int n = 0;
-    for (char c : s)
-        n += c == '\n';
-    return n;
+    std::string all;
+    for (const std::string& line : lines)
+        all += line + "\n";
+    return all;
 }
 
 } // namespace
 
-TEST(Settings, TellsEntriesFromLinesThatAreNot)
+TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
 {
+    const std::string good = "locked = true\nreference-laps = false\n"
+                             "[strip]\nposition = [-700, 35]\nscale = 2\nopacity = 0.5\n"
+                             "[trackmap]\nenabled = true\nscale = \"auto\"\n"
+                             "[varplot]\nvariables = [\"Speed\", \"Gear@int\"]\n"
+                             "[keys]\nshow-hide = \"Ctrl+Alt+H\"\n"
+                             "[buttons]\nlock = { device = \"Wheel\", button = 7 }\n";
+    UserSettings s;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(settings::read(good, &s, &problems));
+    EXPECT_EQ(joined(problems), "");
+    EXPECT_TRUE(s.locked);
+    EXPECT_FALSE(s.referenceLaps);
+    EXPECT_TRUE(s.strip.enabled) << "the strip is on by default";
+    EXPECT_TRUE(s.strip.hasPosition);
+    EXPECT_EQ(s.strip.x, -700);
+    EXPECT_EQ(s.strip.y, 35);
+    EXPECT_EQ(s.strip.scale, 2.0f);
+    EXPECT_EQ(s.strip.opacity, 0.5f);
+    EXPECT_TRUE(s.trackmap.enabled);
+    EXPECT_TRUE(s.trackmap.autoScale);
+    EXPECT_FALSE(s.varplot.enabled);
+    EXPECT_EQ(s.variables, (std::vector<std::string>{"Speed", "Gear@int"}));
+    EXPECT_EQ(s.showHideKey, "Ctrl+Alt+H");
+    EXPECT_EQ(s.lockKey, "Ctrl+Shift+F2");
+    EXPECT_EQ(s.lockButton.device, "Wheel");
+    EXPECT_EQ(s.lockButton.button, 7);
+    EXPECT_FALSE(s.showHideButton.bound());
+
+    // One bad line at a time, put into a table of the good file: it is one
+    // problem that names it, and everything else still holds.
     struct Case {
-        const char* text;
-        const char* problem; // empty: the line is fine
+        const char* table;
+        std::string line;
+        std::string problem;
+        bool syntax;
     };
     const Case cases[] = {
-        {"overlay.position = 10,20", ""},
-        {"  key=value  ", ""},
-        {"key =", ""},
-        {"key = a = b", ""},
-        {"key = value\r", ""},
-        {"# a comment", ""},
-        {"   ", ""},
-        {"no equals sign", "line 1 is not a \"key = value\" line"},
-        {"= value", "line 1 is not a \"key = value\" line"},
-        {"two words = 1", "line 1 is not a \"key = value\" line"},
-        {"k\xff = 1", "line 1 is not a \"key = value\" line"},
-        {"# fine\nbad\nworse", "line 2 is not a \"key = value\" line"},
+        {"[varplot]", "scale = 9", "varplot.scale is not a number from 0.5 to 4, or \"auto\"; using the default", false},
+        {"[varplot]", "opacity = nan", "varplot.opacity is not a number from 0 to 1; using the default", false},
+        {"[varplot]", "position = [1, 2, 3]", "varplot.position is not a position [x, y] in whole screen units", false},
+        {"[varplot]", "position = [1000001, 2]", "varplot.position is not a position", false},
+        {"[varplot]", "enabled = \"yes\"", "varplot.enabled is not true or false; using the default", false},
+        {"[varplot]", "scael = 2", "varplot.scael is not a setting; ignored", false},
+        {"[keys]", "lock = 5", "keys.lock is not a text in quotes", false},
+        {"[buttons]", "show-hide = { device = \"Wheel\" }", "buttons.show-hide is not { device", false},
+        {"[varplot]", "scale = = 2", "line 11: ", true},
+        {"[varplot]", std::string("scale = 2\0x", 11), "line 11: ", true},
     };
     for (const Case& c : cases) {
-        Settings s;
-        std::string problem;
-        s.parse(c.text, &problem);
-        EXPECT_EQ(problem, c.problem) << c.text;
+        SCOPED_TRACE(c.line);
+        const size_t at = good.find(std::string(c.table) + "\n") + std::string(c.table).size() + 1;
+        const std::string text = good.substr(0, at) + c.line + "\n" + good.substr(at);
+        UserSettings t;
+        std::vector<std::string> found;
+        EXPECT_EQ(settings::read(text, &t, &found), !c.syntax);
+        ASSERT_EQ(found.size(), 1u) << joined(found);
+        EXPECT_EQ(found[0].rfind(c.problem, 0), 0u) << found[0];
+        EXPECT_EQ(t.varplot.scale, 1.0f) << "the bad value is not used";
+        EXPECT_EQ(t.strip.scale, 2.0f);
+        EXPECT_TRUE(t.locked);
+        EXPECT_EQ(t.variables.size(), 2u);
+        EXPECT_EQ(t.showHideKey, "Ctrl+Alt+H");
+        EXPECT_EQ(t.lockButton.button, 7);
     }
-
-    Settings s;
-    std::string problem;
-    s.parse(std::string("a = 1\nb\0c = 2\n", 13), &problem);
-    EXPECT_EQ(problem, "line 2 is not a \"key = value\" line");
 }
 
-TEST(Settings, EditsKeepCommentsOrderAndUnreadableLines)
+TEST(Settings, EditsKeepCommentsOrderAndWhatTheyDoNotKnow)
 {
-    const std::string text = "# mine\n\nb = 2\nnot an entry\na = 1\na = 3\n";
-    Settings s;
-    s.parse(text);
-    EXPECT_EQ(s.text(), text);
-    ASSERT_NE(s.get("a"), nullptr);
-    EXPECT_EQ(*s.get("a"), "3") << "the last entry of a key wins";
-    EXPECT_EQ(s.get("c"), nullptr);
+    const std::string text = "# mine\nunknown = 1 # kept\n\n[strip] # the strip\nposition = [ 1,\n  2 ] # here\n"
+                             "scale = 2\n\n[other]\nx = \"y\"\n";
+    const std::string edited = settings::applyEdits(
+        text, {settings::positionEdit(OverlayKind::Strip, -5, 6), settings::positionEdit(OverlayKind::TrackMap, 7, 8),
+               settings::boolEdit("", "locked", true), settings::boolEdit("strip", "enabled", false)});
+    EXPECT_EQ(edited, "# mine\nunknown = 1 # kept\nlocked = true\n\n[strip] # the strip\nenabled = false\n"
+                      "position = [-5, 6] # here\nscale = 2\n\n[other]\nx = \"y\"\n\n[trackmap]\nposition = [7, 8]\n");
 
-    s.set("a", "4");
-    s.set("c", "5");
-    EXPECT_EQ(s.text(), "# mine\n\nb = 2\nnot an entry\na = 4\nc = 5\n");
-    EXPECT_EQ(*s.get("a"), "4");
+    // A table written inline cannot take a new line: the file is written
+    // anew, with every value and the edit.
+    const std::string inlined = "strip = { scale = 2 } # a comment\n";
+    UserSettings s;
+    std::vector<std::string> problems;
+    EXPECT_TRUE(settings::read(settings::applyEdits(inlined, {settings::positionEdit(OverlayKind::Strip, 3, 4)}), &s,
+                               &problems));
+    EXPECT_EQ(joined(problems), "");
+    EXPECT_EQ(s.strip.scale, 2.0f);
+    EXPECT_EQ(s.strip.x, 3);
+    EXPECT_EQ(s.strip.y, 4);
+
+    // The file of a first start reads as the defaults.
+    UserSettings defaults;
+    ASSERT_TRUE(settings::read(settings::templateText(), &defaults, &problems));
+    EXPECT_EQ(joined(problems), "");
+    EXPECT_TRUE(defaults.strip.enabled);
+    EXPECT_FALSE(defaults.trackmap.enabled || defaults.varplot.enabled || defaults.locked);
 }
 
-TEST(ProgramSettings, MissingFileIsQuietAndStoreCreatesIt)
+TEST(ProgramSettings, AFirstStartCarriesTheOldFileOverOnce)
 {
     ConfigHome home;
+    home.write("# old\noverlay.position = 290,479\noverlay-varplot.position = 1, 2\nreference-laps = off\n"
+               "overlay-trackmap.position = 5000000,1\n",
+               "settings.conf");
     testing::internal::CaptureStderr();
-    ProgramSettings settings("prog");
-    EXPECT_EQ(settings.get("prog.position"), nullptr);
-    settings.store("prog.position", "1,2");
+    ProgramSettings first("prog");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "prog: settings carried over from " + home.folder() + "/settings.conf to " + home.file() + "\n");
+    const UserSettings& s = first.values();
+    EXPECT_EQ(s.strip.x, 290);
+    EXPECT_EQ(s.strip.y, 479);
+    EXPECT_EQ(s.varplot.x, 1);
+    EXPECT_FALSE(s.trackmap.hasPosition) << "a position off every screen is not carried over";
+    EXPECT_FALSE(s.referenceLaps);
+
+    home.write("overlay.position = 1,1\n", "settings.conf");
+    testing::internal::CaptureStderr();
+    ProgramSettings second("prog");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(slurp(home.file()), "prog.position = 1,2\n");
+    EXPECT_EQ(second.values().strip.x, 290) << "settings.toml wins once it exists";
 }
 
-TEST(ProgramSettings, CorruptFileGivesDefaultsOneLineAndKeepsItsLines)
+TEST(ProgramSettings, StoreKeepsWhatOthersWroteAndNeverWritesOverABrokenFile)
 {
     ConfigHome home;
-    home.write("other.position = 5,6\n\x01\x02garbage\nprog.position = 1,2\n");
     testing::internal::CaptureStderr();
-    ProgramSettings settings("prog");
-    EXPECT_EQ(settings.get("prog.position"), nullptr) << "nothing of a damaged file is used";
-    settings.store("prog.position", "7,8");
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lineCount(err), 1) << err;
-    EXPECT_EQ(err.rfind("prog: settings file " + home.file() + ": line 2", 0), 0u) << err;
-    EXPECT_EQ(slurp(home.file()), "other.position = 5,6\n\x01\x02garbage\nprog.position = 7,8\n");
-}
+    ProgramSettings fresh("prog");
+    fresh.store({settings::positionEdit(OverlayKind::Strip, 1, 2)});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "no file is no problem";
+    UserSettings stored;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(settings::read(slurp(home.file()), &stored, &problems));
+    EXPECT_EQ(stored.strip.x, 1);
+    EXPECT_NE(slurp(home.file()).find("# Settings of the telemetry overlays"), std::string::npos)
+        << "a new file has every key with its comment";
 
-TEST(ProgramSettings, UnreadableFileGivesDefaultsOneLineAndIsNotWrittenOver)
-{
-    ConfigHome home;
+    home.write("[trackmap]\nposition = [1, 1]\n");
+    ProgramSettings b("b");
+    home.write("[trackmap]\nposition = [2, 2] # moved meanwhile\n");
+    b.store({settings::positionEdit(OverlayKind::VarPlot, 3, 3)});
+    EXPECT_EQ(slurp(home.file()), "[trackmap]\nposition = [2, 2] # moved meanwhile\n\n[varplot]\nposition = [3, 3]\n");
+
+    const std::string broken = "[strip]\nposition = [4, 4]\nthis is not toml\n";
+    home.write(broken);
+    testing::internal::CaptureStderr();
+    ProgramSettings c("c");
+    EXPECT_EQ(c.values().strip.x, 4) << "the good lines of a broken file hold";
+    c.store({settings::positionEdit(OverlayKind::Strip, 9, 9)});
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("c: settings file " + home.file() + ": line 3: ", 0), 0u) << err;
+    EXPECT_NE(err.find("has lines that are not TOML; not saved: the window position\n"), std::string::npos) << err;
+    EXPECT_EQ(slurp(home.file()), broken);
+
+    ASSERT_EQ(::remove(home.file().c_str()), 0);
     ASSERT_EQ(::mkdir(home.file().c_str(), 0700), 0); // a folder where the file should be
     testing::internal::CaptureStderr();
-    ProgramSettings settings("prog");
-    settings.reportBadValue("prog.position", "a position");
-    settings.store("prog.position", "7,8");
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lineCount(err), 1) << err;
-    EXPECT_NE(err.find("cannot read " + home.file()), std::string::npos) << err;
+    ProgramSettings d("d");
+    d.store({settings::positionEdit(OverlayKind::Strip, 7, 8)});
+    const std::string unreadable = testing::internal::GetCapturedStderr();
+    EXPECT_NE(unreadable.find("cannot read " + home.file()), std::string::npos) << unreadable;
     struct stat st {};
     ASSERT_EQ(::stat(home.file().c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
-}
-
-TEST(ProgramSettings, StoreKeepsWhatOtherProgramsWroteSinceTheStart)
-{
-    ConfigHome home;
-    home.write("a.position = 1,1\n");
-    ProgramSettings settings("b");
-    home.write("a.position = 2,2\n# written by a meanwhile\n");
-    settings.store("b.position", "3,3");
-    EXPECT_EQ(slurp(home.file()), "a.position = 2,2\n# written by a meanwhile\nb.position = 3,3\n");
-
-    testing::internal::CaptureStderr();
-    settings.reportBadValue("b.position", "a position \"X,Y\"");
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "b: settings file " + home.file() + ": b.position is not a position \"X,Y\"; using the default\n");
 }

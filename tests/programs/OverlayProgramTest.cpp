@@ -521,7 +521,7 @@ TEST(OverlayProgram, TurnedOffInTheSettingsLiveRunsNeitherLoadNorStoreLaps)
     writeFastLapRecording(run.path + "/fast.ibt");
     writePartialLapRecording(run.path + "/partial.ibt");
     const std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/telemetry-overlay";
-    shellOutput("mkdir -p '" + config + "' && echo 'reference-laps = off' > '" + config + "/settings.conf'");
+    shellOutput("mkdir -p '" + config + "' && echo 'reference-laps = false' > '" + config + "/settings.toml'");
 
     std::string err;
     liveRun(run, "fast.ibt", &err);

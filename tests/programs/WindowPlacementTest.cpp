@@ -1,41 +1,51 @@
-// The saved window position as it is written and read back.
-#include <string>
+// Where overlays open on a first start: side by side, none over another.
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "WindowPlacement.h"
 
-TEST(WindowPosition, ReadsTwoWholeNumbersAndNothingElse)
+namespace {
+
+bool overlap(const Qvis::ScreenRect& a, const Qvis::ScreenRect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+bool inside(const Qvis::ScreenRect& r, const Qvis::ScreenRect& area)
+{
+    return r.x >= area.x && r.y >= area.y && r.x + r.width <= area.x + area.width &&
+           r.y + r.height <= area.y + area.height;
+}
+
+} // namespace
+
+TEST(FirstStartPlaces, StripBelowAndPlotsAboveNoneOverAnother)
 {
     struct Case {
-        const char* text;
-        bool ok;
-        int x, y;
+        Qvis::ScreenRect area;
+        float scale;
     };
     const Case cases[] = {
-        {"10,20", true, 10, 20},
-        {"-700, 35", true, -700, 35},
-        {" 5 ,6 ", true, 5, 6},
-        {"1000000,-1000000", true, 1000000, -1000000},
-        {"1000001,0", false, 0, 0},
-        {"99999999999999999999,1", false, 0, 0},
-        {"10", false, 0, 0},
-        {"10,", false, 0, 0},
-        {",10", false, 0, 0},
-        {"10;20", false, 0, 0},
-        {"10,20,30", false, 0, 0},
-        {"1.5,2", false, 0, 0},
-        {"x,y", false, 0, 0},
-        {"", false, 0, 0},
+        {{0, 0, 1920, 1080}, 1.0f},
+        {{1920, 24, 3840, 2136}, 2.0f}, // a second, 4K monitor with a panel on top
+        {{0, 0, 1280, 1024}, 0.75f},
+        {{0, 0, 1280, 1024}, 0.5f},
     };
     for (const Case& c : cases) {
-        int x = 123, y = 456;
-        EXPECT_EQ(parsePosition(c.text, &x, &y), c.ok) << c.text;
-        EXPECT_EQ(x, c.ok ? c.x : 123) << c.text;
-        EXPECT_EQ(y, c.ok ? c.y : 456) << c.text;
+        SCOPED_TRACE(c.area.width);
+        const std::vector<Qvis::ScreenRect> sizes{overlaySize(OverlayKind::Strip, c.scale),
+                                                  overlaySize(OverlayKind::TrackMap, c.scale),
+                                                  overlaySize(OverlayKind::VarPlot, c.scale)};
+        const std::vector<Qvis::ScreenRect> places = firstStartPlaces(c.area, sizes);
+        ASSERT_EQ(places.size(), 3u);
+        for (size_t i = 0; i < places.size(); ++i) {
+            EXPECT_EQ(places[i].width, sizes[i].width);
+            EXPECT_TRUE(inside(places[i], c.area)) << i;
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(overlap(places[i], places[j])) << i << " over " << j;
+        }
+        EXPECT_LT(places[1].y + places[1].height, places[0].y + 1) << "the plots are above the strip";
+        EXPECT_NEAR(places[0].x + places[0].width / 2, c.area.x + c.area.width / 2, 1) << "the strip is centred";
     }
-    int x = 0, y = 0;
-    EXPECT_TRUE(parsePosition(formatPosition(-12, 34), &x, &y));
-    EXPECT_EQ(x, -12);
-    EXPECT_EQ(y, 34);
 }

@@ -1,0 +1,47 @@
+// One overlay as the programs drive it: a controller with its window behind
+// one interface, so that one loop runs any number of them on one source.
+#pragma once
+
+#include <utility>
+
+#include <GLFW/glfw3.h>
+
+#include "Settings.h"
+
+class Overlay {
+public:
+    explicit Overlay(OverlayKind kind) : kind(kind) {}
+    virtual ~Overlay() = default;
+    Overlay(const Overlay&) = delete;
+    Overlay& operator=(const Overlay&) = delete;
+
+    virtual void updateData() = 0;
+    virtual void drawWindow() = 0;
+    virtual void showWindow() = 0;
+    virtual void hideWindow() = 0;
+    virtual GLFWwindow* getWindow() = 0;
+    virtual void getWindowPosition(int* x, int* y) = 0;
+    virtual void setLocked(bool locked) = 0;
+
+    const OverlayKind kind;
+};
+
+template <class Controller>
+class ControllerOverlay final : public Overlay {
+public:
+    template <class... Args>
+    explicit ControllerOverlay(OverlayKind kind, Args&&... args)
+        : Overlay(kind), controller(std::forward<Args>(args)...)
+    {
+    }
+
+    void updateData() override { controller.updateData(); }
+    void drawWindow() override { controller.drawWindow(); }
+    void showWindow() override { controller.showWindow(); }
+    void hideWindow() override { controller.hideWindow(); }
+    GLFWwindow* getWindow() override { return controller.getWindow(); }
+    void getWindowPosition(int* x, int* y) override { controller.getWindowPosition(x, y); }
+    void setLocked(bool locked) override { controller.setLocked(locked); }
+
+    Controller controller;
+};

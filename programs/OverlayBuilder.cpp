@@ -1,0 +1,60 @@
+#include "OverlayBuilder.h"
+
+#include <cstdio>
+#include <string>
+
+#include "ReferenceLapKeeper.h"
+#include "ThrottleBrakeTraceController.h"
+#include "TrackMapController.h"
+#include "VariablePlotController.h"
+#include "WindowPlacement.h"
+
+namespace {
+
+// Seconds of history: ten for the strip and the plot; the map keeps long
+// enough for a whole lap of most circuits.
+const unsigned int kHistorySeconds = 10;
+const unsigned int kMapSeconds = 120;
+
+} // namespace
+
+std::vector<VarSetup> varplotVariables(ProgramSettings& settings)
+{
+    std::vector<VarSetup> list;
+    std::string error;
+    if (!parseVarSetups(settings.values().variables, &list, &error)) {
+        settings.reportBadValue("varplot.variables", "a list of up to 15 NAME[@TYPE] (" + error + ")");
+        parseVarSetups({}, &list, &error);
+    }
+    return list;
+}
+
+std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
+                                     ProgramSettings& settings, const std::vector<VarSetup>& variables,
+                                     const char* title, const Qvis::ScreenRect& fallback)
+{
+    const OverlaySettings& own = settings.values().overlay(kind);
+    restoreWindowPosition(own, fallback);
+    const Qvis::WindowStyle style = overlayWindowStyle(own, title);
+    switch (kind) {
+    case OverlayKind::TrackMap:
+        return std::make_unique<ControllerOverlay<TrackMapController>>(kind, source, kMapSeconds, style);
+    case OverlayKind::VarPlot:
+        return std::make_unique<ControllerOverlay<VariablePlotController>>(kind, source, kHistorySeconds,
+                                                                           variables, style);
+    case OverlayKind::Strip:
+        break;
+    }
+    auto strip = std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(kind, source, kHistorySeconds,
+                                                                                   style);
+    // Live runs keep the best lap per track and car; a replay never touches them.
+    if (source->isLive() && settings.values().referenceLaps) {
+        std::string error;
+        const std::string folder = LapStore::defaultFolder(&error);
+        if (folder.empty())
+            std::fprintf(stderr, "%s: %s; reference laps are not kept\n", settings.program(), error.c_str());
+        else
+            strip->controller.keepReferenceLaps(std::make_shared<ReferenceLapKeeper>(settings.program(), folder));
+    }
+    return strip;
+}

@@ -1,0 +1,24 @@
+// Building the overlays a program runs, as the user's settings ask for them.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "IRData.h"
+#include "Overlay.h"
+#include "Settings.h"
+#include "VariablePlotModel.h"
+#include "window.h"
+
+// The variables the settings give the variable plot; with no list, or a
+// bad one (reported in one line), Throttle, Brake and Gear.
+std::vector<VarSetup> varplotVariables(ProgramSettings& settings);
+
+// An overlay on the source with its window open: at its saved place, else
+// at `fallback` (zero size: where the window manager puts it), with the
+// scale and opacity of its settings and the given title. The variable plot
+// shows `variables`; the strip keeps the best laps of live runs for the next
+// run unless the settings turn that off.
+std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
+                                     ProgramSettings& settings, const std::vector<VarSetup>& variables = {},
+                                     const char* title = "qvisView", const Qvis::ScreenRect& fallback = {});
