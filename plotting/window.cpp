@@ -14,12 +14,17 @@ namespace {
 
 // A window the program cannot run without: name the failing step and GLFW's
 // reason on one line, end GLFW and stop with a failure status.
+void (*startFailureHandler)(const std::string& message) = nullptr;
+
 [[noreturn]] void fail(const char* what)
 {
     const char* reason = nullptr;
     glfwGetError(&reason);
-    std::printf("qvis: %s: %s\n", what, reason ? reason : "no reason given");
+    const std::string message = std::string(what) + ": " + (reason ? reason : "no reason given");
+    std::printf("qvis: %s\n", message.c_str());
     std::fflush(stdout);
+    if (startFailureHandler)
+        startFailureHandler(message);
     glfwTerminate();
     std::exit(EXIT_FAILURE);
 }
@@ -62,6 +67,11 @@ bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monit
             return true;
     }
     return false;
+}
+
+void setStartFailureHandler(void (*handler)(const std::string& message))
+{
+    startFailureHandler = handler;
 }
 
 bool primaryWorkArea(ScreenRect* area)
@@ -137,6 +147,9 @@ void Window::initGLFW()
     glfwMakeContextCurrent(window);
     if (!initGLAD())
         fail("cannot load the OpenGL 3.3 functions");
+    // A swap never waits for the monitor: a program with several windows
+    // would otherwise wait once for each in every pass.
+    glfwSwapInterval(0);
 
     glfwSetKeyCallback(window, key_callback);
     glfwSetWindowUserPointer(window, this);

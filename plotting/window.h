@@ -35,6 +35,10 @@ struct WindowStyle {
     float opacity = 1.0f; // multiplies the alpha of the background
 };
 
+// Called with the message when a window cannot be opened, just before the
+// program stops; for programs whose output no one reads.
+void setStartFailureHandler(void (*handler)(const std::string& message));
+
 class Window : public IWindow {
 public:
     static constexpr int numKeys = 1024;

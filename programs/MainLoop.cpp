@@ -93,9 +93,10 @@ bool loopEnded(const std::vector<Overlay*>& overlays)
     return false;
 }
 
-void shutDown(IRData& irData)
+void shutDown(IRData& irData, bool endGlfw)
 {
-    glfwTerminate();
+    if (endGlfw)
+        glfwTerminate();
     std::fputs("Shutting down.\n\n", stdout);
     std::fflush(stdout);
     irData.endSession();

@@ -70,6 +70,7 @@ inline void runMainLoop(IRData& irData, const std::vector<Overlay*>& overlays)
     runMainLoop(irData, overlays, state, [](LoopState&) {});
 }
 
-// Ends GLFW, prints the shut-down line and ends the source's session. The
+// Ends GLFW (unless told not to: the windows' own event processing may be
+// running), prints the shut-down line and ends the source's session. The
 // caller then destroys its controller (view before model) and the source.
-void shutDown(IRData& irData);
+void shutDown(IRData& irData, bool endGlfw = true);

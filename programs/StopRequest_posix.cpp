@@ -32,3 +32,7 @@ bool stopRequested()
 void stopRequestHandled()
 {
 }
+
+void setSessionEndAction(std::function<void()> /*finish*/)
+{
+}

@@ -1,7 +1,10 @@
-// Console control events set a flag that the main loop polls. Windows ends
-// the process when the handler of a close event returns, so that handler
-// waits (a little less than the system's five seconds) until the program has
-// shut down; Ctrl-C and Ctrl-Break return at once.
+// Console control events and the end of the session set a flag that the main
+// loop polls. Windows ends the process when the handler of a close event
+// returns, so that handler waits (a little less than the system's five
+// seconds) until the program has shut down; Ctrl-C and Ctrl-Break return at
+// once. The end of a session reaches the program's windows as messages on
+// its main thread, where nothing can wait for the loop: the program's finish
+// action runs there instead.
 #include "StopRequest.h"
 
 #include <windows.h>
@@ -10,6 +13,7 @@ namespace {
 
 volatile LONG requested = 0;
 volatile LONG handled = 0;
+std::function<void()> sessionEndAction;
 
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
@@ -28,11 +32,43 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     }
 }
 
+// A hidden top-level window hears of the session's end, as programs without
+// a console do.
+LRESULT CALLBACK onSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_QUERYENDSESSION:
+        InterlockedExchange(&requested, 1);
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) {
+            InterlockedExchange(&requested, 1);
+            if (InterlockedCompareExchange(&handled, 0, 0) == 0 && sessionEndAction)
+                sessionEndAction();
+        }
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void listenForSessionEnd()
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = onSessionMessage;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"telemetry-overlay-session";
+    if (RegisterClassW(&windowClass))
+        CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                        windowClass.hInstance, nullptr);
+}
+
 } // namespace
 
 void installStopRequestHandlers()
 {
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    listenForSessionEnd();
 }
 
 bool stopRequested()
@@ -43,4 +79,9 @@ bool stopRequested()
 void stopRequestHandled()
 {
     InterlockedExchange(&handled, 1);
+}
+
+void setSessionEndAction(std::function<void()> finish)
+{
+    sessionEndAction = std::move(finish);
 }

@@ -1,0 +1,20 @@
+// Where a program that runs without a terminal tells the user things: on
+// Windows, where telemetry-overlay opens no console, its standard output and
+// error go to a log file in the user's local data folder, and a failure that
+// stops it at start is also shown in a message box. Elsewhere both stay on
+// the terminal. One implementation per platform.
+#pragma once
+
+#include <string>
+
+// The program's log file; empty where it has none.
+std::string logFilePath(const char* program);
+
+// Sends standard output and error to the program's log file, written anew
+// at each start. Nothing where the program has no log file.
+void useLogFile(const char* program);
+
+// A failure that stops the program at start: one line on standard error
+// (so in the log), and on Windows a message box as well, unless the
+// environment variable TELEMETRY_OVERLAY_NO_MESSAGE_BOX is set (for tests).
+void reportStartFailure(const char* program, const std::string& message);

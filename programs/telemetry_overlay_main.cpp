@@ -1,0 +1,204 @@
+// The telemetry-overlay program: the overlays the user chose in the settings,
+// each in its own window, fed from one telemetry source in one loop, with
+// keys and controller buttons that hide, show, lock and unlock them all while
+// another window, the simulator's, has the keyboard.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ControllerButtons.h"
+#include "GlobalKeys.h"
+#include "MainLoop.h"
+#include "OverlayBuilder.h"
+#include "ProgramOutput.h"
+#include "WindowPlacement.h"
+#include "shader.h"
+
+namespace {
+
+const char* const kProgram = "telemetry-overlay";
+
+enum Action { kShowHide, kLock };
+
+const OverlayKind kKinds[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot};
+
+// Window titles by what they show.
+const char* title(OverlayKind kind)
+{
+    switch (kind) {
+    case OverlayKind::Strip:
+        return "Throttle/brake";
+    case OverlayKind::TrackMap:
+        return "Track map";
+    case OverlayKind::VarPlot:
+        return "Variable plot";
+    }
+    return "";
+}
+
+// A key or button of the settings as the usage text shows it.
+std::string binding(const std::string& key, const ButtonBinding& button)
+{
+    return button.bound() ? key + ", or " + describeButton(button) : key;
+}
+
+void printUsageAndKeys()
+{
+    ProgramSettings settings(kProgram);
+    const UserSettings& s = settings.values();
+    std::string error;
+    std::string path = ProgramSettings::filePath(&error);
+    if (path.empty())
+        path = "the user's settings file (" + error + ")";
+    std::printf("usage: %s [sim|file]\n"
+                "The overlays chosen in the settings, each in its own window: the throttle/brake\n"
+                "strip, the track map and the variable plot.\n"
+                "\n"
+                "  sim    live telemetry from the simulator's shared memory (the default)\n"
+                "  file   replay telemetry.ibt from the working directory\n"
+                "\n"
+                "The windows stay above other windows and hide while the car is off track.\n"
+                "Keys that work while another window, such as the simulator, has the keyboard:\n"
+                "  %s\n"
+                "      show or hide every overlay\n"
+                "  %s\n"
+                "      lock the overlays (clicks go through to the window below) or unlock them\n"
+                "Unlocked, an overlay is dragged with the left mouse button, and Escape in it\n"
+                "ends the program; so do Ctrl-C and SIGTERM.\n"
+                "\n"
+                "The settings (which overlays run, where, their scale and opacity, the lock,\n"
+                "the keys and buttons) are in %s\n",
+                kProgram, binding(s.showHideKey, s.showHideButton).c_str(),
+                binding(s.lockKey, s.lockButton).c_str(), path.c_str());
+    const std::string log = logFilePath(kProgram);
+    if (!log.empty())
+        std::printf("Messages go to %s\n", log.c_str());
+    const std::vector<ControllerButtons::Device> devices = ControllerButtons::connected();
+    for (size_t i = 0; i < devices.size(); ++i)
+        std::printf("%s\"%s\" (GUID %s), %zu buttons\n", i == 0 ? "Game controllers connected:\n  " : "  ",
+                    devices[i].name.c_str(), devices[i].guid.c_str(), devices[i].buttons.size());
+}
+
+// Takes the key of the settings' entry for the action; a key that cannot be
+// read or is held by another program is one line, and the program goes on
+// without it.
+void bindKey(GlobalKeys& keys, ProgramSettings& settings, int action, const char* entry, const std::string& text)
+{
+    KeyChord chord;
+    std::string error;
+    if (!parseKeyChord(text, &chord, &error))
+        settings.reportBadValue(std::string("keys.") + entry, "a key such as \"Ctrl+Shift+F1\" (" + error + ")");
+    else if (!keys.bind(action, chord, &error))
+        std::fprintf(stderr, "%s: %s; going on without it\n", kProgram, error.c_str());
+}
+
+void reportWindowFailure(const std::string& message)
+{
+    reportStartFailure(kProgram, message);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    useLogFile(kProgram);
+    if (wantsHelp(argc, argv)) {
+        printUsageAndKeys();
+        return 0;
+    }
+    installStopRequestHandlers();
+    std::shared_ptr<IRData> irData = makeSource(argc, argv);
+    if (!irData) {
+        reportStartFailure(kProgram, "unknown argument \"" + std::string(argv[1]) +
+                                         "\"; usage: telemetry-overlay [sim|file] (sim: live telemetry, the "
+                                         "default; file: replay telemetry.ibt)");
+        return 2;
+    }
+    const std::string shaderProblem = Qvis::unreadableShaderSource();
+    if (!shaderProblem.empty()) {
+        reportStartFailure(kProgram, "cannot build the shader programs: " + shaderProblem);
+        return 1;
+    }
+    ProgramSettings settings(kProgram);
+    const UserSettings& chosen = settings.values();
+    std::vector<OverlayKind> kinds;
+    for (OverlayKind kind : kKinds)
+        if (chosen.overlay(kind).enabled)
+            kinds.push_back(kind);
+    if (kinds.empty()) {
+        std::string error;
+        reportStartFailure(kProgram, "no overlay is enabled in " + ProgramSettings::filePath(&error) +
+                                         " (enabled = true in [strip], [trackmap] or [varplot])");
+        return 2;
+    }
+
+    // Overlays without a saved place open side by side, the strip below.
+    Qvis::setStartFailureHandler(reportWindowFailure);
+    std::vector<Qvis::ScreenRect> sizes;
+    for (OverlayKind kind : kinds)
+        sizes.push_back(overlaySize(kind, overlayWindowStyle(chosen.overlay(kind)).scale));
+    Qvis::ScreenRect workArea{};
+    std::vector<Qvis::ScreenRect> places(kinds.size());
+    if (Qvis::primaryWorkArea(&workArea))
+        places = firstStartPlaces(workArea, sizes);
+    const std::vector<VarSetup> variables = varplotVariables(settings);
+    std::vector<std::unique_ptr<Overlay>> overlays;
+    std::vector<Overlay*> loop;
+    bool locked = chosen.locked;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        overlays.push_back(makeOverlay(kinds[i], irData, settings, variables, title(kinds[i]), places[i]));
+        overlays.back()->setLocked(locked);
+        loop.push_back(overlays.back().get());
+    }
+
+    GlobalKeys keys;
+    bindKey(keys, settings, kShowHide, "show-hide", chosen.showHideKey);
+    bindKey(keys, settings, kLock, "lock", chosen.lockKey);
+    ControllerButtons buttons;
+    buttons.bind(kShowHide, chosen.showHideButton);
+    buttons.bind(kLock, chosen.lockButton);
+
+    // Where the windows were left and the lock are kept for the next start,
+    // once: at the end of the loop, or when the session ends first.
+    // The session's end runs it inside the event processing, where GLFW must
+    // not be ended.
+    bool finished = false;
+    const auto finish = [&](bool endGlfw) {
+        if (finished)
+            return;
+        finished = true;
+        std::vector<settings::Edit> edits;
+        for (const auto& overlay : overlays)
+            edits.push_back(windowPositionEdit(*overlay));
+        if (locked != chosen.locked)
+            edits.push_back(settings::boolEdit("", "locked", locked));
+        settings.store(edits, "the window positions and the lock");
+        shutDown(*irData, endGlfw);
+    };
+    setSessionEndAction([&] { finish(false); });
+
+    LoopState state(loop.size());
+    std::vector<int> pressed;
+    runMainLoop(*irData, loop, state, [&](LoopState& s) {
+        pressed.clear();
+        keys.poll(&pressed);
+        buttons.poll(&pressed);
+        for (int action : pressed) {
+            if (action == kShowHide) {
+                s.hiddenByUser = !s.hiddenByUser;
+            } else {
+                locked = !locked;
+                for (Overlay* overlay : loop)
+                    overlay->setLocked(locked);
+            }
+        }
+        // Hidden windows process no events: the controllers and the system
+        // are heard all the same.
+        if (std::none_of(s.shown.begin(), s.shown.end(), [](char shown) { return shown != 0; }))
+            glfwPollEvents();
+    });
+    finish(true);
+    return 0;
+}
