@@ -1,5 +1,6 @@
 // A window without decorations that the user moves by dragging it with the
-// left mouse button, optionally kept above all other windows.
+// left mouse button, optionally kept above all other windows. It never takes
+// the keyboard focus when it is shown; locked, it lets the pointer through.
 #pragma once
 
 #include "window.h"
@@ -20,6 +21,13 @@ public:
     // place it was hidden from while hidden.
     void getPosition(int* x, int* y);
 
+    // Locked, every click and pointer movement over the window goes to the
+    // window below it: it cannot be dragged and never takes the focus.
+    // Unlocked (as it opens), it is dragged, and a click may give it the
+    // keyboard. The state holds across hiding and showing.
+    void setLocked(bool locked);
+    bool isLocked() const { return locked; }
+
     static void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
     static void cursor_position_callback(GLFWwindow* window, double xpos, double ypos);
 
@@ -32,6 +40,7 @@ protected:
 
 private:
     bool alwaysOnTop = false;
+    bool locked = false;
     bool hidden = false;
     int hiddenX = 0;
     int hiddenY = 0;
