@@ -5,6 +5,8 @@
 
 #include <GLFW/glfw3.h>
 
+#include "desktop_window.h"
+
 namespace Qvis {
 
 namespace {
@@ -44,7 +46,7 @@ void FramelessDraggableWindow::showWindow()
         }
         hidden = false;
     }
-    glfwShowWindow(getWindow());
+    desktop::showWithoutFocus(getWindow());
 }
 
 // Remembers where the window was when it is hidden; hiding a hidden window
@@ -68,12 +70,23 @@ void FramelessDraggableWindow::getPosition(int* x, int* y)
     }
 }
 
-// A left press takes the grab point inside the window; a release ends the drag.
+// A drag under way ends with the lock.
+void FramelessDraggableWindow::setLocked(bool lock)
+{
+    if (lock == locked)
+        return;
+    locked = lock;
+    dragging = false;
+    desktop::setPointerPassThrough(getWindow(), lock);
+}
+
+// A left press takes the grab point inside the window; a release ends the
+// drag. A locked window ignores any press that still reaches it.
 void FramelessDraggableWindow::mouse_button_callback(GLFWwindow* window, int button, int action,
                                                      int /*mods*/)
 {
     FramelessDraggableWindow* w = owner(window);
-    if (!w || button != GLFW_MOUSE_BUTTON_LEFT)
+    if (!w || w->locked || button != GLFW_MOUSE_BUTTON_LEFT)
         return;
     if (action == GLFW_PRESS) {
         w->dragging = true;

@@ -1,5 +1,6 @@
 // A window without decorations that the user moves by dragging it with the
-// left mouse button, optionally kept above all other windows.
+// left mouse button, optionally kept above all other windows. It never takes
+// the keyboard focus when it is shown; locked, it lets the pointer through.
 #pragma once
 
 #include "window.h"
@@ -20,9 +21,11 @@ public:
     // place it was hidden from while hidden.
     void getPosition(int* x, int* y);
 
-    // A locked window lets the pointer through to the window below: it
-    // cannot be dragged and never takes the focus.
-    void setLocked(bool locked) { this->locked = locked; }
+    // Locked, every click and pointer movement over the window goes to the
+    // window below it: it cannot be dragged and never takes the focus.
+    // Unlocked (as it opens), it is dragged, and a click may give it the
+    // keyboard. The state holds across hiding and showing.
+    void setLocked(bool locked);
     bool isLocked() const { return locked; }
 
     static void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);

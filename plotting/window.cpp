@@ -8,6 +8,8 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include "desktop_window.h"
+
 namespace Qvis {
 
 namespace {
@@ -165,7 +167,10 @@ void Window::initGLFW()
     if (nextPositionSet && isOnAMonitor({nextX, nextY, width, height}, monitorRects()))
         glfwSetWindowPos(window, nextX, nextY);
     nextPositionSet = false;
-    glfwShowWindow(window);
+    if (focusOnShow)
+        glfwShowWindow(window);
+    else
+        desktop::showWithoutFocus(window);
 }
 
 // Opens the window hidden with four-sample multisampling. Some X servers offer

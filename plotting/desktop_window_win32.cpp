@@ -1,0 +1,43 @@
+// The desktop requests on Windows: showing without activation, and a layered,
+// transparent window that hit-testing passes through.
+#include "desktop_window.h"
+
+#include <windows.h>
+
+#define GLFW_EXPOSE_NATIVE_WIN32
+#include <GLFW/glfw3.h>
+#include <GLFW/glfw3native.h>
+
+namespace Qvis::desktop {
+
+void showWithoutFocus(GLFWwindow* window)
+{
+    ShowWindow(glfwGetWin32Window(window), SW_SHOWNA);
+}
+
+// WS_EX_TRANSPARENT makes hit-testing skip the window, which takes effect
+// only on a layered window; a layered window is drawn only once its
+// attributes are set, here fully opaque so that the framebuffer's own alpha
+// still decides. WS_EX_NOACTIVATE keeps it from being activated meanwhile.
+// Unlocking keeps the layered style when it carries an opacity below full.
+void setPointerPassThrough(GLFWwindow* window, bool passThrough)
+{
+    const HWND hwnd = glfwGetWin32Window(window);
+    LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    if (passThrough) {
+        const bool layered = (style & WS_EX_LAYERED) != 0;
+        SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style | WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
+        if (!layered)
+            SetLayeredWindowAttributes(hwnd, 0, 255, LWA_ALPHA);
+        return;
+    }
+    style &= ~static_cast<LONG_PTR>(WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
+    BYTE alpha = 255;
+    DWORD flags = 0;
+    if ((style & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) &&
+        flags == LWA_ALPHA && alpha == 255)
+        style &= ~static_cast<LONG_PTR>(WS_EX_LAYERED);
+    SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style);
+}
+
+} // namespace Qvis::desktop

@@ -1,0 +1,54 @@
+// The desktop requests on X11: the EWMH user time and the input shape.
+#include "desktop_window.h"
+
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3.h>
+#include <GLFW/glfw3native.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+namespace Qvis::desktop {
+
+// A window manager maps a window whose _NET_WM_USER_TIME is 0 without giving
+// it the focus: the user did nothing that asked for it. The property is read
+// at every map, so it is written before each show.
+void showWithoutFocus(GLFWwindow* window)
+{
+    Display* display = glfwGetX11Display();
+    const ::Window xwindow = glfwGetX11Window(window);
+    const Atom userTime = XInternAtom(display, "_NET_WM_USER_TIME", False);
+    const long zero = 0; // format 32 properties are passed as longs
+    XChangeProperty(display, xwindow, userTime, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&zero), 1);
+    glfwShowWindow(window);
+}
+
+// An empty input shape lets every pointer event through to what lies below;
+// resetting the shape gives the window its whole rectangle back. The input
+// hint keeps the window manager from giving a pass-through window the focus
+// in other ways (such as when the focused window closes).
+void setPointerPassThrough(GLFWwindow* window, bool passThrough)
+{
+    Display* display = glfwGetX11Display();
+    const ::Window xwindow = glfwGetX11Window(window);
+    int eventBase = 0, errorBase = 0;
+    if (XShapeQueryExtension(display, &eventBase, &errorBase)) {
+        if (passThrough)
+            XShapeCombineRectangles(display, xwindow, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+        else
+            XShapeCombineMask(display, xwindow, ShapeInput, 0, 0, None, ShapeSet);
+    }
+    XWMHints* hints = XGetWMHints(display, xwindow);
+    if (!hints)
+        hints = XAllocWMHints();
+    if (hints) {
+        hints->flags |= InputHint;
+        hints->input = passThrough ? False : True;
+        XSetWMHints(display, xwindow, hints);
+        XFree(hints);
+    }
+    XFlush(display);
+}
+
+} // namespace Qvis::desktop
