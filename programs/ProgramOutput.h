@@ -14,6 +14,11 @@ std::string logFilePath(const char* program);
 // at each start. Nothing where the program has no log file.
 void useLogFile(const char* program);
 
+// For an answer the user waits for (the usage text): where the program's
+// output was sent by its caller, else the console it was started from, else
+// the log file.
+void useCallersOutput(const char* program);
+
 // A failure that stops the program at start: one line on standard error
 // (so in the log), and on Windows a message box as well, unless the
 // environment variable TELEMETRY_OVERLAY_NO_MESSAGE_BOX is set (for tests).

@@ -12,6 +12,10 @@ void useLogFile(const char* /*program*/)
 {
 }
 
+void useCallersOutput(const char* /*program*/)
+{
+}
+
 void reportStartFailure(const char* program, const std::string& message)
 {
     std::fprintf(stderr, "%s: %s\n", program, message.c_str());

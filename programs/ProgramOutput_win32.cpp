@@ -46,6 +46,17 @@ void useLogFile(const char* program)
     std::setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
+void useCallersOutput(const char* program)
+{
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out && out != INVALID_HANDLE_VALUE)
+        return;
+    if (::AttachConsole(ATTACH_PARENT_PROCESS) && std::freopen("CONOUT$", "w", stdout) &&
+        std::freopen("CONOUT$", "w", stderr))
+        return;
+    useLogFile(program);
+}
+
 void reportStartFailure(const char* program, const std::string& message)
 {
     std::fprintf(stderr, "%s: %s\n", program, message.c_str());

@@ -103,11 +103,12 @@ void reportWindowFailure(const std::string& message)
 
 int main(int argc, char** argv)
 {
-    useLogFile(kProgram);
     if (wantsHelp(argc, argv)) {
+        useCallersOutput(kProgram);
         printUsageAndKeys();
         return 0;
     }
+    useLogFile(kProgram);
     installStopRequestHandlers();
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
