@@ -1,17 +1,21 @@
-// A measured run of the overlay's main loop against a bare window that only
+// A measured run of the overlays' main loop against a bare window that only
 // clears and swaps at the same pace, one process each:
-//   overlay_process overlay PASSES RECORDING   the throttle/brake overlay replaying RECORDING
-//   overlay_process bare PASSES                a 700 x 80 window with the same framebuffer
-// Both first fill the overlay's 625-sample history (the bare window just
-// waits as many passes), then time PASSES passes and print the process CPU
-// time per pass and the peak resident memory. Under callgrind only the timed
-// passes are collected.
+//   overlay_process overlay PASSES RECORDING    the throttle/brake overlay replaying RECORDING
+//   overlay_process overlays PASSES RECORDING   the strip, the track map and the variable plot
+//                                               in one loop, as telemetry-overlay runs them
+//   overlay_process bare PASSES                 a 700 x 80 window with the same framebuffer
+// Each first fills the overlays' 625-sample histories (the bare window just
+// waits as many passes), then times PASSES passes and prints the process CPU
+// time per pass, the passes per second and the peak resident memory. Under
+// callgrind only the timed passes are collected.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -24,6 +28,8 @@
 
 #include "MainLoop.h"
 #include "ThrottleBrakeTraceController.h"
+#include "TrackMapController.h"
+#include "VariablePlotController.h"
 #include "window.h"
 
 namespace {
@@ -60,49 +66,68 @@ public:
     }
 };
 
-void report(const char* what, int passes, double cpu)
+double wallSeconds()
 {
-    std::printf("%s: %d passes, CPU time per pass %.3f ms, peak memory %.1f MiB\n", what, passes,
-                cpu / passes * 1000.0, peakKiB() / 1024.0);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void report(const char* what, int passes, double cpu, double wall)
+{
+    std::printf("%s: %d passes, CPU time per pass %.3f ms, %.1f passes a second, peak memory %.1f MiB\n", what,
+                passes, cpu / passes * 1000.0, passes / wall, peakKiB() / 1024.0);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 3 || (std::strcmp(argv[1], "overlay") == 0 && argc < 4)) {
-        std::fprintf(stderr, "usage: overlay_process overlay PASSES RECORDING | bare PASSES\n");
+    const bool bare = argc >= 3 && std::strcmp(argv[1], "bare") == 0;
+    const bool three = argc >= 4 && std::strcmp(argv[1], "overlays") == 0;
+    if (!bare && !three && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
+        std::fprintf(stderr, "usage: overlay_process overlay|overlays PASSES RECORDING | bare PASSES\n");
         return 2;
     }
     const int passes = std::atoi(argv[2]);
-    if (std::strcmp(argv[1], "bare") == 0) {
+    if (bare) {
         BareWindow window;
         for (int i = 0; i < kFillPasses; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const double start = cpuSeconds();
+        const double start = cpuSeconds(), wall = wallSeconds();
         CALLGRIND_START_INSTRUMENTATION;
         for (int i = 0; i < passes; ++i)
             window.pass();
         CALLGRIND_STOP_INSTRUMENTATION;
-        report("bare window", passes, cpuSeconds() - start);
+        report("bare window", passes, cpuSeconds() - start, wallSeconds() - wall);
         glfwTerminate();
         return 0;
     }
 
     auto irData = std::make_shared<IRData>(argv[3]);
-    ControllerOverlay<ThrottleBrakeTraceController> strip(OverlayKind::Strip, irData, 10);
+    std::vector<std::unique_ptr<Overlay>> owned;
+    owned.push_back(std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10));
+    if (three) {
+        owned.push_back(std::make_unique<ControllerOverlay<TrackMapController>>(OverlayKind::TrackMap, irData, 120));
+        std::vector<VarSetup> variables;
+        std::string error;
+        parseVarSetups({}, &variables, &error);
+        owned.push_back(
+            std::make_unique<ControllerOverlay<VariablePlotController>>(OverlayKind::VarPlot, irData, 10, variables));
+    }
+    std::vector<Overlay*> overlays;
+    for (const auto& overlay : owned)
+        overlays.push_back(overlay.get());
     for (int i = 0; i < kFillPasses; ++i) {
         irData->updateData();
-        strip.updateData();
+        for (Overlay* overlay : overlays)
+            overlay->updateData();
     }
-    const std::vector<Overlay*> overlays{&strip};
     LoopState state(overlays.size());
-    const double start = cpuSeconds();
+    const double start = cpuSeconds(), wall = wallSeconds();
     CALLGRIND_START_INSTRUMENTATION;
     for (int i = 0; i < passes; ++i)
         runPass(*irData, overlays, state);
     CALLGRIND_STOP_INSTRUMENTATION;
-    report("overlay", passes, cpuSeconds() - start);
+    report(three ? "three overlays" : "overlay", passes, cpuSeconds() - start, wallSeconds() - wall);
     shutDown(*irData);
     return 0;
 }
