@@ -36,6 +36,8 @@ FramelessDraggableWindow::FramelessDraggableWindow(int width, int height, bool t
 // floating, and ignores a request that matches what it believes) and wherever
 // the manager places it. So both are set again on the hidden window, where
 // GLFW writes them as the initial state the manager reads when it maps it.
+// The manager also frames the window anew and takes its input shape over only
+// when that changes, so a lock is stated again once the window is shown.
 void FramelessDraggableWindow::showWindow()
 {
     if (hidden) {
@@ -47,6 +49,8 @@ void FramelessDraggableWindow::showWindow()
         hidden = false;
     }
     desktop::showWithoutFocus(getWindow());
+    if (locked)
+        desktop::setPointerPassThrough(getWindow(), true);
 }
 
 // Remembers where the window was when it is hidden; hiding a hidden window

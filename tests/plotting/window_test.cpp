@@ -1,5 +1,6 @@
 // The window on a real X server: drag by the grab point, Escape and key
-// state driven with xdotool, and the one-line report when there is no display.
+// state driven with xdotool, the lock that lets the pointer through, and the
+// one-line report when there is no display.
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -10,7 +11,9 @@
 #include <GLFW/glfw3.h>
 
 #include "child_process.h"
+#include "desktop_session.h"
 #include "gl_fixture.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -150,6 +153,49 @@ TEST_F(WindowTest, EscapeClosesAndKeysAreRecorded)
     EXPECT_TRUE(window->keyToggled(GLFW_KEY_ESCAPE));
     ASSERT_TRUE(drive(*window, "key Escape"));
     EXPECT_FALSE(window->keyToggled(GLFW_KEY_ESCAPE));
+}
+
+// Locked, a click and a drag over the window reach the window below it, also
+// after hiding and showing; unlocked, the window takes them again. On a
+// desktop with a window manager, which puts each window in a frame of its own.
+TEST(LockedWindow, LetsThePointerThroughUntilUnlocked)
+{
+    DesktopSession session;
+    if (!session.ready())
+        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    struct GlfwOnTheSessionsDisplay {
+        GlfwOnTheSessionsDisplay() { glfwTerminate(); }
+        ~GlfwOnTheSessionsDisplay() { glfwTerminate(); }
+    } glfw;
+    TempFolder dir("lock");
+    LoggingWindow below(dir.path(), "below", 100, 100, 600, 400);
+    ASSERT_FALSE(below.id().empty());
+    TestWindow w(200, 100, true, true);
+    glfwSetWindowPos(w.getWindow(), 300, 250);
+    pump(w, 0.5);
+
+    w.setLocked(true);
+    w.hideWindow();
+    pump(w, 0.3);
+    w.showWindow();
+    pump(w, 0.5);
+    ASSERT_TRUE(w.isLocked());
+    const Point start = windowPos(w);
+    ASSERT_TRUE(drive(w, "mousemove 400 300 click 1"));
+    EXPECT_EQ(below.clicks(), 1) << "the click stayed with the locked window";
+    ASSERT_TRUE(drive(w, "mousedown 1"));
+    ASSERT_TRUE(drive(w, "mousemove_relative -- 60 40"));
+    ASSERT_TRUE(drive(w, "mouseup 1"));
+    EXPECT_EQ(windowPos(w), start) << "a locked window was dragged";
+    EXPECT_EQ(below.clicks(), 2);
+
+    w.setLocked(false);
+    ASSERT_TRUE(drive(w, "mousemove 400 300 click 1"));
+    ASSERT_TRUE(drive(w, "mousedown 1"));
+    ASSERT_TRUE(drive(w, "mousemove_relative -- 60 40"));
+    ASSERT_TRUE(drive(w, "mouseup 1"));
+    EXPECT_EQ(below.clicks(), 2) << "a click went through the unlocked window";
+    EXPECT_EQ(windowPos(w), (Point{start.x + 60, start.y + 40})) << "the unlocked window was not dragged";
 }
 
 TEST(WindowFailure, WithoutADisplayOneLineNamesTheProblemAndTheProgramStops)

@@ -1,6 +1,7 @@
-// The three programs on a desktop with a real window manager: the strip stays
-// above other windows after hiding, each window comes back where it was
-// dragged, bad settings files give the default place, and --help answers.
+// The three programs on a desktop with a real window manager: no window takes
+// the keyboard when it shows, the strip stays above other windows after
+// hiding, each window comes back where it was dragged, bad settings files
+// give the default place, and --help answers.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -15,11 +16,13 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "child_process.h"
 #include "desktop_session.h"
 #include "files.h"
 #include "pedal_recording.h"
+#include "private_user_folders.h"
 #include "temp_folder.h"
 #include "window_capture.h"
 
@@ -57,10 +60,13 @@ public:
         shellOutput("mkdir -p '" + dir.path() + "/config/telemetry-overlay'");
         std::ofstream(settingsFile(), std::ios::binary) << text;
     }
-    std::unique_ptr<ChildProcess> start(const char* program, const char* source = "file") const
+    std::unique_ptr<ChildProcess> start(const char* program, const char* source = "file",
+                                        const std::string& moreEnv = "") const
     {
-        return std::make_unique<ChildProcess>(dir.path(), std::vector<std::string>{program, source},
-                                              std::vector<std::string>{env});
+        std::vector<std::string> environment{env};
+        if (!moreEnv.empty())
+            environment.push_back(moreEnv);
+        return std::make_unique<ChildProcess>(dir.path(), std::vector<std::string>{program, source}, environment);
     }
 
     TempFolder dir;
@@ -164,6 +170,49 @@ Place openAndPlace(const Desk& desk, const Program& program, std::unique_ptr<Chi
     } while (0)
 
 } // namespace
+
+// A window standing in for the simulator keeps the keyboard while each
+// program's window opens, hides in the pits, shows, hides at a pit stop and
+// shows again, live.
+TEST(Desktop, NoWindowTakesTheFocusWhenItShows)
+{
+    DesktopSession session;
+    SKIP_WITHOUT_DESKTOP(session);
+    Desk desk;
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(1500, 0.1f, 0.0001f), 0.5f, 0.0f, 0.0f);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i].onTrack = !(i < 120 || (i >= 420 && i < 540)); // out of the pits, a pit stop
+    ASSERT_TRUE(writePedalRecording(desk.recording(), s));
+    LoggingWindow simulator(desk.dir.path(), "simulator", 0, 0, 1200, 900);
+    ASSERT_FALSE(simulator.id().empty());
+
+    for (const Program& program : kPrograms) {
+        SCOPED_TRACE(program.name);
+        const std::string prefix = "IRSDK_SHM_PREFIX=focus" + std::to_string(::getpid()) + "_";
+        ChildProcess publisher(desk.dir.path(), {IBT_EXE, "publish", "telemetry.ibt", "--loop"}, {prefix});
+        ASSERT_TRUE(simulator.activate());
+        auto child = desk.start(program.path, "sim", prefix);
+
+        // Shown, hidden, shown again, with the focus checked all along.
+        std::vector<bool> phases;
+        int lost = 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (phases.size() < 3 && std::chrono::steady_clock::now() < end) {
+            const bool shown = !visibleWindow(kTitle).empty();
+            if (phases.empty() ? shown : phases.back() != shown)
+                phases.push_back(shown);
+            lost += !simulator.hasFocus();
+        }
+        ASSERT_EQ(phases.size(), 3u) << "the window did not show, hide and show again\n" << child->err();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        lost += !simulator.hasFocus();
+        EXPECT_EQ(lost, 0) << "the program's window took the focus";
+        child->stop(SIGTERM);
+        EXPECT_EQ(child->exitStatus(), 0);
+        publisher.stop(SIGINT);
+    }
+}
 
 TEST(Desktop, StripStaysAboveAWindowActivatedAfterItCameBack)
 {

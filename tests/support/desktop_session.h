@@ -4,7 +4,10 @@
 // the window manager's. DISPLAY points at it while the session lives.
 #pragma once
 
+#include <memory>
 #include <string>
+
+class ChildProcess;
 
 class DesktopSession {
 public:
@@ -25,4 +28,35 @@ private:
     bool managed = false;
     std::string oldDisplay;
     bool hadDisplay = false;
+};
+
+// The window that has the keyboard (X's input focus), as a decimal id.
+std::string focusedWindow();
+
+// The window the window manager marks active (_NET_ACTIVE_WINDOW), as a
+// decimal id; "0" when there is none.
+std::string activeWindow();
+
+// A window of xev's on the desktop, which stands in for the simulator: it
+// takes the keyboard when activated and counts the clicks it receives.
+class LoggingWindow {
+public:
+    // Opens it at the given place and waits until it is shown; its log is
+    // folder/TITLE.log.
+    LoggingWindow(const std::string& folder, const std::string& title, int x, int y, int width, int height);
+    ~LoggingWindow();
+
+    // Its decimal id, empty when it never appeared.
+    const std::string& id() const { return windowId; }
+    // Activates it and waits until the window manager says so; false if it never did.
+    bool activate();
+    // Whether it has the keyboard: the input focus, and the window manager's active window.
+    bool hasFocus() const;
+    // Button presses received so far.
+    int clicks() const;
+
+private:
+    std::string log;
+    std::unique_ptr<ChildProcess> xev;
+    std::string windowId;
 };

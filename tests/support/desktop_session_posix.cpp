@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include "child_process.h"
+#include "window_capture.h"
 
 namespace {
 
@@ -98,4 +100,53 @@ DesktopSession::~DesktopSession()
         ::setenv("DISPLAY", oldDisplay.c_str(), 1);
     else
         ::unsetenv("DISPLAY");
+}
+
+std::string focusedWindow()
+{
+    std::string id = shellOutput("xdotool getwindowfocus -f 2>/dev/null");
+    return id.substr(0, id.find('\n'));
+}
+
+std::string activeWindow()
+{
+    const std::string out = shellOutput("xprop -root _NET_ACTIVE_WINDOW 2>/dev/null");
+    const size_t hash = out.find("# 0x");
+    return hash == std::string::npos ? "0" : std::to_string(std::stoul(out.substr(hash + 2), nullptr, 16));
+}
+
+LoggingWindow::LoggingWindow(const std::string& folder, const std::string& title, int x, int y, int width,
+                             int height)
+    : log(folder + "/" + title + ".log")
+{
+    const std::string geometry =
+        std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" + std::to_string(y);
+    xev = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/xev", "-name", title, "-geometry", geometry},
+                                         log, "/dev/null");
+    windowId = waitForWindow(title, 20);
+}
+
+LoggingWindow::~LoggingWindow() = default;
+
+bool LoggingWindow::activate()
+{
+    shellOutput("xdotool windowactivate --sync " + windowId + " >/dev/null 2>&1");
+    for (int i = 0; i < 50 && !hasFocus(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return hasFocus();
+}
+
+bool LoggingWindow::hasFocus() const
+{
+    return !windowId.empty() && focusedWindow() == windowId && activeWindow() == windowId;
+}
+
+int LoggingWindow::clicks() const
+{
+    std::ifstream in(log);
+    std::string line;
+    int n = 0;
+    while (std::getline(in, line))
+        n += line.rfind("ButtonPress event", 0) == 0;
+    return n;
 }
