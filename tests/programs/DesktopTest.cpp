@@ -81,45 +81,6 @@ void writeOnTrackRecording(const std::string& path, int samples)
     ASSERT_TRUE(writePedalRecording(path, s));
 }
 
-struct Place {
-    int x = -1, y = -1;
-    bool operator==(const Place& o) const { return x == o.x && y == o.y; }
-};
-std::ostream& operator<<(std::ostream& os, const Place& p)
-{
-    return os << p.x << "," << p.y;
-}
-
-// Where a window's content stands on the screen.
-Place placeOf(const std::string& id)
-{
-    Place p;
-    std::istringstream in(shellOutput("xwininfo -id " + id + " 2>/dev/null"));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::sscanf(line.c_str(), "  Absolute upper-left X: %d", &p.x);
-        std::sscanf(line.c_str(), "  Absolute upper-left Y: %d", &p.y);
-    }
-    return p;
-}
-
-bool isViewable(const std::string& id)
-{
-    return shellOutput("xwininfo -id " + id + " 2>/dev/null").find("Map State: IsViewable") != std::string::npos;
-}
-
-template <class Condition>
-bool waitUntil(double seconds, Condition condition)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
 // Window ids of a root property that lists windows, as numbers.
 std::vector<unsigned long> rootWindowList(const char* property)
 {
@@ -133,16 +94,6 @@ std::vector<unsigned long> rootWindowList(const char* property)
     while (in >> word)
         ids.push_back(std::stoul(word, nullptr, 16));
     return ids;
-}
-
-// A drag as a hand makes it: press inside the window, move in steps, release.
-void drag(const std::string& id, int dx, int dy)
-{
-    shellOutput("xdotool mousemove --window " + id + " 60 30; sleep 0.2; xdotool mousedown 1; sleep 0.2");
-    for (int i = 0; i < 5; ++i)
-        shellOutput("xdotool mousemove_relative -- " + std::to_string(dx / 5) + " " + std::to_string(dy / 5) +
-                    "; sleep 0.2");
-    shellOutput("xdotool mouseup 1; sleep 0.3");
 }
 
 // Clicks the window (so that it has the keyboard) and presses Escape.

@@ -4,8 +4,11 @@
 // the window manager's. DISPLAY points at it while the session lives.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <thread>
 
 class ChildProcess;
 
@@ -60,3 +63,31 @@ private:
     std::unique_ptr<ChildProcess> xev;
     std::string windowId;
 };
+
+// Where a window's content stands on the screen.
+struct Place {
+    int x = -1, y = -1;
+    bool operator==(const Place& o) const { return x == o.x && y == o.y; }
+};
+std::ostream& operator<<(std::ostream& os, const Place& p);
+Place placeOf(const std::string& windowId);
+
+// Whether the window is mapped and shows.
+bool isViewable(const std::string& windowId);
+
+// A drag as a hand makes it: press inside the window at (60, 30), move by
+// (dx, dy) in steps a poll apart, release.
+void drag(const std::string& windowId, int dx, int dy);
+
+// Polls the condition until it holds; false when `seconds` pass first.
+template <class Condition>
+bool waitUntil(double seconds, Condition condition)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -149,4 +151,35 @@ int LoggingWindow::clicks() const
     while (std::getline(in, line))
         n += line.rfind("ButtonPress event", 0) == 0;
     return n;
+}
+
+std::ostream& operator<<(std::ostream& os, const Place& p)
+{
+    return os << p.x << "," << p.y;
+}
+
+Place placeOf(const std::string& id)
+{
+    Place p;
+    std::istringstream in(shellOutput("xwininfo -id " + id + " 2>/dev/null"));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::sscanf(line.c_str(), "  Absolute upper-left X: %d", &p.x);
+        std::sscanf(line.c_str(), "  Absolute upper-left Y: %d", &p.y);
+    }
+    return p;
+}
+
+bool isViewable(const std::string& id)
+{
+    return shellOutput("xwininfo -id " + id + " 2>/dev/null").find("Map State: IsViewable") != std::string::npos;
+}
+
+void drag(const std::string& id, int dx, int dy)
+{
+    shellOutput("xdotool mousemove --window " + id + " 60 30; sleep 0.2; xdotool mousedown 1; sleep 0.2");
+    for (int i = 0; i < 5; ++i)
+        shellOutput("xdotool mousemove_relative -- " + std::to_string(dx / 5) + " " + std::to_string(dy / 5) +
+                    "; sleep 0.2");
+    shellOutput("xdotool mouseup 1; sleep 0.3");
 }

@@ -1,0 +1,140 @@
+// telemetry-overlay on a desktop with a window manager, as a driver meets it:
+// three windows that leave the keyboard with the simulator, keys that hide,
+// show, lock and unlock them while the simulator has the keyboard, and the
+// settings it keeps; and its usage text.
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "child_process.h"
+#include "desktop_session.h"
+#include "files.h"
+#include "pedal_recording.h"
+#include "temp_folder.h"
+#include "window_capture.h"
+
+namespace {
+
+const char* const kTitles[] = {"Throttle/brake", "Track map", "Variable plot"};
+
+bool allViewable(const std::vector<std::string>& ids, bool viewable)
+{
+    for (const std::string& id : ids)
+        if (isViewable(id) != viewable)
+            return false;
+    return true;
+}
+
+// Presses a chord as a hand on the keyboard would, while another window has it.
+void press(const char* chord)
+{
+    shellOutput(std::string("xdotool key ") + chord + "; sleep 0.3");
+}
+
+} // namespace
+
+TEST(TelemetryOverlay, KeysHideShowLockAndUnlockWhileTheSimulatorKeepsTheKeyboard)
+{
+    DesktopSession session;
+    if (!session.ready())
+        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    TempFolder dir("host");
+    char shaders[PATH_MAX];
+    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
+    ASSERT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(30000, 0.1f, 0.00003f), 0.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(dir.path() + "/telemetry.ibt", s));
+    const std::string settingsFile = dir.path() + "/config/telemetry-overlay/settings.toml";
+    shellOutput("mkdir -p '" + dir.path() + "/config/telemetry-overlay'");
+    // Every overlay on, the strip where the simulator's window will be, and
+    // one bad value, which costs only itself.
+    std::ofstream(settingsFile) << "[strip]\nposition = [200, 900]\n"
+                                   "[trackmap]\nenabled = true\nscale = 9\n"
+                                   "[varplot]\nenabled = true\n";
+
+    LoggingWindow simulator(dir.path(), "simulator", 0, 0, 1280, 1024);
+    ASSERT_FALSE(simulator.id().empty());
+    ASSERT_TRUE(simulator.activate());
+    ChildProcess host(dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, {"XDG_CONFIG_HOME=" + dir.path() + "/config"});
+    std::vector<std::string> ids;
+    for (const char* title : kTitles)
+        ids.push_back(waitForWindow(title, 30));
+    for (size_t i = 0; i < ids.size(); ++i)
+        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << host.err();
+    const std::string strip = ids[0];
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(placeOf(strip), (Place{200, 900}));
+    EXPECT_TRUE(simulator.hasFocus()) << "a window took the focus when it opened";
+
+    press("ctrl+shift+F1");
+    EXPECT_TRUE(waitUntil(5, [&] { return allViewable(ids, false); })) << "not hidden by the key";
+    press("ctrl+shift+F1");
+    EXPECT_TRUE(waitUntil(5, [&] { return allViewable(ids, true); })) << "not shown again by the key";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(simulator.hasFocus()) << "the keys or showing again moved the focus";
+
+    // Locked: a click over the strip goes to the window below, a drag moves nothing.
+    press("ctrl+shift+F2");
+    const int before = simulator.clicks();
+    shellOutput("xdotool mousemove --window " + strip + " 60 30 click 1; sleep 0.5");
+    EXPECT_EQ(simulator.clicks(), before + 1) << "the click stayed with the locked strip";
+    drag(strip, -100, -60);
+    EXPECT_EQ(placeOf(strip), (Place{200, 900})) << "a locked strip was dragged";
+    EXPECT_TRUE(simulator.hasFocus());
+
+    // Unlocked: the click stays with the strip, and a drag moves it.
+    press("ctrl+shift+F2");
+    const int unlocked = simulator.clicks();
+    shellOutput("xdotool mousemove --window " + strip + " 60 30 click 1; sleep 0.5");
+    EXPECT_EQ(simulator.clicks(), unlocked) << "the click went through the unlocked strip";
+    drag(strip, -100, -60);
+    const Place moved = placeOf(strip);
+    EXPECT_LT(moved.x, 150) << "the unlocked strip was not dragged";
+    EXPECT_LT(moved.y, 870) << "the unlocked strip was not dragged";
+
+    // Locked again, and ended: the place and the lock are kept.
+    press("ctrl+shift+F2");
+    host.stop(SIGTERM);
+    EXPECT_EQ(host.exitStatus(), 0);
+    EXPECT_EQ(host.out(), "Shutting down.\n\n");
+    EXPECT_EQ(host.err(), "telemetry-overlay: settings file " + settingsFile +
+                              ": trackmap.scale is not a number from 0.5 to 4, or \"auto\"; using the default\n");
+    const std::string kept = readFile(settingsFile);
+    EXPECT_NE(kept.find("locked = true\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("[strip]\nposition = [" + std::to_string(moved.x) + ", " + std::to_string(moved.y) + "]\n"),
+              std::string::npos)
+        << kept;
+    EXPECT_NE(kept.find("scale = 9\n"), std::string::npos) << "a value the program did not change was rewritten";
+}
+
+TEST(TelemetryOverlay, HelpShowsTheKeysAndTheSettingsAndWithNothingEnabledItSaysSo)
+{
+    TempFolder dir("host-help");
+    char shaders[PATH_MAX];
+    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
+    ASSERT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
+    const std::vector<std::string> env{"DISPLAY=", "XDG_CONFIG_HOME=" + dir.path()};
+    for (const char* flag : {"--help", "-h"}) {
+        ChildProcess help(dir.path(), {TELEMETRY_OVERLAY_EXE, flag}, env);
+        ASSERT_TRUE(help.waitExit(10));
+        EXPECT_EQ(help.exitStatus(), 0);
+        EXPECT_EQ(help.err(), "");
+        for (const char* needed : {"usage: telemetry-overlay [sim|file]", "Ctrl+Shift+F1", "Ctrl+Shift+F2",
+                                   "left mouse button", "Escape", "settings.toml"})
+            EXPECT_NE(help.out().find(needed), std::string::npos) << needed << " missing from\n" << help.out();
+    }
+
+    shellOutput("mkdir -p '" + dir.path() + "/telemetry-overlay'");
+    std::ofstream(dir.path() + "/telemetry-overlay/settings.toml") << "[strip]\nenabled = false\n";
+    ChildProcess none(dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, env);
+    ASSERT_TRUE(none.waitExit(10));
+    EXPECT_EQ(none.exitStatus(), 2);
+    EXPECT_NE(none.err().find("no overlay is enabled"), std::string::npos) << none.err();
+}
