@@ -28,17 +28,18 @@ void CALLBACK allowActivation(HWND hwnd, UINT, UINT_PTR timer, DWORD)
 
 // SW_SHOWNA shows without activating on Windows itself. Under Wine an X
 // window manager (openbox, say) offers the focus to every window it maps, and
-// Wine takes the offer for any window that may be activated, so the window
-// refuses activation for a while after each show (WS_EX_NOACTIVATE, which the
-// offers arrive well within). Afterwards a click gives it the keyboard as
-// before. The timer runs in the window's own message loop.
+// Wine takes the offer for any window that may be activated. So the window
+// refuses activation (WS_EX_NOACTIVATE) for a second after each show; the
+// offers come within milliseconds of the map. A click in that second does not
+// give the window the keyboard; a later one does, as before. The timer runs
+// in the window's own message loop; showing again restarts it.
 void showWithoutFocus(GLFWwindow* window)
 {
     const HWND hwnd = glfwGetWin32Window(window);
     const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
-    if (!(style & WS_EX_NOACTIVATE)) {
+    if (!(style & WS_EX_TRANSPARENT)) { // a locked window refuses activation anyway
         SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style | WS_EX_NOACTIVATE);
-        SetTimer(hwnd, kActivationTimer, 1500, allowActivation);
+        SetTimer(hwnd, kActivationTimer, 1000, allowActivation);
     }
     ShowWindow(hwnd, SW_SHOWNA);
 }
