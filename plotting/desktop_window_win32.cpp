@@ -10,9 +10,38 @@
 
 namespace Qvis::desktop {
 
+namespace {
+
+const UINT_PTR kActivationTimer = 0x5176;
+
+// Ends the time after a show in which the window refuses activation; a
+// locked window keeps refusing it.
+void CALLBACK allowActivation(HWND hwnd, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(hwnd, timer);
+    const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    if (!(style & WS_EX_TRANSPARENT))
+        SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE));
+}
+
+} // namespace
+
+// SW_SHOWNA shows without activating on Windows itself. Under Wine an X
+// window manager (openbox, say) offers the focus to every window it maps, and
+// Wine takes the offer for any window that may be activated. So the window
+// refuses activation (WS_EX_NOACTIVATE) for a second after each show; the
+// offers come within milliseconds of the map. A click in that second does not
+// give the window the keyboard; a later one does, as before. The timer runs
+// in the window's own message loop; showing again restarts it.
 void showWithoutFocus(GLFWwindow* window)
 {
-    ShowWindow(glfwGetWin32Window(window), SW_SHOWNA);
+    const HWND hwnd = glfwGetWin32Window(window);
+    const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    if (!(style & WS_EX_TRANSPARENT)) { // a locked window refuses activation anyway
+        SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style | WS_EX_NOACTIVATE);
+        SetTimer(hwnd, kActivationTimer, 1000, allowActivation);
+    }
+    ShowWindow(hwnd, SW_SHOWNA);
 }
 
 // WS_EX_TRANSPARENT makes hit-testing skip the window, which takes effect

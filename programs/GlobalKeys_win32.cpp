@@ -24,7 +24,13 @@ UINT virtualKeyOf(const std::string& key)
 
 struct GlobalKeys::Platform {
     // A hot key's id is its index here plus one.
-    std::vector<std::pair<int, KeyChord>> bindings;
+    struct Binding {
+        int action;
+        KeyChord chord;
+        UINT key;
+        bool held;
+    };
+    std::vector<Binding> bindings;
 };
 
 GlobalKeys::GlobalKeys() : platform(new Platform) {}
@@ -38,8 +44,8 @@ GlobalKeys::~GlobalKeys()
 bool GlobalKeys::bind(int action, const KeyChord& chord, std::string* error)
 {
     const std::string name = describeKeyChord(chord);
-    for (const auto& b : platform->bindings) {
-        if (b.second == chord) {
+    for (const Platform::Binding& b : platform->bindings) {
+        if (b.chord == chord) {
             *error = name + " is bound to another action already";
             return false;
         }
@@ -63,16 +69,24 @@ bool GlobalKeys::bind(int action, const KeyChord& chord, std::string* error)
         }
         return false;
     }
-    platform->bindings.push_back({action, chord});
+    platform->bindings.push_back({action, chord, key, false});
     return true;
 }
 
+// MOD_NOREPEAT keeps Windows from repeating a held hot key; Wine repeats it
+// all the same, so a key counts again only once it was seen released.
 void GlobalKeys::poll(std::vector<int>* pressed)
 {
+    for (Platform::Binding& b : platform->bindings) {
+        if (b.held && !(GetAsyncKeyState(static_cast<int>(b.key)) & 0x8000))
+            b.held = false;
+    }
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE)) {
         const size_t index = static_cast<size_t>(msg.wParam) - 1;
-        if (index < platform->bindings.size())
-            pressed->push_back(platform->bindings[index].first);
+        if (index < platform->bindings.size() && !platform->bindings[index].held) {
+            platform->bindings[index].held = true;
+            pressed->push_back(platform->bindings[index].action);
+        }
     }
 }

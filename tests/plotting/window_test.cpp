@@ -188,6 +188,7 @@ TEST(LockedWindow, LetsThePointerThroughUntilUnlocked)
     ASSERT_TRUE(drive(w, "mouseup 1"));
     EXPECT_EQ(windowPos(w), start) << "a locked window was dragged";
     EXPECT_EQ(below.clicks(), 2);
+    EXPECT_TRUE(below.hasFocus()) << "the click gave the keyboard to the locked window";
 
     w.setLocked(false);
     ASSERT_TRUE(drive(w, "mousemove 400 300 click 1"));

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -73,11 +74,17 @@ public:
     const std::string env = "XDG_CONFIG_HOME=" + dir.path() + "/config";
 };
 
-// A car on track for a long replay, at a steady pace round the lap.
-void writeOnTrackRecording(const std::string& path, int samples)
+// A car on track for a long replay, at a steady pace round the lap, but for
+// the samples [first, end) of each stretch in the pits.
+void writeOnTrackRecording(const std::string& path, int samples,
+                           const std::vector<std::pair<size_t, size_t>>& pits = {})
 {
     std::vector<PedalSample> s;
     appendLap(s, 1, fractionRamp(samples, 0.1f, 0.0001f), 0.5f, 0.0f, 0.0f);
+    for (const auto& stretch : pits) {
+        for (size_t i = stretch.first; i < stretch.second; ++i)
+            s[i].onTrack = 0;
+    }
     ASSERT_TRUE(writePedalRecording(path, s));
 }
 
@@ -130,11 +137,7 @@ TEST(Desktop, NoWindowTakesTheFocusWhenItShows)
     DesktopSession session;
     SKIP_WITHOUT_DESKTOP(session);
     Desk desk;
-    std::vector<PedalSample> s;
-    appendLap(s, 1, fractionRamp(1500, 0.1f, 0.0001f), 0.5f, 0.0f, 0.0f);
-    for (size_t i = 0; i < s.size(); ++i)
-        s[i].onTrack = !(i < 120 || (i >= 420 && i < 540)); // out of the pits, a pit stop
-    ASSERT_TRUE(writePedalRecording(desk.recording(), s));
+    writeOnTrackRecording(desk.recording(), 1500, {{0, 120}, {420, 540}}); // out of the pits, a pit stop
     LoggingWindow simulator(desk.dir.path(), "simulator", 0, 0, 1200, 900);
     ASSERT_FALSE(simulator.id().empty());
 
@@ -170,11 +173,7 @@ TEST(Desktop, StripStaysAboveAWindowActivatedAfterItCameBack)
     DesktopSession session;
     SKIP_WITHOUT_DESKTOP(session);
     Desk desk;
-    std::vector<PedalSample> s;
-    appendLap(s, 1, fractionRamp(2500, 0.1f, 0.0001f), 0.5f, 0.0f, 0.0f);
-    for (size_t i = 150; i < 400; ++i)
-        s[i].onTrack = 0; // a pit stop
-    ASSERT_TRUE(writePedalRecording(desk.recording(), s));
+    writeOnTrackRecording(desk.recording(), 2500, {{150, 400}}); // a pit stop
 
     auto overlay = desk.start(OVERLAY_EXE);
     const std::string id = waitForWindow(kTitle, 30);
