@@ -1,4 +1,4 @@
-// The three programs on a desktop with a real window manager: no window takes
+// The four programs on a desktop with a real window manager: no window takes
 // the keyboard when it shows, the strip stays above other windows after
 // hiding, each window comes back where it was dragged, bad settings files
 // give the default place, and --help answers.
@@ -35,11 +35,14 @@ struct Program {
     const char* name;
     const char* path;
     const char* table; // of its settings
+    const char* title; // of its (first) window
 };
+// telemetry-overlay runs the strip alone unless the settings enable more.
 const Program kPrograms[] = {
-    {"overlay", OVERLAY_EXE, "strip"},
-    {"overlay-trackmap", TRACKMAP_EXE, "trackmap"},
-    {"overlay-varplot", VARPLOT_EXE, "varplot"},
+    {"overlay", OVERLAY_EXE, "strip", kTitle},
+    {"overlay-trackmap", TRACKMAP_EXE, "trackmap", kTitle},
+    {"overlay-varplot", VARPLOT_EXE, "varplot", kTitle},
+    {"telemetry-overlay", TELEMETRY_OVERLAY_EXE, "strip", "Throttle/brake"},
 };
 
 // A run folder with the shaders and a recording, and a configuration folder
@@ -114,7 +117,7 @@ Place openAndPlace(const Desk& desk, const Program& program, std::unique_ptr<Chi
                    std::string& id)
 {
     child = desk.start(program.path);
-    id = waitForWindow(kTitle, 30);
+    id = waitForWindow(program.title, 30);
     if (id.empty())
         return {};
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -153,7 +156,7 @@ TEST(Desktop, NoWindowTakesTheFocusWhenItShows)
         int lost = 0;
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (phases.size() < 3 && std::chrono::steady_clock::now() < end) {
-            const bool shown = !visibleWindow(kTitle).empty();
+            const bool shown = !visibleWindow(program.title).empty();
             if (phases.empty() ? shown : phases.back() != shown)
                 phases.push_back(shown);
             lost += !simulator.hasFocus();
