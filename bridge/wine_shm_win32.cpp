@@ -157,11 +157,14 @@ bool startWaker(std::string* error)
         CloseHandle(process.hThread);
     if (process.hProcess)
         CloseHandle(process.hProcess);
+    // Wine reports no attributes for a FIFO: opening it is the test.
     const std::string path = dosPath(fifoName);
-    for (int waited = 0; waited < 10000 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 10)
-        Sleep(10);
-    fifo = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    for (int waited = 0; waited < 10000 && fifo == INVALID_HANDLE_VALUE; waited += 10) {
+        fifo = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (fifo == INVALID_HANDLE_VALUE)
+            Sleep(10);
+    }
     if (fifo == INVALID_HANDLE_VALUE) {
         *error = waker + " did not make its channel " + path + ": " + lastErrorText();
         return false;
