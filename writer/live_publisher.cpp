@@ -20,6 +20,10 @@ int32_t* tickOf(char* base, int slot)
 bool LivePublisher::openRaw(size_t size)
 {
     close();
+    if (size < sizeof(irsdk_TelemetryHeader)) {
+        lastError = "shared memory smaller than the header";
+        return false;
+    }
     objects = live_publisher_platform::create(size, &lastError);
     if (!objects)
         return false;

@@ -20,8 +20,9 @@ namespace live_publisher_platform {
 
 struct Objects;
 
-// Creates the shared memory (size bytes, zero-filled, writable) and the
-// data-ready event under the layout's names; null and *error on failure.
+// Creates the shared memory (size bytes, at least a header's, zero-filled,
+// writable) and the data-ready event under the layout's names; null and
+// *error on failure.
 Objects* create(size_t size, std::string* error);
 char* view(Objects* objects);
 // Wakes every reader waiting on the data-ready event.
