@@ -87,9 +87,11 @@ bool TelemetryMirror::connect()
         irsdk_shutdown();
         return false;
     }
+    // The live layer's private copy of the table, which must hold as many
+    // descriptors as this look at the header promised.
     const size_t extent = telemetryLayoutExtent(h, irsdk_getMappedSize(), &lastProblem);
     const irsdk_VarDescriptor* table = extent ? irsdk_getVarHeaderPtr() : nullptr;
-    if (!table) {
+    if (!table || !irsdk_getVarHeaderEntry(h.varCount - 1)) {
         if (lastProblem.empty())
             lastProblem = "the variable table cannot be read";
         irsdk_shutdown();
