@@ -236,6 +236,11 @@ void irsdk_setTimeSource(time_t (*source)())
     timeSource = source;
 }
 
+int irsdk_getLastTick()
+{
+    return lastTickCount;
+}
+
 unsigned long long irsdk_getTornCopyCount()
 {
     return tornCopies;

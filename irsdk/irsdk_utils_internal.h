@@ -21,6 +21,10 @@ size_t irsdk_getMappedSize();
 // otherwise 0 (not attached, or a header no record can satisfy).
 int irsdk_liveRecordLength();
 
+// The tick of the record last handed out (INT_MAX before the first one of a
+// connection), for a caller that republishes records under their own ticks.
+int irsdk_getLastTick();
+
 // Number of copies refused since start-up because the slot's tick changed
 // while they were made (torn by a concurrent write).
 unsigned long long irsdk_getTornCopyCount();

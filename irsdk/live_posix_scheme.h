@@ -13,7 +13,10 @@
 //   every futex waiter on the word; a reader remembers the value it last saw
 //   and sleeps on the futex only while the word still holds that value, so a
 //   signal that comes between its check and its sleep is not lost.
-// Internal to the live layer and its publisher: no other code includes this.
+// Internal to the live layer, its publisher and the bridge (which writes the
+// scheme from a Windows program under Wine, so the names and sizes here
+// compile anywhere and only the futex calls need Linux): no other code
+// includes this.
 #pragma once
 
 #include <cerrno>
@@ -24,9 +27,11 @@
 #include <ctime>
 #include <string>
 
+#ifdef __linux__
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 namespace live_posix {
 
@@ -53,6 +58,7 @@ inline EventCounter loadCounter(const EventCounter* counter)
     return __atomic_load_n(counter, __ATOMIC_ACQUIRE);
 }
 
+#ifdef __linux__
 // Sleeps until the publisher wakes the word or timeoutMs passes; returns at
 // once when the word no longer holds `seen`. False when the word's page is
 // gone (the publisher shrank the object): the kernel answers EFAULT at once
@@ -71,5 +77,6 @@ inline void signalCounter(EventCounter* counter)
     __atomic_add_fetch(counter, 1, __ATOMIC_RELEASE);
     syscall(SYS_futex, counter, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
 }
+#endif
 
 } // namespace live_posix

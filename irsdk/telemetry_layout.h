@@ -49,7 +49,7 @@ struct irsdk_TelemetryHeader {
     int32_t reserved0;
     int32_t statusFlags; // bit 0: the simulator is connected and publishing
     int32_t reserved1;
-    int32_t reserved2;
+    int32_t sessionTextUpdate; // moves each time the writer rewrites the session text
     int32_t sessionTextLength;
     int32_t sessionTextOffset;
     int32_t varCount;

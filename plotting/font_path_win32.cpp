@@ -1,24 +1,56 @@
 #include "font.h"
 
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
 namespace Qvis {
 
+namespace {
+
+bool isFile(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Arial in the Windows fonts folder, found from the Windows directory so that
-// a system installed on another drive works too. Resolved once; the text stays
-// valid for the rest of the run. When the directory cannot be read the usual
-// place is tried; a missing file is reported by FreeType and leaves the axes
+// a system installed on another drive works too; the usual place when the
+// directory cannot be read.
+std::string windowsArial()
+{
+    char dir[MAX_PATH];
+    const UINT n = GetWindowsDirectoryA(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return "C:/Windows/Fonts/Arial.ttf";
+    return std::string(dir, n) + "\\Fonts\\Arial.ttf";
+}
+
+// The metric-compatible face that ships beside the programs.
+std::string besideTheProgram()
+{
+    std::vector<char> path(32768);
+    const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const std::string program(path.data(), n < path.size() ? n : 0);
+    return program.substr(0, program.find_last_of("\\/") + 1) + "LiberationSans-Regular.ttf";
+}
+
+} // namespace
+
+// Arial when the Windows fonts folder has it, else Liberation Sans beside the
+// program (a fresh Wine prefix has no Arial). Resolved once; the text stays
+// valid for the rest of the run. With neither file, the Arial path is
+// returned: FreeType reports it as a font it cannot load, and the axes go
 // without labels.
 const char* defaultFontPath()
 {
     static const std::string path = [] {
-        char dir[MAX_PATH];
-        const UINT n = GetWindowsDirectoryA(dir, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH)
-            return std::string("C:/Windows/Fonts/Arial.ttf");
-        return std::string(dir, n) + "\\Fonts\\Arial.ttf";
+        const std::string arial = windowsArial();
+        if (isFile(arial))
+            return arial;
+        const std::string beside = besideTheProgram();
+        return isFile(beside) ? beside : arial;
     }();
     return path.c_str();
 }

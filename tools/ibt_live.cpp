@@ -1,5 +1,6 @@
 #include "ibt_live.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <csignal>
@@ -140,6 +141,11 @@ int ibtPublish(int argc, char** argv)
         if (now - deadline > std::chrono::seconds(1))
             deadline = now;
     }
+    // The last record stays published for a period, and at least half a
+    // second, before the objects go: a reader that is busy when it comes
+    // still takes it, as it takes every other.
+    if (!failed && published > 0 && !stopRequested)
+        sleepUntil(std::max(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(500)));
     publisher.close();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);

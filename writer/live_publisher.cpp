@@ -20,6 +20,10 @@ int32_t* tickOf(char* base, int slot)
 bool LivePublisher::openRaw(size_t size)
 {
     close();
+    if (size < sizeof(irsdk_TelemetryHeader)) {
+        lastError = "shared memory smaller than the header";
+        return false;
+    }
     objects = live_publisher_platform::create(size, &lastError);
     if (!objects)
         return false;
@@ -77,6 +81,26 @@ bool LivePublisher::open(const std::string& sessionText, const std::vector<irsdk
     return true;
 }
 
+bool LivePublisher::openLayout(const irsdk_TelemetryHeader& layout, size_t size)
+{
+    if (layout.recordLength <= 0 || layout.bufferCount < 1 || layout.bufferCount > IRSDK_MAX_BUFS) {
+        lastError = "bad record length or buffer count";
+        return false;
+    }
+    if (!openRaw(size))
+        return false;
+    irsdk_TelemetryHeader h = layout;
+    h.statusFlags &= ~irsdk_statusConnected;
+    for (int i = 0; i < IRSDK_MAX_BUFS; ++i)
+        h.bufferSlots[i].tick = LIVE_STALE_TICK;
+    std::memcpy(memory(), &h, sizeof h);
+    recordBytes = layout.recordLength;
+    slots = layout.bufferCount;
+    nextSlot = 0;
+    tick = -1;
+    return true;
+}
+
 void LivePublisher::close()
 {
     if (!objects)
@@ -128,11 +152,20 @@ int LivePublisher::publish(const char* record)
 {
     if (!objects || slots == 0)
         return -1;
-    ++tick;
+    publishTick(record, tick + 1);
+    return tick;
+}
+
+// Taking the slots in turn rewrites the oldest, so a reader copying the
+// newest record has the most time before its slot comes round again.
+void LivePublisher::publishTick(const char* record, int32_t newTick)
+{
+    if (!objects || slots == 0)
+        return;
+    tick = newTick;
     writeSlot(nextSlot, tick, record);
     nextSlot = (nextSlot + 1) % slots;
     signal();
-    return tick;
 }
 
 void LivePublisher::signal()

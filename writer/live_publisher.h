@@ -20,8 +20,9 @@ namespace live_publisher_platform {
 
 struct Objects;
 
-// Creates the shared memory (size bytes, zero-filled, writable) and the
-// data-ready event under the layout's names; null and *error on failure.
+// Creates the shared memory (size bytes, at least a header's, zero-filled,
+// writable) and the data-ready event under the layout's names; null and
+// *error on failure.
 Objects* create(size_t size, std::string* error);
 char* view(Objects* objects);
 // Wakes every reader waiting on the data-ready event.
@@ -45,6 +46,12 @@ public:
     // Zero-filled objects of size bytes, for callers that write the layout
     // themselves (hostile headers in tests).
     bool openRaw(size_t size);
+    // Objects of size bytes laid out as another publisher's header describes:
+    // the same offsets, lengths and counts, every slot stale, the connected
+    // bit clear. The caller copies the session text and the descriptor table
+    // to their offsets; records then go out with publishTick. The layout must
+    // lie inside size bytes (checked by the caller).
+    bool openLayout(const irsdk_TelemetryHeader& layout, size_t size);
     // Clears the connected bit, wakes the readers and removes the objects.
     void close();
     bool isOpen() const { return objects != nullptr; }
@@ -54,6 +61,8 @@ public:
     // Writes record into the next slot in turn with the next tick and
     // signals the event; returns the tick.
     int publish(const char* record);
+    // As publish, with the tick given: greater than every earlier one.
+    void publishTick(const char* record, int32_t newTick);
     // Rewrites one slot: stale tick, record bytes, then the tick (release).
     void writeSlot(int slot, int32_t tick, const char* record);
     void signal();

@@ -79,10 +79,6 @@ void unlinkOwn(const std::string& name, ino_t inode)
 // also finds its event.
 Objects* create(size_t size, std::string* error)
 {
-    if (size < sizeof(irsdk_TelemetryHeader)) {
-        *error = "shared memory smaller than the header";
-        return nullptr;
-    }
     auto* o = new (std::nothrow) Objects;
     if (!o)
         return nullptr;

@@ -30,10 +30,6 @@ std::string lastErrorText()
 
 Objects* create(size_t size, std::string* error)
 {
-    if (size < sizeof(irsdk_TelemetryHeader)) {
-        *error = "shared memory smaller than the header";
-        return nullptr;
-    }
     const std::string eventName = irsdk_platform::objectName(IRSDK_DATAVALIDEVENTNAME);
     const std::string memoryName = irsdk_platform::objectName(IRSDK_MEMMAPFILENAME);
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
