@@ -9,6 +9,16 @@ namespace {
 // Settings are a few lines; anything much larger is not a settings file.
 const size_t kMaxSettingsBytes = 64 * 1024;
 
+// How long a program that ends waits for another one to finish its write.
+const int kLockWaitMs = 3000;
+
+// Writers of the settings file take this lock around reading, changing and
+// replacing it.
+std::string lockPathOf(const std::string& settingsPath)
+{
+    return settingsPath + ".lock";
+}
+
 std::string trimmed(const std::string& s)
 {
     const size_t first = s.find_first_not_of(" \t\r");
@@ -116,6 +126,7 @@ ProgramSettings::ProgramSettings(const char* program) : name(program)
         report(error + "; using the default settings");
         return;
     }
+    userfiles::removeStaleTemporaries(path, lockPathOf(path));
     std::string text;
     switch (userfiles::readFile(path, kMaxSettingsBytes, &text, &error)) {
     case userfiles::ReadStatus::Missing:
@@ -147,9 +158,19 @@ void ProgramSettings::store(const std::string& key, const std::string& value)
 {
     std::string error;
     const std::string path = Settings::filePath(&error);
+    if (path.empty()) {
+        report(error + "; " + key + " not saved");
+        return;
+    }
+    // Programs that end together write one after the other, each over what
+    // the one before wrote.
+    const userfiles::FileLock lock(lockPathOf(path), kLockWaitMs);
+    if (!lock.held()) {
+        report(lock.error() + "; " + key + " not saved");
+        return;
+    }
     std::string text;
-    userfiles::ReadStatus read = path.empty() ? userfiles::ReadStatus::Failed
-                                              : userfiles::readFile(path, kMaxSettingsBytes, &text, &error);
+    const userfiles::ReadStatus read = userfiles::readFile(path, kMaxSettingsBytes, &text, &error);
     // A file that cannot be read is not written over: it may hold more than
     // this program knows.
     if (read == userfiles::ReadStatus::Failed) {

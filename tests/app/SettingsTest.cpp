@@ -1,12 +1,18 @@
 // The settings file: what counts as an entry, edits that keep what a person
-// wrote, and a program run's reading and storing with its one line of trouble.
+// wrote, and a program run's reading and storing with its one line of
+// trouble, also when programs end together or one was killed while writing.
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Settings.h"
 #include "temp_folder.h"
@@ -160,4 +166,48 @@ TEST(ProgramSettings, StoreKeepsWhatOtherProgramsWroteSinceTheStart)
     settings.reportBadValue("b.position", "a position \"X,Y\"");
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "b: settings file " + home.file() + ": b.position is not a position \"X,Y\"; using the default\n");
+}
+
+// Programs that end together take turns: each one's entry is kept.
+TEST(ProgramSettings, ProgramsEndingTogetherLoseNoEntry)
+{
+    ConfigHome home;
+    const char* const programs[] = {"p0", "p1", "p2", "p3"};
+    for (int round = 0; round < 15; ++round) {
+        home.write("# shared\n");
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        std::vector<pid_t> children;
+        for (const char* program : programs) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::close(gate[1]);
+                char go;
+                (void)::read(gate[0], &go, 1); // returns once the test closes the gate
+                ProgramSettings settings(program);
+                settings.store(std::string(program) + ".position", std::to_string(round) + ",1");
+                ::_exit(0);
+            }
+            children.push_back(child);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        for (const pid_t child : children)
+            ::waitpid(child, nullptr, 0);
+        const std::string text = slurp(home.file());
+        for (const char* program : programs)
+            EXPECT_NE(text.find(std::string(program) + ".position = " + std::to_string(round) + ",1\n"),
+                      std::string::npos) << "round " << round << ":\n" << text;
+    }
+}
+
+TEST(ProgramSettings, StartRemovesWhatAWriterKilledLongAgoLeft)
+{
+    ConfigHome home;
+    home.write("a = 1\n");
+    const std::string leftover = home.file() + ".k1LLed";
+    std::ofstream(leftover) << "a = 2\n";
+    std::filesystem::last_write_time(leftover, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    ProgramSettings settings("prog");
+    EXPECT_FALSE(std::filesystem::exists(leftover));
 }
