@@ -39,9 +39,11 @@ bool shaderSourcesReadable(const char* program);
 // A pass without a new sample (the end of a recording, a paused or absent
 // simulator) stores nothing: repeating the last sample would push the real
 // history out of the rings and empty the plots while the time stands still.
-// runMainLoop installs the stop-request handlers and runs passes until the
-// overlay window's close flag is set (Escape) or a stop is requested from
-// outside (SIGINT, SIGTERM, a console event), which also ends a hidden window.
+// runMainLoop runs passes until the overlay window's close flag is set
+// (Escape) or a stop is requested from outside (SIGINT, SIGTERM, a console
+// event), which also ends a hidden window. Programs install the stop-request
+// handlers before any file or window work, so that a stop during start-up
+// ends the run here too, before the first pass, in the normal order.
 template <class Controller>
 void runPass(IRData& irData, Controller& controller, bool& shown)
 {
@@ -64,7 +66,6 @@ void runPass(IRData& irData, Controller& controller, bool& shown)
 template <class Controller>
 void runMainLoop(IRData& irData, Controller& controller)
 {
-    installStopRequestHandlers();
     bool shown = true;
     while (!glfwWindowShouldClose(controller.getWindow()) && !stopRequested())
         runPass(irData, controller, shown);

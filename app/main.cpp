@@ -26,6 +26,7 @@ int main(int argc, char** argv)
         printUsage("overlay");
         return 2;
     }
+    installStopRequestHandlers();
     if (!shaderSourcesReadable("overlay"))
         return 1;
     ProgramSettings settings("overlay");

@@ -27,6 +27,7 @@ int main(int argc, char** argv)
         printUsage("overlay-trackmap");
         return 2;
     }
+    installStopRequestHandlers();
     if (!shaderSourcesReadable("overlay-trackmap"))
         return 1;
     ProgramSettings settings("overlay-trackmap");

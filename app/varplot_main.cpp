@@ -33,6 +33,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "overlay-varplot: %s\n", error.c_str());
         return 2;
     }
+    installStopRequestHandlers();
     if (!shaderSourcesReadable("overlay-varplot"))
         return 1;
     ProgramSettings settings("overlay-varplot");
