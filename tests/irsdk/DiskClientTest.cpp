@@ -502,4 +502,70 @@ TEST(DiskClient, HugeClaimedRecordsCostOnlyWhatTheVariablesNeed)
     std::remove(path.c_str());
 }
 
+// A sparse file whose header claims a session text or a variable table
+// almost the size of the file: what the file really holds is a short text
+// and three descriptors, then nothing. Only that is allocated; a table of
+// nothing is no table.
+TEST(DiskClient, LyingTextAndTableLengthsCostOnlyWhatTheFileHolds)
+{
+    Fixture fx(1);
+    const std::vector<char> good = fx.w.bytes();
+    const long long fileSize = 1LL << 30;
+    struct Claim {
+        const char* what;
+        size_t offset;
+        int32_t value;
+        bool opens;
+    };
+    const int32_t descriptorsInFile = static_cast<int32_t>((fileSize - fx.w.varTableOffset()) / 144);
+    const Claim claims[] = {
+        {"a text of nearly a gigabyte", 16, static_cast<int32_t>(fileSize - fx.w.sessionTextOffset()), true},
+        {"a table of nearly a gigabyte", 24, descriptorsInFile, false},
+    };
+    const std::string path = tempPath("reader_lying");
+    for (const Claim& c : claims) {
+        SCOPED_TRACE(c.what);
+        std::vector<char> image = good;
+        setI32(image, c.offset, c.value);
+        ASSERT_TRUE(writeBytes(path, image));
+        std::error_code ec;
+        std::filesystem::resize_file(path, static_cast<std::uintmax_t>(fileSize), ec);
+        ASSERT_FALSE(ec) << ec.message();
+        irsdkDiskClient r;
+        largestArrayRequest = 0;
+        EXPECT_EQ(r.openFile(path.c_str()), c.opens);
+        EXPECT_LE(largestArrayRequest, good.size());
+        if (c.opens) {
+            EXPECT_STREQ(r.getSessionText(), "WeekendInfo:\n TrackName: test_track\n");
+        }
+    }
+    std::remove(path.c_str());
+}
+
+// Every lookup by variable number stops at the last variable: the number
+// varCount is one past the table.
+TEST(DiskClient, LookupsByNumberEndAtTheLastVariable)
+{
+    Fixture fx(1);
+    const std::string path = tempPath("reader_numbers.ibt");
+    ASSERT_TRUE(fx.w.writeFile(path));
+    irsdkDiskClient r;
+    ASSERT_TRUE(r.openFile(path.c_str()));
+    ASSERT_TRUE(r.getNextData());
+    const int count = r.getHeader().varCount;
+    ASSERT_NE(r.getVarDescriptor(count - 1), nullptr);
+    for (int idx : {count, count + 1, -1}) {
+        SCOPED_TRACE(idx);
+        EXPECT_EQ(r.getVarDescriptor(idx), nullptr);
+        EXPECT_EQ(r.getVarType(idx), 0);
+        EXPECT_EQ(r.getVarCount(idx), 0);
+        EXPECT_FALSE(r.isVarReadable(idx));
+        EXPECT_FALSE(r.getVarBool(idx));
+        EXPECT_EQ(r.getVarInt(idx), 0);
+        EXPECT_EQ(r.getVarFloat(idx), 0.0f);
+        EXPECT_EQ(r.getVarDouble(idx), 0.0);
+    }
+    std::remove(path.c_str());
+}
+
 } // namespace
