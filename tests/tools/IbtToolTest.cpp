@@ -217,6 +217,28 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
     std::remove(corrupt.c_str());
 }
 
+#ifndef _WIN32
+// Output that cannot be written (a full disk here) fails every command
+// that writes, with one line on standard error.
+TEST_F(IbtTool, AFullStandardOutputFailsTheCommandWithOneLine)
+{
+    const std::string err = tempPath("ibt_full_stderr");
+    const std::vector<std::vector<std::string>> commands = {
+        {"info", path}, {"vars", path}, {"session", path, "WeekendInfo:TrackName:"}, {"csv", path, "Lap"},
+        {"--help"}, {"info", "--help"}, {"reference", "--help"},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        std::vector<std::string> argv{IBT_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess ibt(argv, "/dev/full", err);
+        EXPECT_EQ(ibt.wait(), 2);
+        EXPECT_EQ(ibt.err(), "ibt: cannot write the output: No space left on device\n");
+    }
+    std::remove(err.c_str());
+}
+#endif
+
 TEST_F(IbtTool, HelpForEveryCommand)
 {
     for (const char* command : {"info", "vars", "session", "csv", "synth"}) {
