@@ -252,13 +252,44 @@ TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
     }
 }
 
-// A FIFO in place of the recording is not opened (that would block until a
-// writer came): the overlay runs, shows its window and ends on Escape.
-TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
+std::string settingsFile()
+{
+    return std::string(std::getenv("XDG_CONFIG_HOME")) + "/telemetry-overlay/settings.conf";
+}
+
+// A stop that comes as the window appears, before the main loop has begun,
+// ends the run as Escape does: the shut-down line, status 0, the position
+// saved.
+TEST(OverlayProgram, AStopAsTheWindowAppearsEndsNormallyAndSavesThePosition)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    std::vector<PedalSample> s;
+    appendLap(s, 1, std::vector<float>(100, 0.3f), 0.4f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(run.recording(), s));
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        std::remove(settingsFile().c_str());
+        ChildProcess overlay(run.path, {overlayExe(), "file"});
+        ASSERT_FALSE(waitForWindow(kTitle, 15).empty());
+        overlay.signal(SIGTERM);
+        ASSERT_TRUE(overlay.waitExit(10));
+        EXPECT_EQ(overlay.exitStatus(), 0);
+        EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+        EXPECT_NE(readFile(settingsFile()).find("overlay.position = "), std::string::npos);
+    }
+}
+
+// A FIFO in place of the recording or of the settings file is not opened
+// (that would block until a writer came): the overlay runs, shows its window
+// and ends on Escape, with one line about the settings.
+TEST(OverlayProgram, FifosAsTheRecordingOrTheSettingsDoNotHoldTheProgram)
 {
     REQUIRE_TEST_DISPLAY();
     RunFolder run;
     ASSERT_EQ(::mkfifo(run.recording().c_str(), 0600), 0);
+    shellOutput("mkdir -p \"$(dirname '" + settingsFile() + "')\"; rm -f '" + settingsFile() + "'");
+    ASSERT_EQ(::mkfifo(settingsFile().c_str(), 0600), 0);
     ChildProcess overlay(run.path, {overlayExe(), "file"});
     const std::string id = waitForWindow(kTitle, 15);
     ASSERT_FALSE(id.empty());
@@ -266,6 +297,8 @@ TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
     ASSERT_TRUE(overlay.waitExit(10));
     EXPECT_EQ(overlay.exitStatus(), 0);
     EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+    EXPECT_EQ(overlay.err(), "overlay: cannot read " + settingsFile() + ": not a regular file; using the default settings\n");
+    std::remove(settingsFile().c_str());
 }
 
 // Shader sources that cannot be read end the program before its window
@@ -495,6 +528,23 @@ TEST(OverlayProgram, LiveRunsKeepTheBestLapAndStartTheNextRunFromIt)
 
     expectFastLapLines(liveRun(run, "partial.ibt", &err));
     EXPECT_EQ(err, "");
+}
+
+// The stored lap of the session's track and car a FIFO: ignored with one
+// line, and the live run goes on to its end.
+TEST(OverlayProgram, AFifoAsTheStoredLapIsIgnoredWithOneLine)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    writePartialLapRecording(run.path + "/partial.ibt");
+    const std::string laps = std::string(std::getenv("XDG_DATA_HOME")) + "/telemetry-overlay/laps";
+    shellOutput("mkdir -p '" + laps + "'; rm -f '" + laps + "/testring@testcar.lap'");
+    ASSERT_EQ(::mkfifo((laps + "/testring@testcar.lap").c_str(), 0600), 0);
+    std::string err;
+    EXPECT_EQ(liveRun(run, "partial.ibt", &err).width, 700);
+    EXPECT_EQ(err, "overlay: stored reference lap ignored: cannot read " + laps +
+                       "/testring@testcar.lap: not a regular file\n");
+    std::remove((laps + "/testring@testcar.lap").c_str());
 }
 
 TEST(OverlayProgram, AnImportedLapIsTheReferenceOfTheNextLiveRun)
