@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -257,27 +259,49 @@ std::string settingsFile()
     return std::string(std::getenv("XDG_CONFIG_HOME")) + "/telemetry-overlay/settings.conf";
 }
 
-// A stop that comes as the window appears, before the main loop has begun,
-// ends the run as Escape does: the shut-down line, status 0, the position
-// saved.
-TEST(OverlayProgram, AStopAsTheWindowAppearsEndsNormallyAndSavesThePosition)
+// A stop that comes during start-up ends the run as Escape does: the
+// shut-down line, status 0, the position saved. Start-up is held at a known
+// point, before any window: one of the shader sources is a FIFO that the
+// test serves, and the program has begun once it waits there for a writer.
+TEST(OverlayProgram, AStopDuringStartUpEndsNormallyAndSavesThePosition)
 {
     REQUIRE_TEST_DISPLAY();
     RunFolder run;
     std::vector<PedalSample> s;
     appendLap(s, 1, std::vector<float>(100, 0.3f), 0.4f, 0.0f, 0.0f);
     ASSERT_TRUE(writePedalRecording(run.recording(), s));
-    for (int i = 0; i < 5; ++i) {
-        SCOPED_TRACE(i);
-        std::remove(settingsFile().c_str());
-        ChildProcess overlay(run.path, {overlayExe(), "file"});
-        ASSERT_FALSE(waitForWindow(kTitle, 15).empty());
-        overlay.signal(SIGTERM);
-        ASSERT_TRUE(overlay.waitExit(10));
-        EXPECT_EQ(overlay.exitStatus(), 0);
-        EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
-        EXPECT_NE(readFile(settingsFile()).find("overlay.position = "), std::string::npos);
+    shellOutput("cd '" + run.path + "' && cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders");
+    const std::string shader = run.path + "/Shaders/plot2d.frag";
+    const std::string source = readFile(shader);
+    ASSERT_FALSE(source.empty());
+    ASSERT_EQ(std::remove(shader.c_str()), 0);
+    ASSERT_EQ(::mkfifo(shader.c_str(), 0600), 0);
+    std::remove(settingsFile().c_str());
+
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    ::signal(SIGPIPE, SIG_IGN); // the program reads a byte of the first copy and closes
+    // Serves the source to each reader of the FIFO; true once one was served.
+    auto serve = [&] {
+        const int fd = ::open(shader.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        (void)!::write(fd, source.data(), source.size());
+        ::close(fd);
+        return true;
+    };
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!serve() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    overlay.signal(SIGTERM);
+    while (overlay.running() && Clock::now() < deadline + std::chrono::seconds(20)) {
+        serve();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    ::signal(SIGPIPE, SIG_DFL);
+    ASSERT_FALSE(overlay.running());
+    EXPECT_EQ(overlay.exitStatus(), 0);
+    EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+    EXPECT_NE(readFile(settingsFile()).find("overlay.position = "), std::string::npos);
 }
 
 // A FIFO in place of the recording or of the settings file is not opened
