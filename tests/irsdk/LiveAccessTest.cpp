@@ -3,6 +3,8 @@
 // clock, and headers that point outside the shared memory.
 #include <chrono>
 #include <climits>
+#include <cstddef>
+#include <cstring>
 #include <thread>
 
 #ifndef _WIN32
@@ -270,6 +272,53 @@ TEST_F(LiveAccess, HostileHeadersNeverLeadOutsideTheView)
         EXPECT_EQ(irsdk_getSessionInfoStr() != nullptr, c.text);
         irsdk_shutdown();
         publisher.close();
+    }
+}
+
+// A record or a table that ends on the view's last byte lies inside it. The
+// view is laid out by hand at exactly its size: header, text, then the table
+// and three slots of 32-byte records (a publisher that fits its slots
+// exactly lays them out so), once with the records last and once the table.
+TEST_F(LiveAccess, RecordsAndTablesEndingOnTheLastByteAreInside)
+{
+    const int recordLength = 32, textAt = 112, textLength = 48, recordsBytes = 3 * recordLength;
+    for (const bool tableLast : {false, true}) {
+        SCOPED_TRACE(tableLast ? "the table last" : "the records last");
+        const int tableAt = textAt + textLength + (tableLast ? recordsBytes : 0);
+        const int recordsAt = textAt + textLength + (tableLast ? 0 : 144);
+        std::vector<char> view(static_cast<size_t>(textAt + textLength + 144 + recordsBytes));
+        irsdk_TelemetryHeader h{};
+        h.statusFlags = irsdk_statusConnected;
+        h.sessionTextOffset = textAt;
+        h.sessionTextLength = textLength;
+        h.varCount = 1;
+        h.varTableOffset = tableAt;
+        h.bufferCount = 3;
+        h.recordLength = recordLength;
+        for (int slot = 0; slot < 3; ++slot)
+            h.bufferSlots[slot] = {slot, recordsAt + slot * recordLength, {0, 0}};
+        std::memcpy(view.data(), &h, sizeof h);
+        irsdk_VarDescriptor seq{};
+        seq.typeCode = irsdk_int;
+        seq.elementCount = 1;
+        std::strcpy(seq.name, "Seq");
+        std::memcpy(view.data() + tableAt, &seq, sizeof seq);
+        const int32_t newest = 77;
+        std::memcpy(view.data() + recordsAt + 2 * recordLength, &newest, sizeof newest);
+
+        irsdk_attachBufferForTesting(view.data(), view.size());
+        std::vector<char> out(recordLength);
+        EXPECT_FALSE(irsdk_getNewData(out.data())) << "the first call only synchronises";
+        const int32_t tick = 5; // the last slot's record is new
+        std::memcpy(view.data() + offsetof(irsdk_TelemetryHeader, bufferSlots) + 2 * sizeof(irsdk_BufferSlot), &tick, 4);
+        ASSERT_TRUE(irsdk_getNewData(out.data()));
+        int32_t got = 0;
+        std::memcpy(&got, out.data(), sizeof got);
+        EXPECT_EQ(got, newest);
+        EXPECT_EQ(irsdk_getData(2), view.data() + recordsAt + 2 * recordLength);
+        EXPECT_NE(irsdk_getVarHeaderPtr(), nullptr);
+        EXPECT_EQ(irsdk_varNameToIndex("Seq"), 0);
+        irsdk_shutdown();
     }
 }
 
