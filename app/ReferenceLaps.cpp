@@ -184,27 +184,27 @@ bool plausibleLapTime(float seconds)
 bool lapIsStorable(const StoredLap& lap, std::string* why)
 {
     if (!lap.key.known() || lap.key.track.size() > kMaxNameBytes || lap.key.car.size() > kMaxNameBytes) {
-        *why = "it names no track and car, or names too long to keep";
+        *why = "the lap names no track and car, or names too long to keep";
         return false;
     }
     if (!plausibleLapTime(lap.lapTime)) {
         char time[32];
         std::snprintf(time, sizeof time, "%g", static_cast<double>(lap.lapTime));
-        *why = std::string("its lap time of ") + time + " s is outside 1 s to 24 h";
+        *why = std::string("the lap's time of ") + time + " s is outside 1 s to 24 h";
         return false;
     }
     if (lap.points.size() > kMaxPoints) {
-        *why = "it has more than " + std::to_string(kMaxPoints) + " points";
+        *why = "the lap has more than " + std::to_string(kMaxPoints) + " points";
         return false;
     }
     for (size_t i = 0; i < lap.points.size(); ++i) {
         const LapPoint& p = lap.points[i];
         if (!std::isfinite(p.pct) || !std::isfinite(p.throttle) || !std::isfinite(p.brake)) {
-            *why = "it holds throttle, brake or lap position values that are not finite numbers";
+            *why = "the lap holds throttle, brake or lap position values that are not finite numbers";
             return false;
         }
         if (i > 0 && !(p.pct > lap.points[i - 1].pct)) {
-            *why = "its lap positions are out of order";
+            *why = "the lap's positions are out of order";
             return false;
         }
     }

@@ -144,7 +144,7 @@ TEST(LapFile, DamagedBytesUnknownVersionsAndStrangersAreRefused)
     // Positions must rise: a table out of order is not one the overlay made.
     StoredLap unordered = sampleLap();
     std::swap(unordered.points[3], unordered.points[4]);
-    EXPECT_EQ(decodeError(encodeLap(unordered)), "corrupt (its lap positions are out of order)");
+    EXPECT_EQ(decodeError(encodeLap(unordered)), "corrupt (the lap's positions are out of order)");
 }
 
 TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
@@ -208,7 +208,7 @@ TEST(LapStore, BadFilesAreReportedAndOnlyThoseThatCouldStillLoadHoldTheirPlace)
     }
     put(path, encodeLap(poisoned));
     EXPECT_EQ(store.load(key, &lap, &error), LapStore::LoadStatus::Bad);
-    EXPECT_EQ(error, path + ": corrupt (it holds throttle, brake or lap position values that are not finite numbers)");
+    EXPECT_EQ(error, path + ": corrupt (the lap holds throttle, brake or lap position values that are not finite numbers)");
 
     // A file that is not a lap at all is left for the user to remove.
     put(path, "notes about this track");
@@ -241,12 +241,12 @@ TEST(LapStore, LapsThatCouldNeverLoadAreNotStored)
         {"NaN throttle", [&](StoredLap& l) { l.points[3].throttle = nan; }, "not finite numbers"},
         {"infinite brake", [&](StoredLap& l) { l.points[40].brake = -inf; }, "not finite numbers"},
         {"NaN position", [&](StoredLap& l) { l.points[0].pct = nan; }, "not finite numbers"},
-        {"positions out of order", [](StoredLap& l) { std::swap(l.points[3], l.points[4]); }, "out of order"},
-        {"a tiny lap time", [](StoredLap& l) { l.lapTime = 1e-30f; }, "lap time of 1e-30 s is outside 1 s to 24 h"},
-        {"a huge lap time", [](StoredLap& l) { l.lapTime = 1e30f; }, "lap time of 1e+30 s is outside"},
+        {"positions out of order", [](StoredLap& l) { std::swap(l.points[3], l.points[4]); }, "positions are out of order"},
+        {"a tiny lap time", [](StoredLap& l) { l.lapTime = 1e-30f; }, "time of 1e-30 s is outside 1 s to 24 h"},
+        {"a huge lap time", [](StoredLap& l) { l.lapTime = 1e30f; }, "time of 1e+30 s is outside"},
         {"just under a second", [](StoredLap& l) { l.lapTime = 0.999f; }, "outside 1 s to 24 h"},
         {"over a day", [](StoredLap& l) { l.lapTime = 86401.0f; }, "outside 1 s to 24 h"},
-        {"no lap time", [&](StoredLap& l) { l.lapTime = nan; }, "lap time of nan s"},
+        {"no lap time", [&](StoredLap& l) { l.lapTime = nan; }, "time of nan s"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
