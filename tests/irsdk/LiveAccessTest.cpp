@@ -3,8 +3,6 @@
 // clock, and headers that point outside the shared memory.
 #include <chrono>
 #include <climits>
-#include <cstddef>
-#include <cstring>
 #include <thread>
 
 #ifndef _WIN32
@@ -287,34 +285,20 @@ TEST_F(LiveAccess, RecordsAndTablesEndingOnTheLastByteAreInside)
         const int tableAt = textAt + textLength + (tableLast ? recordsBytes : 0);
         const int recordsAt = textAt + textLength + (tableLast ? 0 : 144);
         std::vector<char> view(static_cast<size_t>(textAt + textLength + 144 + recordsBytes));
-        irsdk_TelemetryHeader h{};
-        h.statusFlags = irsdk_statusConnected;
-        h.sessionTextOffset = textAt;
-        h.sessionTextLength = textLength;
-        h.varCount = 1;
-        h.varTableOffset = tableAt;
-        h.bufferCount = 3;
-        h.recordLength = recordLength;
+        irsdk_TelemetryHeader* h = reinterpret_cast<irsdk_TelemetryHeader*>(view.data());
+        *h = irsdk_TelemetryHeader{0, irsdk_statusConnected, 0, 0, textLength, textAt, 1, tableAt, 3, recordLength, {0, 0}, {}};
         for (int slot = 0; slot < 3; ++slot)
-            h.bufferSlots[slot] = {slot, recordsAt + slot * recordLength, {0, 0}};
-        std::memcpy(view.data(), &h, sizeof h);
-        irsdk_VarDescriptor seq{};
-        seq.typeCode = irsdk_int;
-        seq.elementCount = 1;
-        std::strcpy(seq.name, "Seq");
-        std::memcpy(view.data() + tableAt, &seq, sizeof seq);
-        const int32_t newest = 77;
-        std::memcpy(view.data() + recordsAt + 2 * recordLength, &newest, sizeof newest);
+            h->bufferSlots[slot] = {slot, recordsAt + slot * recordLength, {0, 0}};
+        irsdk_VarDescriptor* seq = reinterpret_cast<irsdk_VarDescriptor*>(view.data() + tableAt);
+        *seq = irsdk_VarDescriptor{irsdk_int, 0, 1, 0, "Seq", {}};
+        view[recordsAt + 2 * recordLength] = 77;
 
         irsdk_attachBufferForTesting(view.data(), view.size());
         std::vector<char> out(recordLength);
         EXPECT_FALSE(irsdk_getNewData(out.data())) << "the first call only synchronises";
-        const int32_t tick = 5; // the last slot's record is new
-        std::memcpy(view.data() + offsetof(irsdk_TelemetryHeader, bufferSlots) + 2 * sizeof(irsdk_BufferSlot), &tick, 4);
+        h->bufferSlots[2].tick = 5; // the last slot's record is new
         ASSERT_TRUE(irsdk_getNewData(out.data()));
-        int32_t got = 0;
-        std::memcpy(&got, out.data(), sizeof got);
-        EXPECT_EQ(got, newest);
+        EXPECT_EQ(out[0], 77);
         EXPECT_EQ(irsdk_getData(2), view.data() + recordsAt + 2 * recordLength);
         EXPECT_NE(irsdk_getVarHeaderPtr(), nullptr);
         EXPECT_EQ(irsdk_varNameToIndex("Seq"), 0);

@@ -267,9 +267,6 @@ TEST(OverlayProgram, AStopDuringStartUpEndsNormallyAndSavesThePosition)
 {
     REQUIRE_TEST_DISPLAY();
     RunFolder run;
-    std::vector<PedalSample> s;
-    appendLap(s, 1, std::vector<float>(100, 0.3f), 0.4f, 0.0f, 0.0f);
-    ASSERT_TRUE(writePedalRecording(run.recording(), s));
     shellOutput("cd '" + run.path + "' && cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders");
     const std::string shader = run.path + "/Shaders/plot2d.frag";
     const std::string source = readFile(shader);
@@ -280,14 +277,10 @@ TEST(OverlayProgram, AStopDuringStartUpEndsNormallyAndSavesThePosition)
 
     ChildProcess overlay(run.path, {overlayExe(), "file"});
     ::signal(SIGPIPE, SIG_IGN); // the program reads a byte of the first copy and closes
-    // Serves the source to each reader of the FIFO; true once one was served.
+    // Serves the source to a reader of the FIFO; false while there is none.
     auto serve = [&] {
         const int fd = ::open(shader.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd < 0)
-            return false;
-        (void)!::write(fd, source.data(), source.size());
-        ::close(fd);
-        return true;
+        return fd >= 0 && (::write(fd, source.data(), source.size()), ::close(fd) == 0);
     };
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (!serve() && Clock::now() < deadline)
@@ -552,23 +545,6 @@ TEST(OverlayProgram, LiveRunsKeepTheBestLapAndStartTheNextRunFromIt)
 
     expectFastLapLines(liveRun(run, "partial.ibt", &err));
     EXPECT_EQ(err, "");
-}
-
-// The stored lap of the session's track and car a FIFO: ignored with one
-// line, and the live run goes on to its end.
-TEST(OverlayProgram, AFifoAsTheStoredLapIsIgnoredWithOneLine)
-{
-    REQUIRE_TEST_DISPLAY();
-    RunFolder run;
-    writePartialLapRecording(run.path + "/partial.ibt");
-    const std::string laps = std::string(std::getenv("XDG_DATA_HOME")) + "/telemetry-overlay/laps";
-    shellOutput("mkdir -p '" + laps + "'; rm -f '" + laps + "/testring@testcar.lap'");
-    ASSERT_EQ(::mkfifo((laps + "/testring@testcar.lap").c_str(), 0600), 0);
-    std::string err;
-    EXPECT_EQ(liveRun(run, "partial.ibt", &err).width, 700);
-    EXPECT_EQ(err, "overlay: stored reference lap ignored: cannot read " + laps +
-                       "/testring@testcar.lap: not a regular file\n");
-    std::remove((laps + "/testring@testcar.lap").c_str());
 }
 
 TEST(OverlayProgram, AnImportedLapIsTheReferenceOfTheNextLiveRun)
