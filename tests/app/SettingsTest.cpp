@@ -182,14 +182,14 @@ TEST(ProgramSettings, ProgramsEndingTogetherLoseNoEntry)
         int gate[2];
         ASSERT_EQ(::pipe(gate), 0);
         std::vector<pid_t> children;
+        const std::string value = std::to_string(round) + ",1";
         for (const char* program : programs) {
             const pid_t child = ::fork();
             if (child == 0) {
-                ::close(gate[1]);
                 char go;
-                (void)::read(gate[0], &go, 1); // returns once the test closes the gate
-                ProgramSettings settings(program);
-                settings.store(std::string(program) + ".position", std::to_string(round) + ",1");
+                ::close(gate[1]);
+                (void)!::read(gate[0], &go, 1); // returns once the test closes the gate
+                ProgramSettings(program).store(std::string(program) + ".position", value);
                 ::_exit(0);
             }
             children.push_back(child);
@@ -198,10 +198,9 @@ TEST(ProgramSettings, ProgramsEndingTogetherLoseNoEntry)
         ::close(gate[1]);
         for (const pid_t child : children)
             ::waitpid(child, nullptr, 0);
-        const std::string text = slurp(home.file());
         for (const char* program : programs)
-            EXPECT_NE(text.find(std::string(program) + ".position = " + std::to_string(round) + ",1\n"),
-                      std::string::npos) << "round " << round;
+            EXPECT_NE(slurp(home.file()).find(std::string(program) + ".position = " + value + "\n"), std::string::npos)
+                << "round " << round;
     }
 }
 

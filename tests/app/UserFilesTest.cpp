@@ -201,12 +201,10 @@ TEST(UserFiles, WriterKilledMidWriteNeverLeavesAPartFile)
 TEST(UserFiles, AtomicWriteGoesThroughLinksKeepsPermissionsAndLeavesReadOnlyFiles)
 {
     TempFolder dir("userfiles");
+    const std::string target = dir.path() + "/real/settings.conf", link = dir.path() + "/settings.conf";
     ASSERT_EQ(::mkdir((dir.path() + "/real").c_str(), 0700), 0);
-    const std::string target = dir.path() + "/real/settings.conf";
-    const std::string link = dir.path() + "/settings.conf";
     put(target, "old\n");
-    ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
-    ASSERT_EQ(::symlink("real/settings.conf", link.c_str()), 0);
+    ASSERT_TRUE(::chmod(target.c_str(), 0600) == 0 && ::symlink("real/settings.conf", link.c_str()) == 0);
     std::string error;
     ASSERT_TRUE(userfiles::writeFileAtomically(link, "new\n", &error)) << error;
     struct stat st {};
@@ -235,8 +233,7 @@ TEST(UserFiles, AtomicWriteGoesThroughLinksKeepsPermissionsAndLeavesReadOnlyFile
 TEST(UserFiles, StaleTemporariesGoOnlyWhenOursOldAndUnlocked)
 {
     TempFolder dir("userfiles");
-    const std::string folder = dir.path();
-    const std::string lock = folder + "/files.lock";
+    const std::string folder = dir.path(), lock = folder + "/files.lock";
     auto make = [&](const std::string& name, int ageMinutes) {
         put(folder + "/" + name, "x");
         std::filesystem::last_write_time(folder + "/" + name, std::filesystem::file_time_type::clock::now() -

@@ -270,9 +270,7 @@ TEST(OverlayProgram, AStopDuringStartUpEndsNormallyAndSavesThePosition)
     shellOutput("cd '" + run.path + "' && cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders");
     const std::string shader = run.path + "/Shaders/plot2d.frag";
     const std::string source = readFile(shader);
-    ASSERT_FALSE(source.empty());
-    ASSERT_EQ(std::remove(shader.c_str()), 0);
-    ASSERT_EQ(::mkfifo(shader.c_str(), 0600), 0);
+    ASSERT_TRUE(!source.empty() && std::remove(shader.c_str()) == 0 && ::mkfifo(shader.c_str(), 0600) == 0);
     std::remove(settingsFile().c_str());
 
     ChildProcess overlay(run.path, {overlayExe(), "file"});

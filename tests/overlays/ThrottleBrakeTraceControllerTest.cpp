@@ -327,8 +327,7 @@ TEST(LiveStoring, ALapEndingAfterAChangeOfCarIsNotStoredUnderTheOldKey)
     ASSERT_TRUE(writePedalRecording(before, s, "testcar"));
     ASSERT_TRUE(writePedalRecording(after, s, "othercar"));
     IRData first(before.c_str()), second(after.c_str());
-    ASSERT_TRUE(first.updateData());
-    ASSERT_TRUE(second.updateData());
+    ASSERT_TRUE(first.updateData() && second.updateData());
 
     const auto keeper = laps.keeper();
     EXPECT_EQ(keeper->poll(first), nullptr);
@@ -341,6 +340,5 @@ TEST(LiveStoring, ALapEndingAfterAChangeOfCarIsNotStoredUnderTheOldKey)
               "test: the session changed to testring, othercar; laps of this run are no longer kept\n");
     std::vector<std::string> problems;
     EXPECT_TRUE(laps.store.list(&problems).empty()) << "a lap was stored";
-    std::remove(before.c_str());
-    std::remove(after.c_str());
+    std::remove(before.c_str()), std::remove(after.c_str());
 }

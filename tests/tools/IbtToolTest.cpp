@@ -224,18 +224,15 @@ TEST_F(IbtTool, AFullStandardOutputFailsTheCommandWithOneLine)
 {
     const std::string err = tempPath("ibt_full_stderr");
     const std::vector<std::vector<std::string>> commands = {
-        {"info", path}, {"vars", path}, {"session", path, "WeekendInfo:TrackName:"}, {"csv", path, "Lap"},
-        {"--help"}, {"info", "--help"}, {"reference", "--help"},
+        {IBT_PATH, "info", path}, {IBT_PATH, "vars", path}, {IBT_PATH, "session", path, "WeekendInfo:TrackName:"},
+        {IBT_PATH, "csv", path, "Lap"}, {IBT_PATH, "--help"}, {IBT_PATH, "info", "--help"}, {IBT_PATH, "reference", "--help"},
     };
-    for (const std::vector<std::string>& args : commands) {
-        SCOPED_TRACE(args[0] + " " + args.back());
-        std::vector<std::string> argv{IBT_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
+    for (const std::vector<std::string>& argv : commands) {
+        SCOPED_TRACE(argv[1] + " " + argv.back());
         ChildProcess ibt(argv, "/dev/full", err);
         EXPECT_EQ(ibt.wait(), 2);
         EXPECT_EQ(ibt.err(), "ibt: cannot write the output: No space left on device\n");
     }
-    std::remove(err.c_str());
 }
 #endif
 
