@@ -173,8 +173,9 @@ FileLock::FileLock(const std::string& lockPath, int waitMs) : handle(0)
     const size_t sep = lockPath.find_last_of("\\/");
     if (sep != std::string::npos && !makeFolders(lockPath.substr(0, sep), &why))
         return;
-    HANDLE f = ::CreateFileW(wide(lockPath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE f = ::CreateFileW(wide(lockPath).c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
     if (f == INVALID_HANDLE_VALUE) {
         why = systemError("cannot open the lock file " + lockPath);
         return;

@@ -86,7 +86,8 @@ bool sessionTextLength(FILE* f, long long offset, long long length, long long* t
         return false;
     char chunk[16384];
     for (long long done = 0; done < length;) {
-        const size_t want = static_cast<size_t>(length - done < static_cast<long long>(sizeof chunk) ? length - done : sizeof chunk);
+        const long long left = length - done;
+        const size_t want = left < static_cast<long long>(sizeof chunk) ? static_cast<size_t>(left) : sizeof chunk;
         if (std::fread(chunk, 1, want, f) != want)
             return false;
         if (const void* nul = std::memchr(chunk, '\0', want)) {

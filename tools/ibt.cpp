@@ -260,5 +260,6 @@ int main(int argc, char** argv)
     if (status != 0 || !(failed || closeFailed))
         return status;
     const int why = flushErrno != 0 ? flushErrno : errno;
-    return ibtError(nullptr, std::string("cannot write the output") + (why != 0 ? std::string(": ") + std::strerror(why) : std::string()));
+    const std::string reason = why != 0 ? std::string(": ") + std::strerror(why) : std::string();
+    return ibtError(nullptr, "cannot write the output" + reason);
 }

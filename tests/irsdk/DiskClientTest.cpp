@@ -530,7 +530,8 @@ TEST(DiskClient, LyingTextAndTableLengthsCostOnlyWhatTheFileHolds)
         largestArrayRequest = 0;
         EXPECT_EQ(r.openFile(path.c_str()), claim == 16) << "a table of nothing is no table";
         EXPECT_LE(largestArrayRequest, good.size());
-        EXPECT_STREQ(r.getSessionText() ? r.getSessionText() : "", claim == 16 ? "WeekendInfo:\n TrackName: test_track\n" : "");
+        const char* text = r.getSessionText();
+        EXPECT_STREQ(text ? text : "", claim == 16 ? "WeekendInfo:\n TrackName: test_track\n" : "");
     }
     std::remove(path.c_str());
 }

@@ -286,7 +286,8 @@ TEST_F(LiveAccess, RecordsAndTablesEndingOnTheLastByteAreInside)
         const int recordsAt = textAt + textLength + (tableLast ? 0 : 144);
         std::vector<char> view(static_cast<size_t>(textAt + textLength + 144 + recordsBytes));
         irsdk_TelemetryHeader* h = reinterpret_cast<irsdk_TelemetryHeader*>(view.data());
-        *h = irsdk_TelemetryHeader{0, irsdk_statusConnected, 0, 0, textLength, textAt, 1, tableAt, 3, recordLength, {0, 0}, {}};
+        *h = irsdk_TelemetryHeader{0, irsdk_statusConnected, 0, 0, textLength, textAt, 1, tableAt, 3, recordLength,
+                                   {0, 0}, {}};
         for (int slot = 0; slot < 3; ++slot)
             h->bufferSlots[slot] = {slot, recordsAt + slot * recordLength, {0, 0}};
         irsdk_VarDescriptor* seq = reinterpret_cast<irsdk_VarDescriptor*>(view.data() + tableAt);

@@ -312,7 +312,8 @@ TEST(OverlayProgram, FifosAsTheRecordingOrTheSettingsDoNotHoldTheProgram)
     ASSERT_TRUE(overlay.waitExit(10));
     EXPECT_EQ(overlay.exitStatus(), 0);
     EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
-    EXPECT_EQ(overlay.err(), "overlay: cannot read " + settingsFile() + ": not a regular file; using the default settings\n");
+    EXPECT_EQ(overlay.err(),
+              "overlay: cannot read " + settingsFile() + ": not a regular file; using the default settings\n");
     std::remove(settingsFile().c_str());
 }
 

@@ -225,7 +225,8 @@ TEST_F(IbtTool, AFullStandardOutputFailsTheCommandWithOneLine)
     const std::string err = tempPath("ibt_full_stderr");
     const std::vector<std::vector<std::string>> commands = {
         {IBT_PATH, "info", path}, {IBT_PATH, "vars", path}, {IBT_PATH, "session", path, "WeekendInfo:TrackName:"},
-        {IBT_PATH, "csv", path, "Lap"}, {IBT_PATH, "--help"}, {IBT_PATH, "info", "--help"}, {IBT_PATH, "reference", "--help"},
+        {IBT_PATH, "csv", path, "Lap"}, {IBT_PATH, "--help"}, {IBT_PATH, "info", "--help"},
+        {IBT_PATH, "reference", "--help"},
     };
     for (const std::vector<std::string>& argv : commands) {
         SCOPED_TRACE(argv[1] + " " + argv.back());
