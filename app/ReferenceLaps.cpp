@@ -21,6 +21,11 @@ const size_t kPointBytes = 12;
 const uint32_t kMaxPoints = 1000000;
 const size_t kMaxFileBytes = kHeaderBytes + 2 * 65535 + kPointBytes * kMaxPoints + 4;
 const size_t kMaxNameBytes = 1024;
+// The range of plausible lap times: a second to a day.
+const float kMinLapTime = 1.0f;
+const float kMaxLapTime = 24.0f * 60.0f * 60.0f;
+// How long a lap store waits for another process to finish its write.
+const int kLockWaitMs = 3000;
 
 uint32_t crc32(const unsigned char* data, size_t n)
 {
@@ -165,9 +170,44 @@ bool peekLapTime(const std::string& bytes, float* lapTime)
     if (bytes.size() < 12 || std::memcmp(bytes.data(), kMagic, 4) != 0)
         return false;
     const float t = getF32(reinterpret_cast<const unsigned char*>(bytes.data()) + 8);
-    if (!std::isfinite(t) || t <= 0.0f)
+    if (!plausibleLapTime(t))
         return false;
     *lapTime = t;
+    return true;
+}
+
+bool plausibleLapTime(float seconds)
+{
+    return seconds >= kMinLapTime && seconds <= kMaxLapTime;
+}
+
+bool lapIsStorable(const StoredLap& lap, std::string* why)
+{
+    if (!lap.key.known() || lap.key.track.size() > kMaxNameBytes || lap.key.car.size() > kMaxNameBytes) {
+        *why = "the lap names no track and car, or names too long to keep";
+        return false;
+    }
+    if (!plausibleLapTime(lap.lapTime)) {
+        char time[32];
+        std::snprintf(time, sizeof time, "%g", static_cast<double>(lap.lapTime));
+        *why = std::string("the lap's time of ") + time + " s is outside 1 s to 24 h";
+        return false;
+    }
+    if (lap.points.size() > kMaxPoints) {
+        *why = "the lap has more than " + std::to_string(kMaxPoints) + " points";
+        return false;
+    }
+    for (size_t i = 0; i < lap.points.size(); ++i) {
+        const LapPoint& p = lap.points[i];
+        if (!std::isfinite(p.pct) || !std::isfinite(p.throttle) || !std::isfinite(p.brake)) {
+            *why = "the lap holds throttle, brake or lap position values that are not finite numbers";
+            return false;
+        }
+        if (i > 0 && !(p.pct > lap.points[i - 1].pct)) {
+            *why = "the lap's positions are out of order";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -214,20 +254,15 @@ bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error)
     out.storedAt = getI64(p + 16);
     out.key.track.assign(bytes, kHeaderBytes, trackLen);
     out.key.car.assign(bytes, kHeaderBytes + trackLen, carLen);
-    if (!std::isfinite(out.lapTime) || out.lapTime <= 0.0f || !out.key.known()) {
-        *error = "corrupt (no lap time, track or car)";
-        return false;
-    }
     out.points.reserve(count);
     const unsigned char* q = p + kHeaderBytes + trackLen + carLen;
-    for (uint32_t i = 0; i < count; ++i, q += kPointBytes) {
-        const LapPoint point{getF32(q), getF32(q + 4), getF32(q + 8)};
-        const bool finite = std::isfinite(point.pct) && std::isfinite(point.throttle) && std::isfinite(point.brake);
-        if (!finite || (!out.points.empty() && !(point.pct > out.points.back().pct))) {
-            *error = "corrupt (lap positions out of order)";
-            return false;
-        }
-        out.points.push_back(point);
+    for (uint32_t i = 0; i < count; ++i, q += kPointBytes)
+        out.points.push_back({getF32(q), getF32(q + 4), getF32(q + 8)});
+    // A whole file holds only what could be stored.
+    std::string why;
+    if (!lapIsStorable(out, &why)) {
+        *error = "corrupt (" + why + ")";
+        return false;
     }
     *lap = std::move(out);
     return true;
@@ -247,7 +282,7 @@ bool fastestCompletedLap(const std::vector<LapSample>& samples, float* lapTime, 
         if (!(s.pct > 0.03f && s.lap > lastLap))
             continue;
         lastLap = s.lap;
-        if (recording && s.lastLapTime > 0.0f && std::isfinite(s.lastLapTime) && !current.empty() &&
+        if (recording && plausibleLapTime(s.lastLapTime) && !current.empty() &&
             (!found || s.lastLapTime < *lapTime)) {
             found = true;
             *lapTime = s.lastLapTime;
@@ -274,6 +309,7 @@ std::string LapStore::pathFor(const LapKey& key) const
 
 LapStore::LoadStatus LapStore::load(const LapKey& key, StoredLap* lap, std::string* error) const
 {
+    userfiles::removeStaleTemporaries(folder + "/*.lap", lockPath());
     const std::string path = pathFor(key);
     std::string bytes;
     switch (userfiles::readFile(path, kMaxFileBytes, &bytes, error)) {
@@ -296,23 +332,54 @@ LapStore::LoadStatus LapStore::load(const LapKey& key, StoredLap* lap, std::stri
     return LoadStatus::Ok;
 }
 
+namespace {
+
+// Whether the stored file `bytes` keeps its place against a lap of lapTime:
+// a lap of the key that is not slower, or a file of another version whose
+// lap time is not slower. Files that can never load for the key do not.
+// False, with *error set, for a file that does not begin as a lap file.
+bool storedLapHolds(const std::string& bytes, const LapKey& key, float lapTime, bool* holds, std::string* error)
+{
+    *holds = false;
+    if (bytes.size() < 8 || std::memcmp(bytes.data(), kMagic, 4) != 0) {
+        *error = "not a reference lap file; left as it is";
+        return false;
+    }
+    StoredLap stored;
+    std::string why;
+    float storedTime = 0.0f;
+    if (decodeLap(bytes, &stored, &why))
+        *holds = stored.key == key && stored.lapTime <= lapTime;
+    else if (getU32(reinterpret_cast<const unsigned char*>(bytes.data()) + 4) != kVersion)
+        *holds = peekLapTime(bytes, &storedTime) && storedTime <= lapTime;
+    return true;
+}
+
+} // namespace
+
 LapStore::SaveStatus LapStore::save(const StoredLap& lap, bool force, std::string* error) const
 {
     const std::string path = pathFor(lap.key);
+    if (!lapIsStorable(lap, error))
+        return SaveStatus::Failed;
+    userfiles::removeStaleTemporaries(folder + "/*.lap", lockPath());
+    const userfiles::FileLock lock(lockPath(), kLockWaitMs);
+    if (!lock.held()) {
+        *error = lock.error();
+        return SaveStatus::Failed;
+    }
     if (!force) {
         std::string bytes;
         const userfiles::ReadStatus read = userfiles::readFile(path, kMaxFileBytes, &bytes, error);
         if (read == userfiles::ReadStatus::Failed)
             return SaveStatus::Failed;
-        float stored = 0.0f;
-        if (read == userfiles::ReadStatus::Ok) {
-            if (!peekLapTime(bytes, &stored)) {
-                *error = path + ": not a reference lap file; left as it is";
-                return SaveStatus::Failed;
-            }
-            if (stored <= lap.lapTime)
-                return SaveStatus::NotFaster;
+        bool holds = false;
+        if (read == userfiles::ReadStatus::Ok && !storedLapHolds(bytes, lap.key, lap.lapTime, &holds, error)) {
+            *error = path + ": " + *error;
+            return SaveStatus::Failed;
         }
+        if (holds)
+            return SaveStatus::NotFaster;
     }
     return userfiles::writeFileAtomically(path, encodeLap(lap), error) ? SaveStatus::Stored : SaveStatus::Failed;
 }
@@ -359,6 +426,8 @@ bool LapStore::remove(const LapKey& key, std::string* error) const
 
 std::string formatLapTime(float seconds)
 {
+    if (!plausibleLapTime(seconds))
+        return "?";
     const long ms = std::lround(static_cast<double>(seconds) * 1000.0);
     char buf[32];
     if (ms >= 60000)

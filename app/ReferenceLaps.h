@@ -58,12 +58,22 @@ std::string encodeLap(const StoredLap& lap);
 
 // Reads a lap file; false, with *error saying what is wrong (not a lap file,
 // an unknown version, truncated, corrupt), for anything but a whole version 1
-// lap with ascending finite positions.
+// lap that lapIsStorable accepts.
 bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error);
 
 // The lap time of a file that begins as a lap file of any version, even one
-// that cannot be read as a whole; false when there is none to be read.
+// that cannot be read as a whole; false when there is none to be read or it
+// is not a plausible lap time.
 bool peekLapTime(const std::string& bytes, float* lapTime);
+
+// Whether a lap time can be one: from 1 s to 24 h. A time outside (or no
+// number at all) is no lap time.
+bool plausibleLapTime(float seconds);
+
+// Whether a lap can be stored so that it loads again: a track and car, a
+// plausible lap time, finite values and rising positions, within the
+// format's sizes. False, with *why saying what is wrong, for any other.
+bool lapIsStorable(const StoredLap& lap, std::string* why);
 
 // One sample of a recorded lap, as the reference-lap logic reads it.
 struct LapSample {
@@ -81,7 +91,8 @@ struct LapSample {
 // (no time, zero or less, is no completed lap). Its table keeps the first
 // throttle and brake at each position, from the sample after the first
 // boundary up to the one that ends the lap. Of equally fast laps the first
-// counts. False when no lap was completed.
+// counts; a lap time that is not plausible is no time. False when no lap
+// was completed.
 bool fastestCompletedLap(const std::vector<LapSample>& samples, float* lapTime, std::vector<LapPoint>* points);
 
 // The folder of kept laps and the operations on it.
@@ -99,14 +110,19 @@ public:
 
     enum class LoadStatus { Ok, Missing, Bad };
     // Bad, with *error naming the file and the problem, for a file that
-    // cannot be read or decoded, or that holds another key's lap.
+    // cannot be read or decoded, or that holds another key's lap. Removes
+    // what writes killed in the middle left in the folder first.
     LoadStatus load(const LapKey& key, StoredLap* lap, std::string* error) const;
 
     enum class SaveStatus { Stored, NotFaster, Failed };
     // Stores the lap for its key when it is faster than the lap stored there
-    // (or with force). A stored file that cannot be decoded keeps its place
-    // when its lap time can still be read and is not slower, or when not even
-    // that can be read: it is the user's to remove. Atomic.
+    // (or with force); a lap that lapIsStorable refuses is never stored. A
+    // stored file that can never load (a version 1 file that cannot be
+    // decoded, or another key's lap) is replaced; one of another version
+    // keeps its place against slower laps when its lap time can be read; a
+    // file that does not begin as a lap file is the user's to remove.
+    // Atomic, and serialised with other processes by a lock file beside the
+    // folder.
     SaveStatus save(const StoredLap& lap, bool force, std::string* error) const;
 
     // Every lap in the folder, by file name; *problems gets one sentence per
@@ -118,8 +134,12 @@ public:
     bool remove(const LapKey& key, std::string* error) const;
 
 private:
+    // Beside the folder, so that the folder holds nothing but laps.
+    std::string lockPath() const { return folder + ".lock"; }
+
     std::string folder;
 };
 
-// Lap time as minutes, seconds and milliseconds: "1:23.456", or "37.125".
+// Lap time as minutes, seconds and milliseconds: "1:23.456", or "37.125";
+// "?" for a time that is not plausible.
 std::string formatLapTime(float seconds);

@@ -20,6 +20,16 @@ const int kMaxBadLines = 32;
 
 const OverlayKind kOverlays[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot};
 
+// How long a program that ends waits for another one to finish its write.
+const int kLockWaitMs = 3000;
+
+// Writers of the settings file take this lock around reading, changing and
+// replacing it.
+std::string lockPathOf(const std::string& settingsPath)
+{
+    return settingsPath + ".lock";
+}
+
 std::string trimmed(const std::string& s)
 {
     const size_t first = s.find_first_not_of(" \t\r");
@@ -511,6 +521,7 @@ ProgramSettings::ProgramSettings(const char* program) : name(program)
         report(error + "; using the default settings");
         return;
     }
+    userfiles::removeStaleTemporaries(path, lockPathOf(path));
     std::string text;
     switch (userfiles::readFile(path, kMaxSettingsBytes, &text, &error)) {
     case userfiles::ReadStatus::Missing: {
@@ -520,10 +531,11 @@ ProgramSettings::ProgramSettings(const char* program) : name(program)
         if (userfiles::readFile(legacy, kMaxSettingsBytes, &old, &error) != userfiles::ReadStatus::Ok)
             return;
         text = settings::fromLegacy(old);
-        if (userfiles::writeFileAtomically(path, text, &error))
+        const userfiles::FileLock lock(lockPathOf(path), kLockWaitMs);
+        if (lock.held() && userfiles::writeFileAtomically(path, text, &error))
             report("settings carried over from " + legacy + " to " + path);
         else
-            report(error + "; the settings of " + legacy + " hold for this run");
+            report((lock.held() ? error : lock.error()) + "; the settings of " + legacy + " hold for this run");
         break;
     }
     case userfiles::ReadStatus::Failed:
@@ -548,9 +560,19 @@ void ProgramSettings::store(const std::vector<settings::Edit>& edits, const std:
 {
     std::string error;
     const std::string path = filePath(&error);
+    if (path.empty()) {
+        report(error + "; not saved: " + what);
+        return;
+    }
+    // Programs that end together write one after the other, each over what
+    // the one before wrote.
+    const userfiles::FileLock lock(lockPathOf(path), kLockWaitMs);
+    if (!lock.held()) {
+        report(lock.error() + "; not saved: " + what);
+        return;
+    }
     std::string text;
-    const userfiles::ReadStatus read =
-        path.empty() ? userfiles::ReadStatus::Failed : userfiles::readFile(path, kMaxSettingsBytes, &text, &error);
+    const userfiles::ReadStatus read = userfiles::readFile(path, kMaxSettingsBytes, &text, &error);
     // A file that cannot be read or parsed is not written over: it may hold
     // more than this program knows.
     if (read == userfiles::ReadStatus::Failed) {

@@ -1,9 +1,11 @@
 // The user's own files: the folders where per-user settings and kept data
-// live, whole-file reads of small files, and a write that replaces a file
-// without ever leaving a half-written one behind. One implementation per
-// platform, chosen by the build.
+// live, whole-file reads of small files, a lock that serialises the programs
+// that change one file, and a write that replaces a file without ever
+// leaving a half-written one behind. One implementation per platform, chosen
+// by the build.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace userfiles {
@@ -24,17 +26,50 @@ std::string dataFolder(std::string* error);
 
 enum class ReadStatus { Ok, Missing, Failed };
 
-// Reads a whole file of at most maxBytes bytes. Missing when the file does
-// not exist; Failed, with *error saying why, when it cannot be read or is
-// larger than maxBytes.
+// Reads a whole regular file of at most maxBytes bytes. Opening never
+// blocks: a FIFO, a device or a folder is refused at once. Missing when the
+// file does not exist; Failed when it cannot be read, is not a regular file
+// or is larger than maxBytes. *error says why in both cases.
 ReadStatus readFile(const std::string& path, size_t maxBytes, std::string* contents, std::string* error);
+
+// An exclusive lock shared between processes, held while the guard lives:
+// programs that read, change and replace the same file take it around all
+// three, so that none of them writes over what another has just written.
+// The lock file is created (with its folders) when missing and stays.
+class FileLock {
+public:
+    // Waits up to waitMs for another holder to let go; 0 only tries.
+    FileLock(const std::string& lockPath, int waitMs);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool held() const { return locked; }
+    // Why the lock is not held.
+    const std::string& error() const { return why; }
+
+private:
+    intptr_t handle; // the platform's file descriptor or handle
+    bool locked = false;
+    std::string why;
+};
 
 // Writes contents to path through a new file in the same folder that is
 // flushed to disk and then renamed over path, so that a reader (or a crash at
-// any moment) sees either the old file or the whole new one. Creates the
-// folder, and its parents, when missing. False, with *error set, on failure;
-// the old file is then untouched.
+// any moment) sees either the old file or the whole new one. A symbolic link
+// is written through to the file it names, and an existing file keeps its
+// permissions; a read-only file, or anything but a regular file, is left as
+// it is. Creates the folder, and its parents, when missing. False, with
+// *error set, on failure; the old file is then untouched.
 bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* error);
+
+// Removes the temporary files that writeFileAtomically left behind when its
+// process was killed before the rename: those of the file `path` names (or,
+// when its last part is "*ENDING", of every file in that folder whose name
+// ends in ENDING), at least ten minutes old, and only while the writers'
+// lock at lockPath is free, so that never one of a live writer. Does
+// nothing when the folder does not exist.
+void removeStaleTemporaries(const std::string& path, const std::string& lockPath);
 
 // Deletes a file; a missing file counts as deleted.
 bool removeFile(const std::string& path, std::string* error);

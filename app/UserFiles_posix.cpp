@@ -1,11 +1,17 @@
 #include "UserFiles.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <thread>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +79,64 @@ bool makeFolders(const std::string& folder, std::string* error)
     return true;
 }
 
+// The folder part of a path: "." for a bare name, "/" for a file at the root.
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return path.substr(0, slash > 0 ? slash : 1);
+}
+
+// The file a path finally names, following symbolic links, also to a
+// file that does not exist yet.
+bool finalTarget(const std::string& path, std::string* target, std::string* error)
+{
+    std::string p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            *target = p;
+            return true;
+        }
+        std::vector<char> buf(4096);
+        const ssize_t n = ::readlink(p.c_str(), buf.data(), buf.size());
+        if (n <= 0 || static_cast<size_t>(n) >= buf.size()) {
+            if (n >= 0)
+                errno = ENAMETOOLONG;
+            *error = systemError("cannot follow the link " + p);
+            return false;
+        }
+        const std::string link(buf.data(), static_cast<size_t>(n));
+        p = link[0] == '/' ? link : folderOf(p) + "/" + link;
+    }
+    errno = ELOOP;
+    *error = systemError("cannot follow the link " + path);
+    return false;
+}
+
+// A temporary file is older than this only when its writer is gone: a
+// write takes far less.
+const time_t kStaleSeconds = 600;
+
+// Whether a name is "NAME.XXXXXX", as mkstemp makes it, for NAME equal to
+// `ending` or, with anyEnding, any longer name that ends in it.
+bool isTemporaryOf(const std::string& entry, const std::string& ending, bool anyEnding)
+{
+    const size_t suffix = 7;
+    if (entry.size() <= suffix || entry[entry.size() - suffix] != '.')
+        return false;
+    for (size_t i = entry.size() - suffix + 1; i < entry.size(); ++i) {
+        const char c = entry[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    const std::string base = entry.substr(0, entry.size() - suffix);
+    if (!anyEnding)
+        return base == ending;
+    return base.size() > ending.size() && base.compare(base.size() - ending.size(), ending.size(), ending) == 0;
+}
+
 bool writeAll(int fd, const std::string& data)
 {
     size_t done = 0;
@@ -101,11 +165,17 @@ std::string dataFolder(std::string* error)
 
 ReadStatus readFile(const std::string& path, size_t maxBytes, std::string* contents, std::string* error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT)
-            return ReadStatus::Missing;
+        const bool missing = errno == ENOENT;
         *error = systemError("cannot read " + path);
+        return missing ? ReadStatus::Missing : ReadStatus::Failed;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *error = "cannot read " + path + ": " + (S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+        ::close(fd);
         return ReadStatus::Failed;
     }
     contents->clear();
@@ -132,22 +202,78 @@ ReadStatus readFile(const std::string& path, size_t maxBytes, std::string* conte
     return ReadStatus::Ok;
 }
 
+FileLock::FileLock(const std::string& lockPath, int waitMs) : handle(-1)
+{
+    if (!makeFolders(folderOf(lockPath), &why))
+        return;
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        why = systemError("cannot open the lock file " + lockPath);
+        return;
+    }
+    handle = fd;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            locked = true;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            why = systemError("cannot lock " + lockPath);
+            return;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            why = lockPath + " is held by another program";
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+FileLock::~FileLock()
+{
+    // Closing the descriptor releases the lock.
+    if (handle >= 0)
+        ::close(static_cast<int>(handle));
+}
+
 bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* error)
 {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash > 0 ? slash : 1);
+    std::string target;
+    if (!finalTarget(path, &target, error))
+        return false;
+    const std::string folder = folderOf(target);
     if (!makeFolders(folder, error))
         return false;
 
-    std::string temp = path + ".XXXXXX";
+    // Settings and kept laps are the user's own: readable by others as the
+    // files the user makes by hand would be, unless the user chose otherwise.
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            *error = "cannot replace " + target + ": not a regular file";
+            return false;
+        }
+        // The write bits (or, for a user other than root, access) say whether
+        // the user wants the file changed.
+        if ((st.st_mode & 0222) == 0 || (::access(target.c_str(), W_OK) != 0 && errno == EACCES)) {
+            *error = target + " is read-only";
+            return false;
+        }
+        mode = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        *error = systemError("cannot replace " + target);
+        return false;
+    }
+
+    std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(&temp[0]);
     if (fd < 0) {
         *error = systemError("cannot write in " + folder);
         return false;
     }
-    // Settings and kept laps are the user's own: readable by others as the
-    // files the user makes by hand would be.
-    ::fchmod(fd, 0644);
+    ::fchmod(fd, mode);
     const bool written = writeAll(fd, contents) && ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written) {
@@ -156,8 +282,8 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
         ::unlink(temp.c_str());
         return false;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = systemError("cannot replace " + path);
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        *error = systemError("cannot replace " + target);
         ::unlink(temp.c_str());
         return false;
     }
@@ -168,6 +294,41 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
         ::close(dir);
     }
     return true;
+}
+
+void removeStaleTemporaries(const std::string& path, const std::string& lockPath)
+{
+    std::string target = path, error;
+    const size_t slash = path.rfind('/');
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    const bool anyEnding = !name.empty() && name[0] == '*';
+    if (!anyEnding && !finalTarget(path, &target, &error))
+        return;
+    const std::string folder = folderOf(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    FileLock lock(lockPath, 0);
+    if (!lock.held()) {
+        ::closedir(dir);
+        return;
+    }
+    const size_t cut = target.rfind('/');
+    const std::string ending = anyEnding ? name.substr(1) : target.substr(cut == std::string::npos ? 0 : cut + 1);
+    const time_t now = std::time(nullptr);
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string entry = e->d_name;
+        if (!isTemporaryOf(entry, ending, anyEnding))
+            continue;
+        const std::string full = folder + "/" + entry;
+        struct stat st {};
+        if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= kStaleSeconds)
+            stale.push_back(full);
+    }
+    ::closedir(dir);
+    for (const std::string& file : stale)
+        ::unlink(file.c_str());
 }
 
 bool removeFile(const std::string& path, std::string* error)

@@ -1,6 +1,7 @@
 #include "UserFiles.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,49 @@ bool makeFolders(const std::string& folder, std::string* error)
     return true;
 }
 
+// The file a path finally names: for a symbolic link, the file it leads to.
+std::string finalTarget(const std::string& path)
+{
+    const std::wstring w = wide(path);
+    const DWORD attributes = ::GetFileAttributesW(w.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return path;
+    HANDLE f = ::CreateFileW(w.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return path;
+    std::vector<wchar_t> buf(32768);
+    const DWORD n = ::GetFinalPathNameByHandleW(f, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+    ::CloseHandle(f);
+    if (n == 0 || n >= buf.size())
+        return path;
+    std::wstring final(buf.data(), n);
+    if (final.compare(0, 4, L"\\\\?\\") == 0)
+        final.erase(0, 4);
+    return narrow(final);
+}
+
+// A temporary file is older than this (in 100 ns ticks, ten minutes) only
+// when its writer is gone: a write takes far less.
+const uint64_t kStaleTicks = 600ull * 10000000ull;
+
+// Whether a name is "NAME.PID.tmp", as writeFileAtomically makes it, for
+// NAME equal to `ending` or, with anyEnding, any longer name that ends in it.
+bool isTemporaryOf(const std::string& entry, const std::string& ending, bool anyEnding)
+{
+    if (entry.size() < 6 || entry.compare(entry.size() - 4, 4, ".tmp") != 0)
+        return false;
+    const std::string rest = entry.substr(0, entry.size() - 4);
+    const size_t dot = rest.rfind('.');
+    if (dot == std::string::npos || dot + 1 == rest.size() ||
+        rest.find_first_not_of("0123456789", dot + 1) != std::string::npos)
+        return false;
+    const std::string base = rest.substr(0, dot);
+    if (!anyEnding)
+        return base == ending;
+    return base.size() > ending.size() && base.compare(base.size() - ending.size(), ending.size(), ending) == 0;
+}
+
 } // namespace
 
 std::string configFolder(std::string* error)
@@ -93,9 +137,13 @@ ReadStatus readFile(const std::string& path, size_t maxBytes, std::string* conte
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-            return ReadStatus::Missing;
         *error = systemError("cannot read " + path);
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ReadStatus::Missing : ReadStatus::Failed;
+    }
+    // A pipe or a device (CON, a serial port) is not a file to read whole.
+    if (::GetFileType(f) != FILE_TYPE_DISK) {
+        *error = "cannot read " + path + ": not a regular file";
+        ::CloseHandle(f);
         return ReadStatus::Failed;
     }
     contents->clear();
@@ -120,14 +168,65 @@ ReadStatus readFile(const std::string& path, size_t maxBytes, std::string* conte
     return ReadStatus::Ok;
 }
 
+FileLock::FileLock(const std::string& lockPath, int waitMs) : handle(0)
+{
+    const size_t sep = lockPath.find_last_of("\\/");
+    if (sep != std::string::npos && !makeFolders(lockPath.substr(0, sep), &why))
+        return;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE f = ::CreateFileW(wide(lockPath).c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        why = systemError("cannot open the lock file " + lockPath);
+        return;
+    }
+    handle = reinterpret_cast<intptr_t>(f);
+    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(waitMs > 0 ? waitMs : 0);
+    for (;;) {
+        OVERLAPPED at{};
+        if (::LockFileEx(f, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            locked = true;
+            return;
+        }
+        if (::GetLastError() != ERROR_LOCK_VIOLATION) {
+            why = systemError("cannot lock " + lockPath);
+            return;
+        }
+        if (::GetTickCount64() >= end) {
+            why = lockPath + " is held by another program";
+            return;
+        }
+        ::Sleep(10);
+    }
+}
+
+FileLock::~FileLock()
+{
+    // Closing the handle releases the lock.
+    if (handle)
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
 bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* error)
 {
-    const size_t sep = path.find_last_of("\\/");
-    const std::string folder = sep == std::string::npos ? "." : path.substr(0, sep);
+    const std::string target = finalTarget(path);
+    const size_t sep = target.find_last_of("\\/");
+    const std::string folder = sep == std::string::npos ? "." : target.substr(0, sep);
     if (!makeFolders(folder, error))
         return false;
+    const DWORD attributes = ::GetFileAttributesW(wide(target).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            *error = "cannot replace " + target + ": not a regular file";
+            return false;
+        }
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+            *error = target + " is read-only";
+            return false;
+        }
+    }
 
-    const std::string temp = path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
+    const std::string temp = target + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
     const std::wstring wtemp = wide(temp);
     HANDLE f = ::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
@@ -145,13 +244,50 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
     if (!written)
         *error = systemError("cannot write " + temp);
     ::CloseHandle(f);
-    if (written && !::MoveFileExW(wtemp.c_str(), wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        *error = systemError("cannot replace " + path);
+    if (written && !::MoveFileExW(wtemp.c_str(), wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *error = systemError("cannot replace " + target);
         written = false;
     }
     if (!written)
         ::DeleteFileW(wtemp.c_str());
     return written;
+}
+
+void removeStaleTemporaries(const std::string& path, const std::string& lockPath)
+{
+    const size_t sep = path.find_last_of("\\/");
+    const std::string name = path.substr(sep == std::string::npos ? 0 : sep + 1);
+    const bool anyEnding = !name.empty() && name[0] == '*';
+    const std::string target = anyEnding ? path : finalTarget(path);
+    const size_t cut = target.find_last_of("\\/");
+    const std::string folder = cut == std::string::npos ? "." : target.substr(0, cut);
+    const std::string ending = anyEnding ? name.substr(1) : target.substr(cut == std::string::npos ? 0 : cut + 1);
+    const DWORD attributes = ::GetFileAttributesW(wide(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    FileLock lock(lockPath, 0);
+    if (!lock.held())
+        return;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(wide(folder + "\\*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    FILETIME nowTime;
+    ::GetSystemTimeAsFileTime(&nowTime);
+    const uint64_t now = (static_cast<uint64_t>(nowTime.dwHighDateTime) << 32) | nowTime.dwLowDateTime;
+    std::vector<std::wstring> stale;
+    do {
+        const std::string entry = narrow(found.cFileName);
+        const uint64_t written = (static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                                 found.ftLastWriteTime.dwLowDateTime;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isTemporaryOf(entry, ending, anyEnding) &&
+            now > written && now - written >= kStaleTicks)
+            stale.push_back(wide(folder + "\\" + entry));
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    // A live writer holds its temporary open without sharing: it cannot be deleted.
+    for (const std::wstring& file : stale)
+        ::DeleteFileW(file.c_str());
 }
 
 bool removeFile(const std::string& path, std::string* error)

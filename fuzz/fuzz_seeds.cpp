@@ -2,6 +2,7 @@
 // storage type, the same layouts as live shared memory, session texts
 // with paths, and kept reference laps, so that fuzzing starts from
 // inputs that get past the header checks.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,14 +35,17 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4];
-    // Kept laps: an empty table and a short one.
-    for (int points = 0; points < 2; ++points) {
+    // Kept laps: an empty table, a short one, and one with a throttle that
+    // is not a number (encoded all the same; no store would keep it).
+    for (int points = 0; points < 3; ++points) {
         StoredLap lap;
         lap.key = {"demo_ring", "Demo Formula"};
         lap.lapTime = 36.25f;
         lap.storedAt = 1796000000;
-        for (int i = 0; i < points * 5; ++i)
+        for (int i = 0; i < (points > 0 ? 5 : 0); ++i)
             lap.points.push_back({0.2f * i, 1.0f - 0.2f * i, 0.2f * i});
+        if (points == 2)
+            lap.points[2].throttle = std::nanf("");
         if (!writeText(laps + "/seed" + std::to_string(points), encodeLap(lap)))
             return 1;
     }

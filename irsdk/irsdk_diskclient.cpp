@@ -73,6 +73,54 @@ bool looksLikeRecording(const irsdk_TelemetryHeader& h)
         && h.varTableOffset >= kHeadersSize && h.bufferSlots[0].recordOffset >= kHeadersSize;
 }
 
+// Where the session text in the region of `length` bytes at `offset` ends:
+// at its first NUL, or at the region's last byte. Read in small chunks, so
+// that a region that claims far more than its text (a sparse file reads as
+// zeros) costs no memory; only the text itself is then kept.
+bool sessionTextLength(FILE* f, long long offset, long long length, long long* textLength)
+{
+    *textLength = 0;
+    if (length <= 0)
+        return true;
+    if (!irsdk_seek(f, offset))
+        return false;
+    char chunk[16384];
+    for (long long done = 0; done < length;) {
+        const long long left = length - done;
+        const size_t want = left < static_cast<long long>(sizeof chunk) ? static_cast<size_t>(left) : sizeof chunk;
+        if (std::fread(chunk, 1, want, f) != want)
+            return false;
+        if (const void* nul = std::memchr(chunk, '\0', want)) {
+            *textLength = done + (static_cast<const char*>(nul) - chunk);
+            return true;
+        }
+        done += static_cast<long long>(want);
+    }
+    *textLength = length - 1;
+    return true;
+}
+
+// Whether every descriptor of the table names a variable, as every writer of
+// recordings names them. Read in small chunks before the table is allocated:
+// a count that claims more descriptors than the file holds (a region of
+// zeros) is refused at the first empty one, at no cost.
+bool everyVariableNamed(FILE* f, long long offset, int count)
+{
+    if (!irsdk_seek(f, offset))
+        return false;
+    irsdk_VarDescriptor chunk[64];
+    for (int done = 0; done < count;) {
+        const size_t want = static_cast<size_t>(count - done < 64 ? count - done : 64);
+        if (std::fread(chunk, sizeof chunk[0], want, f) != want)
+            return false;
+        for (size_t i = 0; i < want; ++i)
+            if (chunk[i].name[0] == '\0')
+                return false;
+        done += static_cast<int>(want);
+    }
+    return true;
+}
+
 } // namespace
 
 irsdkDiskClient::irsdkDiskClient()
@@ -125,15 +173,19 @@ bool irsdkDiskClient::openFile(const char* path)
         || h.recordLength < 0 || h.recordLength > fileSize || !looksLikeRecording(h))
         return fail();
 
-    // A zero-length text still gets its terminating NUL.
-    const size_t textBytes = h.sessionTextLength > 0 ? static_cast<size_t>(h.sessionTextLength) : 1;
-    sessionText = new (std::nothrow) char[textBytes];
+    // Only the text up to its terminator is kept, and the table is allocated
+    // only once every descriptor in the file is seen to name a variable: what
+    // is allocated is what the file really holds, whatever the header claims.
+    long long textLength = 0;
+    if (!sessionTextLength(file, h.sessionTextOffset, h.sessionTextLength, &textLength)
+        || !everyVariableNamed(file, h.varTableOffset, h.varCount))
+        return fail();
+    sessionText = new (std::nothrow) char[static_cast<size_t>(textLength) + 1];
     if (!sessionText)
         return fail();
-    sessionText[0] = '\0';
-    if (!readAt(file, h.sessionTextOffset, sessionText, static_cast<size_t>(h.sessionTextLength)))
+    if (!readAt(file, h.sessionTextOffset, sessionText, static_cast<size_t>(textLength)))
         return fail();
-    sessionText[textBytes - 1] = '\0';
+    sessionText[textLength] = '\0';
 
     varDescriptors = new (std::nothrow) irsdk_VarDescriptor[static_cast<size_t>(h.varCount)];
     if (!varDescriptors)

@@ -18,27 +18,43 @@ ReferenceLapKeeper::ReferenceLapKeeper(std::string programName, std::string fold
 {
 }
 
+namespace {
+
+LapKey keyOf(IRData& source)
+{
+    return lapKeyFromSession(
+        [&source](const char* path, char* val, int valLen) { return source.getSessionVar(path, val, valLen); });
+}
+
+} // namespace
+
+bool ReferenceLapKeeper::sameSession(IRData& source)
+{
+    if (!source.isConnected())
+        return true;
+    const LapKey key = keyOf(source);
+    if (!key.known() || key == current)
+        return true;
+    std::fprintf(stderr, "%s: the session changed to %s, %s; laps of this run are no longer kept\n",
+                 program.c_str(), key.track.c_str(), key.car.c_str());
+    stopped = true;
+    return false;
+}
+
 const StoredLap* ReferenceLapKeeper::poll(IRData& source)
 {
     if (stopped)
         return nullptr;
-    const bool known = current.known();
-    if (known && ++passes % kRecheckPasses != 0)
-        return nullptr;
-    if (!source.isConnected())
-        return nullptr;
-    const LapKey key = lapKeyFromSession(
-        [&source](const char* path, char* val, int valLen) { return source.getSessionVar(path, val, valLen); });
-    if (!key.known())
-        return nullptr;
-    if (known) {
-        if (key != current) {
-            std::fprintf(stderr, "%s: the session changed to %s, %s; laps of this run are no longer kept\n",
-                         program.c_str(), key.track.c_str(), key.car.c_str());
-            stopped = true;
-        }
+    if (current.known()) {
+        if (++passes % kRecheckPasses == 0)
+            sameSession(source);
         return nullptr;
     }
+    if (!source.isConnected())
+        return nullptr;
+    const LapKey key = keyOf(source);
+    if (!key.known())
+        return nullptr;
     current = key;
     std::string error;
     switch (store.load(current, &loaded, &error)) {
@@ -53,9 +69,11 @@ const StoredLap* ReferenceLapKeeper::poll(IRData& source)
     return nullptr;
 }
 
-void ReferenceLapKeeper::keep(float lapTime, const LapTrace& throttle, const LapTrace& brake)
+void ReferenceLapKeeper::keep(IRData& source, float lapTime, const LapTrace& throttle, const LapTrace& brake)
 {
-    if (stopped || !current.known() || throttle.empty())
+    // The key is read again here: the lap may have ended after a change of
+    // track or car that the occasional check in poll has not seen yet.
+    if (stopped || !current.known() || throttle.empty() || !sameSession(source))
         return;
     StoredLap lap;
     lap.key = current;

@@ -24,12 +24,17 @@ public:
     const StoredLap* poll(IRData& source);
 
     // A lap that has just become the reference: stored for the key when it is
-    // faster than the stored lap. Without a key it is not kept.
-    void keep(float lapTime, const LapTrace& throttle, const LapTrace& brake);
+    // faster than the stored lap. Without a key it is not kept, nor when the
+    // session now names another track or car.
+    void keep(IRData& source, float lapTime, const LapTrace& throttle, const LapTrace& brake);
 
     const LapKey& key() const { return current; }
 
 private:
+    // Reads the key again; false, with one line, and nothing kept from then
+    // on, when the session has changed to another track or car.
+    bool sameSession(IRData& source);
+
     std::string program;
     LapStore store;
     LapKey current;

@@ -1,5 +1,6 @@
 #include "ThrottleBrakeTraceController.h"
 
+#include <cmath>
 #include <map>
 #include <utility>
 
@@ -82,6 +83,8 @@ void ThrottleBrakeTraceController::updateData()
     float brk = irData->getVarFloat(brakeStr, 0);
     m.setVar(BRAKE, brk);
     const float pct = irData->getVarFloat(lapDistPctStr, 0);
+    // A lap position that is not a number has no place in a lap's table.
+    const bool placed = std::isfinite(pct);
 
     // The reference-lap state is shared by every controller of the process.
     // activeRecord: 0 before the first lap boundary, 1 while recording into the
@@ -125,14 +128,18 @@ void ThrottleBrakeTraceController::updateData()
         }
         break;
     case 1:
-        lapThrottleHistory1.emplace(pct, thr);
-        lapBrakeHistory1.emplace(pct, brk);
+        if (placed) {
+            lapThrottleHistory1.emplace(pct, thr);
+            lapBrakeHistory1.emplace(pct, brk);
+        }
         followReference(itThr, lapThrottleHistory2, pct, thr);
         followReference(itBrk, lapBrakeHistory2, pct, brk);
         break;
     case 2:
-        lapThrottleHistory2.emplace(pct, thr);
-        lapBrakeHistory2.emplace(pct, brk);
+        if (placed) {
+            lapThrottleHistory2.emplace(pct, thr);
+            lapBrakeHistory2.emplace(pct, brk);
+        }
         followReference(itThr, lapThrottleHistory1, pct, thr);
         followReference(itBrk, lapBrakeHistory1, pct, brk);
         break;
@@ -145,8 +152,10 @@ void ThrottleBrakeTraceController::updateData()
 
     if (pct > 0.03f && lap > lastLap) {
         lastLap = lap;
+        // A lap time that cannot be one (none, zero, a millionth of a
+        // second, a year) makes no lap the best.
         float t = irData->getVarFloat("LapLastLapTime", 0);
-        if (t <= 0.0f)
+        if (!plausibleLapTime(t))
             t = 9999.9f;
         if (lastBestLapTime >= t) {
             lastBestLapTime = t;
@@ -157,7 +166,7 @@ void ThrottleBrakeTraceController::updateData()
                 lapThrottleHistory2.clear();
                 lapBrakeHistory2.clear();
                 if (keeper)
-                    keeper->keep(t, lapThrottleHistory1, lapBrakeHistory1);
+                    keeper->keep(*irData, t, lapThrottleHistory1, lapBrakeHistory1);
             } else if (activeRecord == 2) {
                 itThr = lapThrottleHistory2.begin();
                 itBrk = lapBrakeHistory2.begin();
@@ -165,7 +174,7 @@ void ThrottleBrakeTraceController::updateData()
                 lapThrottleHistory1.clear();
                 lapBrakeHistory1.clear();
                 if (keeper)
-                    keeper->keep(t, lapThrottleHistory2, lapBrakeHistory2);
+                    keeper->keep(*irData, t, lapThrottleHistory2, lapBrakeHistory2);
             }
         } else {
             if (activeRecord == 1) {

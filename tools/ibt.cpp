@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "demo_synth.h"
 #include "file_offset.h"
 #include "ibt_args.h"
@@ -82,45 +80,6 @@ bool positionals(const char* command, int argc, char** argv, std::vector<std::st
     return true;
 }
 
-// Opens a recording, telling a file that cannot be read apart from one that
-// is not a recording. Only a regular file is opened at all: a FIFO or a
-// device would block or never end. False once the message is printed.
-bool openRecording(irsdkDiskClient& reader, const std::string& path)
-{
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
-        ibtError(nullptr, "cannot open " + path + ": " + std::strerror(errno));
-        return false;
-    }
-    if ((st.st_mode & S_IFMT) == S_IFDIR) {
-        ibtError(nullptr, "cannot read " + path + ": " + std::strerror(EISDIR));
-        return false;
-    }
-    if ((st.st_mode & S_IFMT) != S_IFREG) {
-        ibtError(nullptr, path + " is not a regular file");
-        return false;
-    }
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        ibtError(nullptr, "cannot open " + path + ": " + std::strerror(errno));
-        return false;
-    }
-    char probe;
-    errno = 0;
-    const size_t got = std::fread(&probe, 1, 1, f);
-    const int readError = std::ferror(f) ? errno : 0;
-    std::fclose(f);
-    if (got == 0 && readError != 0) {
-        ibtError(nullptr, "cannot read " + path + ": " + std::strerror(readError));
-        return false;
-    }
-    if (!reader.openFile(path.c_str())) {
-        ibtError(nullptr, path + " is not a telemetry recording (its header does not describe one that fits the file)");
-        return false;
-    }
-    return true;
-}
-
 int cmdInfo(int argc, char** argv)
 {
     if (ibtWantsHelp(argc, argv))
@@ -131,7 +90,7 @@ int cmdInfo(int argc, char** argv)
     if (args.size() != 1)
         return ibtError("info", "expected FILE (see ibt info --help)");
     irsdkDiskClient reader;
-    if (!openRecording(reader, args[0]))
+    if (!ibtOpenRecording(reader, args[0], nullptr))
         return 2;
     const irsdk_TelemetryHeader& h = reader.getHeader();
     const long long size = reader.getFileSize();
@@ -156,7 +115,7 @@ int cmdVars(int argc, char** argv)
     if (args.size() != 1)
         return ibtError("vars", "expected FILE (see ibt vars --help)");
     irsdkDiskClient reader;
-    if (!openRecording(reader, args[0]))
+    if (!ibtOpenRecording(reader, args[0], nullptr))
         return 2;
     for (int i = 0; i < reader.getHeader().varCount; ++i) {
         const irsdk_VarDescriptor* d = reader.getVarDescriptor(i);
@@ -175,7 +134,7 @@ int cmdSession(int argc, char** argv)
     if (args.size() != 2)
         return ibtError("session", "expected FILE PATH (see ibt session --help)");
     irsdkDiskClient reader;
-    if (!openRecording(reader, args[0]))
+    if (!ibtOpenRecording(reader, args[0], nullptr))
         return 2;
     // No value is longer than the text that holds it, up to its terminator
     // (a region that claims more than the text it holds costs nothing more).
@@ -205,7 +164,7 @@ int cmdCsv(int argc, char** argv)
         if (!ibtParseColumn(args[i], columns[i - 1], error))
             return ibtError("csv", error);
     irsdkDiskClient reader;
-    if (!openRecording(reader, args[0]))
+    if (!ibtOpenRecording(reader, args[0], nullptr))
         return 2;
     if (!ibtResolveColumns(reader, columns, error))
         return ibtError("csv", error + " in " + args[0]);
@@ -219,8 +178,6 @@ int cmdCsv(int argc, char** argv)
         }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return ibtError("csv", "cannot write the output");
     return 0;
 }
 
@@ -258,10 +215,8 @@ int cmdSynth(int argc, char** argv)
     return 0;
 }
 
-} // namespace
-
 // Dispatches to a command; each gets its name as argv[0].
-int main(int argc, char** argv)
+int runCommand(int argc, char** argv)
 {
     if (argc < 2)
         return ibtError(nullptr, "no command given (see ibt --help)");
@@ -289,4 +244,22 @@ int main(int argc, char** argv)
     if (command == "watch")
         return ibtWatch(subArgc, subArgv);
     return ibtError(nullptr, "unknown command " + command + " (see ibt --help)");
+}
+
+} // namespace
+
+// Runs the command; output that could not be written whole (a full disk, a
+// closed pipe) fails a command that would otherwise succeed, with one line.
+int main(int argc, char** argv)
+{
+    const int status = runCommand(argc, argv);
+    errno = 0;
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    const int flushErrno = errno;
+    const bool closeFailed = std::fclose(stdout) != 0;
+    if (status != 0 || !(failed || closeFailed))
+        return status;
+    const int why = flushErrno != 0 ? flushErrno : errno;
+    const std::string reason = why != 0 ? std::string(": ") + std::strerror(why) : std::string();
+    return ibtError(nullptr, "cannot write the output" + reason);
 }

@@ -1,6 +1,5 @@
 #include "ibt_reference.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "ReferenceLaps.h"
+#include "ibt_args.h"
 #include "irsdk_diskclient.h"
 
 namespace {
@@ -74,13 +74,9 @@ int import(const std::vector<std::string>& args)
     if (path.empty())
         return fail("import: expected FILE (see ibt reference --help)");
 
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return fail("cannot open " + path + ": " + std::strerror(errno));
-    std::fclose(f);
     irsdkDiskClient reader;
-    if (!reader.openFile(path.c_str()))
-        return fail(path + " is not a telemetry recording (its header does not fit the file)");
+    if (!ibtOpenRecording(reader, path, "reference"))
+        return 2;
 
     StoredLap lap;
     lap.key = lapKeyFromSession([&reader](const char* p, char* val, int len) {

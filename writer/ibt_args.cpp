@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
+#include "irsdk_diskclient.h"
+
 bool ibtWantsHelp(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i)
@@ -56,5 +60,41 @@ bool ibtParsePositive(const char* text, double hi, double& out)
     if (errno != 0 || end == text || *end != '\0' || !std::isfinite(v) || !(v > 0.0) || v > hi)
         return false;
     out = v;
+    return true;
+}
+
+bool ibtOpenRecording(irsdkDiskClient& reader, const std::string& path, const char* command)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        ibtError(command, "cannot open " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) == S_IFDIR) {
+        ibtError(command, "cannot read " + path + ": " + std::strerror(EISDIR));
+        return false;
+    }
+    if ((st.st_mode & S_IFMT) != S_IFREG) {
+        ibtError(command, path + " is not a regular file");
+        return false;
+    }
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        ibtError(command, "cannot open " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    char probe;
+    errno = 0;
+    const size_t got = std::fread(&probe, 1, 1, f);
+    const int readError = std::ferror(f) ? errno : 0;
+    std::fclose(f);
+    if (got == 0 && readError != 0) {
+        ibtError(command, "cannot read " + path + ": " + std::strerror(readError));
+        return false;
+    }
+    if (!reader.openFile(path.c_str())) {
+        ibtError(command, path + " is not a telemetry recording (its header does not describe one that fits the file)");
+        return false;
+    }
     return true;
 }

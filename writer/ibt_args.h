@@ -1,9 +1,11 @@
 // Command-line pieces shared by the ibt commands: the help switch, the one
-// form of a usage error, and numbers checked against the range an option
-// allows.
+// form of a usage error, numbers checked against the range an option
+// allows, and opening a recording named on the command line.
 #pragma once
 
 #include <string>
+
+class irsdkDiskClient;
 
 // True when an argument after the command name is --help or -h.
 bool ibtWantsHelp(int argc, char** argv);
@@ -22,3 +24,9 @@ bool ibtParseWhole(const char* text, long long lo, long long hi, long long& out)
 // A finite decimal number above 0 and at most hi; false for anything else,
 // including null, NaN, infinities and trailing text.
 bool ibtParsePositive(const char* text, double hi, double& out);
+
+// Opens the recording at path, telling a file that cannot be read apart from
+// one that is not a recording, in one line as ibtError prints it. Only a
+// regular file is opened at all: a FIFO or a device would block or never
+// end. False once the message is printed.
+bool ibtOpenRecording(irsdkDiskClient& reader, const std::string& path, const char* command);

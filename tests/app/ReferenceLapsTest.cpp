@@ -1,12 +1,15 @@
 // The kept reference laps: the key from the session info, the lap file read
-// back whole or refused with a reason, the store's faster-only replace, and
-// the completed-lap rule of an import.
+// back whole or refused with a reason, the store's faster-only replace of
+// laps that load again, and the completed-lap rule of an import.
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -142,7 +145,7 @@ TEST(LapFile, DamagedBytesUnknownVersionsAndStrangersAreRefused)
     // Positions must rise: a table out of order is not one the overlay made.
     StoredLap unordered = sampleLap();
     std::swap(unordered.points[3], unordered.points[4]);
-    EXPECT_EQ(decodeError(encodeLap(unordered)), "corrupt (lap positions out of order)");
+    EXPECT_EQ(decodeError(encodeLap(unordered)), "corrupt (the lap's positions are out of order)");
 }
 
 TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
@@ -169,7 +172,7 @@ TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
     EXPECT_EQ(std::distance(begin(files), end(files)), 1);
 }
 
-TEST(LapStore, BadFilesAreReportedAndNeverReplacedBySlowerLaps)
+TEST(LapStore, BadFilesAreReportedAndOnlyThoseThatCouldStillLoadHoldTheirPlace)
 {
     TempFolder dir("laps");
     LapStore store(dir.path() + "/laps");
@@ -177,21 +180,33 @@ TEST(LapStore, BadFilesAreReportedAndNeverReplacedBySlowerLaps)
     std::string error;
     ASSERT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::Stored);
     const std::string path = store.pathFor(key);
+    const std::string whole = slurp(path);
 
-    // Corrupt, truncated, of a newer version: refused on load, yet their lap
-    // time still guards them against slower laps.
-    std::string whole = slurp(path);
-    const std::string damaged[] = {whole.substr(0, whole.size() - 20), whole.substr(0, 12) + std::string(40, '\x7f'),
-                                   [&] { std::string v = whole; v[4] = 9; return v; }()};
-    for (const std::string& bad : damaged) {
+    // A version this program does not know may load in a later one: its lap
+    // time still guards it against slower laps.
+    std::string v9 = whole;
+    v9[4] = 9;
+    put(path, v9);
+    StoredLap lap;
+    EXPECT_EQ(store.load(key, &lap, &error), LapStore::LoadStatus::Bad);
+    EXPECT_EQ(error, path + ": unknown version 9");
+    EXPECT_EQ(store.save(sampleLap(41.0f), false, &error), LapStore::SaveStatus::NotFaster);
+    EXPECT_EQ(slurp(path), v9);
+    EXPECT_EQ(store.save(sampleLap(39.0f), false, &error), LapStore::SaveStatus::Stored) << "a faster lap may";
+
+    // Version 1 files that can never load, and another key's lap under this
+    // key's name, give way to any lap.
+    StoredLap poisoned = sampleLap(30.0f);
+    poisoned.points[7].throttle = std::nanf("");
+    const std::string neverLoad[] = {whole.substr(0, whole.size() - 20), whole.substr(0, 12) + std::string(40, '\x7f'),
+                                     encodeLap(poisoned), encodeLap(sampleLap(30.0f, "testring", "othercar"))};
+    for (const std::string& bad : neverLoad) {
         put(path, bad);
-        StoredLap lap;
         EXPECT_EQ(store.load(key, &lap, &error), LapStore::LoadStatus::Bad);
         EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
-        EXPECT_EQ(store.save(sampleLap(41.0f), false, &error), LapStore::SaveStatus::NotFaster);
-        EXPECT_EQ(slurp(path), bad);
+        EXPECT_EQ(store.save(sampleLap(41.0f), false, &error), LapStore::SaveStatus::Stored) << error;
+        ASSERT_EQ(store.load(key, &lap, &error), LapStore::LoadStatus::Ok) << error;
     }
-    EXPECT_EQ(store.save(sampleLap(39.0f), false, &error), LapStore::SaveStatus::Stored) << "a faster lap may";
 
     // A file that is not a lap at all is left for the user to remove.
     put(path, "notes about this track");
@@ -199,14 +214,46 @@ TEST(LapStore, BadFilesAreReportedAndNeverReplacedBySlowerLaps)
     EXPECT_NE(error.find("left as it is"), std::string::npos) << error;
     EXPECT_EQ(slurp(path), "notes about this track");
 
-    // Another key's lap under this key's name.
+    // Another key's lap under this key's name is named by list.
     put(path, encodeLap(sampleLap(30.0f, "testring", "othercar")));
-    StoredLap lap;
     EXPECT_EQ(store.load(key, &lap, &error), LapStore::LoadStatus::Bad);
     EXPECT_NE(error.find("holds the lap of testring, othercar"), std::string::npos) << error;
     std::vector<std::string> problems;
     EXPECT_TRUE(store.list(&problems).empty());
     EXPECT_EQ(problems.size(), 1u);
+}
+
+// Only a lap that loads again is stored: finite values, rising positions
+// and a lap time from 1 s to 24 h, whether it comes live or from an import.
+TEST(LapStore, LapsThatCouldNeverLoadAreNotStored)
+{
+    TempFolder dir("laps");
+    LapStore store(dir.path() + "/laps");
+    const float nan = std::nanf("");
+    const std::pair<std::function<void(StoredLap&)>, const char*> spoilt[] = {
+        {[&](StoredLap& l) { l.points[3].throttle = nan; }, "values that are not finite numbers"},
+        {[](StoredLap& l) { l.points[40].brake = -INFINITY; }, "values that are not finite numbers"},
+        {[&](StoredLap& l) { l.points[0].pct = nan; }, "values that are not finite numbers"},
+        {[](StoredLap& l) { std::swap(l.points[3], l.points[4]); }, "positions are out of order"},
+        {[](StoredLap& l) { l.lapTime = 1e-30f; }, "time of 1e-30 s is outside 1 s to 24 h"},
+        {[](StoredLap& l) { l.lapTime = 1e30f; }, "time of 1e+30 s is outside"},
+        {[](StoredLap& l) { l.lapTime = 0.999f; }, "outside 1 s to 24 h"},
+        {[](StoredLap& l) { l.lapTime = 86401.0f; }, "outside 1 s to 24 h"},
+        {[&](StoredLap& l) { l.lapTime = nan; }, "time of nan s"},
+    };
+    std::string error;
+    for (const auto& [spoil, why] : spoilt) {
+        StoredLap lap = sampleLap();
+        spoil(lap);
+        EXPECT_EQ(store.save(lap, true, &error), LapStore::SaveStatus::Failed) << why;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+        EXPECT_FALSE(std::filesystem::exists(store.pathFor(lap.key)));
+    }
+    StoredLap back;
+    for (float edge : {1.0f, 86400.0f}) {
+        EXPECT_EQ(store.save(sampleLap(edge), true, &error), LapStore::SaveStatus::Stored) << error;
+        EXPECT_EQ(store.load({"testring", "testcar"}, &back, &error), LapStore::LoadStatus::Ok) << error;
+    }
 }
 
 TEST(LapStore, FileNamesKeepDifferentKeysApart)
@@ -234,7 +281,7 @@ TEST(CompletedLap, TheFastestTimedLapBetweenTwoBoundaries)
     lapOf(s, 2, 0.05f, 0.95f, 0.2f, 50.0f); // first boundary: lap 1 was not driven whole
     lapOf(s, 3, 0.05f, 0.95f, 0.3f, 45.0f); // lap 2 in 45
     lapOf(s, 4, 0.05f, 0.95f, 0.4f, 44.0f); // lap 3 in 44: the fastest
-    lapOf(s, 5, 0.05f, 0.95f, 0.5f, -1.0f); // lap 4 without a time
+    lapOf(s, 5, 0.05f, 0.95f, 0.5f, 1e-30f); // lap 4 timed impossibly fast: no time
     lapOf(s, 6, 0.05f, 0.5f, 0.6f, 44.0f);  // lap 5 timed as fast; the first counts
     float t = 0.0f;
     std::vector<LapPoint> points;
@@ -256,9 +303,12 @@ TEST(CompletedLap, TheFastestTimedLapBetweenTwoBoundaries)
     EXPECT_FALSE(fastestCompletedLap({}, &t, &points));
 }
 
-TEST(LapTime, MinutesOnlyFromAMinuteOn)
+TEST(LapTime, MinutesOnlyFromAMinuteOnAndNothingThatIsNoLapTime)
 {
     EXPECT_EQ(formatLapTime(37.1254f), "37.125");
     EXPECT_EQ(formatLapTime(83.5f), "1:23.500");
     EXPECT_EQ(formatLapTime(59.9996f), "1:00.000");
+    EXPECT_EQ(formatLapTime(86400.0f), "1440:00.000");
+    for (float t : {1e30f, -1e30f, 1e-30f, std::nanf(""), INFINITY})
+        EXPECT_EQ(formatLapTime(t), "?") << t;
 }

@@ -1,7 +1,10 @@
 // The settings file: every key read with each bad value or line costing only
 // itself, edits that keep what a person wrote, the old file carried over
-// once, and a program run's reading and storing.
+// once, and a program run's reading and storing, also when programs end
+// together or one was killed while writing.
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -9,6 +12,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Settings.h"
 #include "temp_folder.h"
@@ -225,4 +230,52 @@ TEST(ProgramSettings, StoreKeepsWhatOthersWroteAndNeverWritesOverABrokenFile)
     struct stat st {};
     ASSERT_EQ(::stat(home.file().c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+// Programs that end together take turns: each one's entry is kept. A long
+// file gives a lost update (read, read, write, write) a wide window.
+TEST(ProgramSettings, ProgramsEndingTogetherLoseNoEntry)
+{
+    ConfigHome home;
+    const char* const programs[] = {"p0", "p1", "p2", "p3", "p4", "p5"};
+    std::string comments;
+    while (comments.size() < 48 * 1024)
+        comments += "# a note kept in the file by hand, long enough to take time to read and write\n";
+    for (int round = 0; round < 10; ++round) {
+        home.write(comments);
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        std::vector<pid_t> children;
+        const std::string value = "[" + std::to_string(round) + ", 1]";
+        for (const char* program : programs) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                char go;
+                ::close(gate[1]);
+                (void)!::read(gate[0], &go, 1); // returns once the test closes the gate
+                ProgramSettings(program).store({{program, "position", value}});
+                ::_exit(0);
+            }
+            children.push_back(child);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        for (const pid_t child : children)
+            ::waitpid(child, nullptr, 0);
+        for (const char* program : programs)
+            EXPECT_NE(slurp(home.file()).find("[" + std::string(program) + "]\nposition = " + value + "\n"),
+                      std::string::npos)
+                << "round " << round;
+    }
+}
+
+TEST(ProgramSettings, StartRemovesWhatAWriterKilledLongAgoLeft)
+{
+    ConfigHome home;
+    home.write("locked = true\n");
+    const std::string leftover = home.file() + ".k1LLed";
+    std::ofstream(leftover) << "locked = false\n";
+    std::filesystem::last_write_time(leftover, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    ProgramSettings settings("prog");
+    EXPECT_FALSE(std::filesystem::exists(leftover));
 }

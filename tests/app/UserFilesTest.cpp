@@ -1,6 +1,10 @@
-// The user's folders, small-file reads and the atomic replace of a file,
-// including a writer killed in the middle of its write.
+// The user's folders, small-file reads, the atomic replace of a file
+// (including a writer killed in the middle of its write, links and
+// permissions) and what killed writers leave behind.
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -120,6 +124,15 @@ TEST(UserFiles, ReadTellsAMissingFileFromOneThatCannotBeRead)
     error.clear();
     EXPECT_EQ(userfiles::readFile(dir.path(), 100, &text, &error), userfiles::ReadStatus::Failed);
     EXPECT_NE(error.find(dir.path()), std::string::npos) << error;
+
+    // Nothing but a regular file is read, and opening one never waits: a
+    // FIFO without a writer would block for ever, a device never ends.
+    const std::string fifo = dir.path() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        EXPECT_EQ(userfiles::readFile(path, 100, &text, &error), userfiles::ReadStatus::Failed) << path;
+        EXPECT_EQ(error, "cannot read " + path + ": not a regular file");
+    }
 }
 
 TEST(UserFiles, AtomicWriteCreatesTheFoldersReplacesAndLeavesNoTemporaryFile)
@@ -181,4 +194,73 @@ TEST(UserFiles, WriterKilledMidWriteNeverLeavesAPartFile)
         const std::string now = slurp(file);
         EXPECT_TRUE(now == old || now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
     }
+}
+
+// A link is written through to its file, which keeps its permissions; a
+// read-only file is left alone.
+TEST(UserFiles, AtomicWriteGoesThroughLinksKeepsPermissionsAndLeavesReadOnlyFiles)
+{
+    TempFolder dir("userfiles");
+    const std::string target = dir.path() + "/real/settings.conf", link = dir.path() + "/settings.conf";
+    ASSERT_EQ(::mkdir((dir.path() + "/real").c_str(), 0700), 0);
+    put(target, "old\n");
+    ASSERT_TRUE(::chmod(target.c_str(), 0600) == 0 && ::symlink("real/settings.conf", link.c_str()) == 0);
+    std::string error;
+    ASSERT_TRUE(userfiles::writeFileAtomically(link, "new\n", &error)) << error;
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link became a file";
+    EXPECT_EQ(slurp(target), "new\n");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // A link to a file not made yet makes it.
+    const std::string dangling = dir.path() + "/laps.bin";
+    ASSERT_EQ(::symlink("real/laps.bin", dangling.c_str()), 0);
+    ASSERT_TRUE(userfiles::writeFileAtomically(dangling, "laps", &error)) << error;
+    EXPECT_EQ(slurp(dir.path() + "/real/laps.bin"), "laps");
+
+    ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+    EXPECT_FALSE(userfiles::writeFileAtomically(link, "newer\n", &error));
+    EXPECT_EQ(error, target + " is read-only");
+    EXPECT_EQ(slurp(target), "new\n");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+// Only temporaries of the named files, old enough that their writer is gone,
+// and only while no writer holds the lock.
+TEST(UserFiles, StaleTemporariesGoOnlyWhenOursOldAndUnlocked)
+{
+    TempFolder dir("userfiles");
+    const std::string folder = dir.path(), lock = folder + "/files.lock";
+    auto make = [&](const std::string& name, int ageMinutes) {
+        put(folder + "/" + name, "x");
+        std::filesystem::last_write_time(folder + "/" + name, std::filesystem::file_time_type::clock::now() -
+                                                                  std::chrono::minutes(ageMinutes));
+    };
+    make("settings.conf", 60);
+    make("settings.conf.aB3xY9", 60);  // a killed writer's: goes
+    make("settings.conf.Qq7Rr2", 1);   // perhaps a live writer's: stays
+    make("settings.conf.tmp", 60);     // not our naming
+    make("settings.conf.aB3-Y9", 60);
+    make("other.conf.aB3xY9", 60);     // another file's
+    make("a@b.lap.Zz0Zz0", 60);
+    make("a@b.lap", 60);
+
+    {
+        const userfiles::FileLock writer(lock, 0);
+        ASSERT_TRUE(writer.held()) << writer.error();
+        userfiles::removeStaleTemporaries(folder + "/settings.conf", lock);
+        EXPECT_EQ(namesIn(folder).size(), 9u) << "removed while a writer holds the lock";
+        const userfiles::FileLock other(lock, 50);
+        EXPECT_FALSE(other.held());
+        EXPECT_EQ(other.error(), lock + " is held by another program");
+    }
+    userfiles::removeStaleTemporaries(folder + "/settings.conf", lock);
+    userfiles::removeStaleTemporaries(folder + "/*.lap", lock);
+    std::vector<std::string> left = namesIn(folder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a@b.lap", "files.lock", "other.conf.aB3xY9", "settings.conf",
+                                              "settings.conf.Qq7Rr2", "settings.conf.aB3-Y9", "settings.conf.tmp"}));
 }

@@ -130,7 +130,11 @@ TEST(DiskClient, RoundTripThroughTheWriter)
     EXPECT_FALSE(r.getNextData());
     EXPECT_TRUE(r.isFileOpen()); // the end of the file does not close the reader
     EXPECT_EQ(r.getVarCount(-1), 0);
-    EXPECT_EQ(r.getVarType(8), 0);
+    // Eight variables: number 8 is one past the last, in every lookup.
+    ASSERT_EQ(r.getHeader().varCount, 8);
+    EXPECT_EQ(r.getVarDescriptor(8), nullptr);
+    EXPECT_EQ(r.getVarType(8) + r.getVarCount(8), 0);
+    EXPECT_FALSE(r.isVarReadable(8) || r.getVarBool(8));
 
     r.closeFile();
     expectClosedReadsZero(r);
@@ -499,6 +503,36 @@ TEST(DiskClient, HugeClaimedRecordsCostOnlyWhatTheVariablesNeed)
     EXPECT_EQ(r.getVarInt("Lap"), 0);
     EXPECT_FALSE(r.getNextData()) << "100 bytes are not a third record";
     EXPECT_FALSE(r.getNextData());
+    std::remove(path.c_str());
+}
+
+// A sparse file whose header claims a session text or a variable table
+// almost the size of the file: what the file really holds is a short text
+// and three descriptors, then nothing. Only that is allocated; a table of
+// nothing is no table.
+TEST(DiskClient, LyingTextAndTableLengthsCostOnlyWhatTheFileHolds)
+{
+    Fixture fx(1);
+    const std::vector<char> good = fx.w.bytes();
+    const long long fileSize = 1LL << 30;
+    const std::string path = tempPath("reader_lying");
+    // Header offset 16: the text's length, 24: the number of variables.
+    for (const size_t claim : {size_t(16), size_t(24)}) {
+        SCOPED_TRACE(claim == 16 ? "a text of nearly a gigabyte" : "a table of nearly a gigabyte");
+        std::vector<char> image = good;
+        setI32(image, claim, static_cast<int32_t>(claim == 16 ? fileSize - fx.w.sessionTextOffset()
+                                                              : (fileSize - fx.w.varTableOffset()) / 144));
+        ASSERT_TRUE(writeBytes(path, image));
+        std::error_code ec;
+        std::filesystem::resize_file(path, static_cast<std::uintmax_t>(fileSize), ec);
+        ASSERT_FALSE(ec) << ec.message();
+        irsdkDiskClient r;
+        largestArrayRequest = 0;
+        EXPECT_EQ(r.openFile(path.c_str()), claim == 16) << "a table of nothing is no table";
+        EXPECT_LE(largestArrayRequest, good.size());
+        const char* text = r.getSessionText();
+        EXPECT_STREQ(text ? text : "", claim == 16 ? "WeekendInfo:\n TrackName: test_track\n" : "");
+    }
     std::remove(path.c_str());
 }
 

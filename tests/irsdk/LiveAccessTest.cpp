@@ -273,6 +273,40 @@ TEST_F(LiveAccess, HostileHeadersNeverLeadOutsideTheView)
     }
 }
 
+// A record or a table that ends on the view's last byte lies inside it. The
+// view is laid out by hand at exactly its size: header, text, then the table
+// and three slots of 32-byte records (a publisher that fits its slots
+// exactly lays them out so), once with the records last and once the table.
+TEST_F(LiveAccess, RecordsAndTablesEndingOnTheLastByteAreInside)
+{
+    const int recordLength = 32, textAt = 112, textLength = 48, recordsBytes = 3 * recordLength;
+    for (const bool tableLast : {false, true}) {
+        SCOPED_TRACE(tableLast ? "the table last" : "the records last");
+        const int tableAt = textAt + textLength + (tableLast ? recordsBytes : 0);
+        const int recordsAt = textAt + textLength + (tableLast ? 0 : 144);
+        std::vector<char> view(static_cast<size_t>(textAt + textLength + 144 + recordsBytes));
+        irsdk_TelemetryHeader* h = reinterpret_cast<irsdk_TelemetryHeader*>(view.data());
+        *h = irsdk_TelemetryHeader{0, irsdk_statusConnected, 0, 0, textLength, textAt, 1, tableAt, 3, recordLength,
+                                   {0, 0}, {}};
+        for (int slot = 0; slot < 3; ++slot)
+            h->bufferSlots[slot] = {slot, recordsAt + slot * recordLength, {0, 0}};
+        irsdk_VarDescriptor* seq = reinterpret_cast<irsdk_VarDescriptor*>(view.data() + tableAt);
+        *seq = irsdk_VarDescriptor{irsdk_int, 0, 1, 0, "Seq", {}};
+        view[recordsAt + 2 * recordLength] = 77;
+
+        irsdk_attachBufferForTesting(view.data(), view.size());
+        std::vector<char> out(recordLength);
+        EXPECT_FALSE(irsdk_getNewData(out.data())) << "the first call only synchronises";
+        h->bufferSlots[2].tick = 5; // the last slot's record is new
+        ASSERT_TRUE(irsdk_getNewData(out.data()));
+        EXPECT_EQ(out[0], 77);
+        EXPECT_EQ(irsdk_getData(2), view.data() + recordsAt + 2 * recordLength);
+        EXPECT_NE(irsdk_getVarHeaderPtr(), nullptr);
+        EXPECT_EQ(irsdk_varNameToIndex("Seq"), 0);
+        irsdk_shutdown();
+    }
+}
+
 TEST_F(LiveAccess, SessionTextWithoutTerminatorInTheViewIsNotHandedOut)
 {
     openLayout();

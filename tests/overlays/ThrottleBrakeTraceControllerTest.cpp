@@ -295,7 +295,7 @@ TEST_F(ReferenceLap, WithoutAStoredLapTheFirstBestLapIsStored)
     EXPECT_EQ(laps.stored().lapTime, 92.0f);
 }
 
-TEST_F(ReferenceLap, ABadStoredLapIsIgnoredWithOneLineAndOnlyAFasterLapReplacesIt)
+TEST_F(ReferenceLap, ABadStoredLapIsIgnoredWithOneLineAndGivesWayToTheRunsLaps)
 {
     KeptLaps laps;
     laps.storeRampLap(90.0f);
@@ -313,5 +313,32 @@ TEST_F(ReferenceLap, ABadStoredLapIsIgnoredWithOneLineAndOnlyAFasterLapReplacesI
     EXPECT_EQ(err, "test: stored reference lap ignored: " + path + ": truncated\n");
     EXPECT_EQ(midLapZoneThrottle(z, 1), constant(0.0f)) << "indications: the lap was not used";
     EXPECT_EQ(midLapZoneThrottle(z, 3), constant(0.2f)) << "this run's 91 lap is its reference";
-    EXPECT_EQ(laps.stored().lapTime, 89.0f) << "91 kept off the truncated 90, 89 replaced it";
+    EXPECT_EQ(laps.stored().lapTime, 89.0f) << "the truncated 90 can never load: 91 replaced it, then 89";
+}
+
+// A lap that ends just after the session changed car (before the occasional
+// check of the key has seen it) is not stored under the old car's name.
+TEST(LiveStoring, ALapEndingAfterAChangeOfCarIsNotStoredUnderTheOldKey)
+{
+    KeptLaps laps;
+    std::vector<PedalSample> s;
+    appendLap(s, 1, kLapFractions, 0.5f, 0.0f, 0.0f);
+    const std::string before = tempRecordingPath("before"), after = tempRecordingPath("after");
+    ASSERT_TRUE(writePedalRecording(before, s, "testcar"));
+    ASSERT_TRUE(writePedalRecording(after, s, "othercar"));
+    IRData first(before.c_str()), second(after.c_str());
+    ASSERT_TRUE(first.updateData() && second.updateData());
+
+    const auto keeper = laps.keeper();
+    EXPECT_EQ(keeper->poll(first), nullptr);
+    ASSERT_EQ(keeper->key(), (LapKey{"testring", "testcar"}));
+    const ReferenceLapKeeper::LapTrace trace = {{0.1f, 0.5f}, {0.5f, 0.5f}, {0.9f, 0.5f}};
+    testing::internal::CaptureStderr();
+    keeper->keep(second, 80.0f, trace, trace);
+    keeper->keep(first, 79.0f, trace, trace);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "test: the session changed to testring, othercar; laps of this run are no longer kept\n");
+    std::vector<std::string> problems;
+    EXPECT_TRUE(laps.store.list(&problems).empty()) << "a lap was stored";
+    std::remove(before.c_str()), std::remove(after.c_str());
 }

@@ -94,6 +94,12 @@ TEST(StorageConversion, IntStorageTruncatesTowardZeroAndNeverOverflows)
     EXPECT_EQ(ys, (std::vector<int>{0, -1, 0, std::numeric_limits<int>::max(),
                                     std::numeric_limits<int>::lowest(), 2}));
 
+    // 2^31 itself is beyond int; -2^31 is the lowest int.
+    std::vector<int> edges{0, 1};
+    std::vector<float> powers{2147483648.0f, -2147483648.0f};
+    unrollLine(&edges, &powers, 0, out);
+    EXPECT_EQ(out, (std::vector<int>{0, std::numeric_limits<int>::max(), 1, std::numeric_limits<int>::lowest()}));
+
     std::vector<int> two{0, 1};
     std::vector<float> fractions{0.9f, -1.7f};
     unrollLine(&two, &fractions, 0, out);

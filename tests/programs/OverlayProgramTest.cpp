@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -252,13 +254,57 @@ TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
     }
 }
 
-// A FIFO in place of the recording is not opened (that would block until a
-// writer came): the overlay runs, shows its window and ends on Escape.
-TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
+std::string settingsFile()
+{
+    return std::string(std::getenv("XDG_CONFIG_HOME")) + "/telemetry-overlay/settings.conf";
+}
+
+// A stop that comes during start-up ends the run as Escape does: the
+// shut-down line, status 0, the position saved. Start-up is held at a known
+// point, before any window: one of the shader sources is a FIFO that the
+// test serves, and the program has begun once it waits there for a writer.
+TEST(OverlayProgram, AStopDuringStartUpEndsNormallyAndSavesThePosition)
+{
+    REQUIRE_TEST_DISPLAY();
+    RunFolder run;
+    shellOutput("cd '" + run.path + "' && cp -rL Shaders Shaders.real && rm Shaders && mv Shaders.real Shaders");
+    const std::string shader = run.path + "/Shaders/plot2d.frag";
+    const std::string source = readFile(shader);
+    ASSERT_TRUE(!source.empty() && std::remove(shader.c_str()) == 0 && ::mkfifo(shader.c_str(), 0600) == 0);
+    std::remove(settingsFile().c_str());
+
+    ChildProcess overlay(run.path, {overlayExe(), "file"});
+    ::signal(SIGPIPE, SIG_IGN); // the program reads a byte of the first copy and closes
+    // Serves the source to a reader of the FIFO; false while there is none.
+    auto serve = [&] {
+        const int fd = ::open(shader.c_str(), O_WRONLY | O_NONBLOCK);
+        return fd >= 0 && (::write(fd, source.data(), source.size()), ::close(fd) == 0);
+    };
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!serve() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    overlay.signal(SIGTERM);
+    while (overlay.running() && Clock::now() < deadline + std::chrono::seconds(20)) {
+        serve();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::signal(SIGPIPE, SIG_DFL);
+    ASSERT_FALSE(overlay.running());
+    EXPECT_EQ(overlay.exitStatus(), 0);
+    EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+    EXPECT_NE(readFile(settingsFile()).find("overlay.position = "), std::string::npos);
+}
+
+// A FIFO in place of the recording or of the settings file is not opened
+// (that would block until a writer came): the overlay runs, shows its window
+// and ends on Escape, with one line about the settings.
+TEST(OverlayProgram, FifosAsTheRecordingOrTheSettingsDoNotHoldTheProgram)
 {
     REQUIRE_TEST_DISPLAY();
     RunFolder run;
     ASSERT_EQ(::mkfifo(run.recording().c_str(), 0600), 0);
+    shellOutput("mkdir -p \"$(dirname '" + settingsFile() + "')\"; rm -f '" + settingsFile() + "'");
+    ASSERT_EQ(::mkfifo(settingsFile().c_str(), 0600), 0);
     ChildProcess overlay(run.path, {overlayExe(), "file"});
     const std::string id = waitForWindow(kTitle, 15);
     ASSERT_FALSE(id.empty());
@@ -266,6 +312,9 @@ TEST(OverlayProgram, FifoAsTheRecordingDoesNotHoldTheProgram)
     ASSERT_TRUE(overlay.waitExit(10));
     EXPECT_EQ(overlay.exitStatus(), 0);
     EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
+    EXPECT_EQ(overlay.err(),
+              "overlay: cannot read " + settingsFile() + ": not a regular file; using the default settings\n");
+    std::remove(settingsFile().c_str());
 }
 
 // Shader sources that cannot be read end the program before its window

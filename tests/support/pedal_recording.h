@@ -24,7 +24,9 @@ inline std::string tempRecordingPath(const std::string& stem)
     return tempPath(stem + ".ibt");
 }
 
-inline bool writePedalRecording(const std::string& path, const std::vector<PedalSample>& samples)
+// The session names the track "testring" and the driver's car `car`.
+inline bool writePedalRecording(const std::string& path, const std::vector<PedalSample>& samples,
+                                const std::string& car = "testcar")
 {
     IbtWriter w;
     const int time = w.addVar("SessionTime", irsdk_double);
@@ -35,7 +37,7 @@ inline bool writePedalRecording(const std::string& path, const std::vector<Pedal
     const int last = w.addVar("LapLastLapTime", irsdk_float);
     const int onTrack = w.addVar("IsOnTrack", irsdk_bool);
     w.setSessionText("WeekendInfo:\r\n TrackName: testring\r\n"
-                     "DriverInfo:\r\n DriverCarIdx: 0\r\n Drivers:\r\n - CarIdx: 0\r\n   CarPath: testcar\r\n");
+                     "DriverInfo:\r\n DriverCarIdx: 0\r\n Drivers:\r\n - CarIdx: 0\r\n   CarPath: " + car + "\r\n");
     for (const PedalSample& s : samples) {
         w.beginRecord();
         w.set(time, s.time);

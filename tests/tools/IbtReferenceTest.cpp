@@ -1,10 +1,13 @@
 // ibt reference: importing a recording's fastest lap into an empty data
 // folder, listing and removing kept laps, and the tool's one-line errors.
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "demo_synth.h"
 #include "ibt_writer.h"
@@ -73,6 +76,11 @@ TEST(IbtReference, ImportListAndRemoveTheDemosFastestLap)
     EXPECT_EQ(lines(r.out), 1) << r.out;
     EXPECT_EQ(r.out.rfind("demo_ring\tDemo Formula\t36.253\t20", 0), 0u) << r.out;
 
+    // A list that cannot be written is a failure.
+    ChildProcess full({IBT_PATH, "reference", "list"}, "/dev/full", dir.path() + "/err.txt");
+    EXPECT_EQ(full.wait(), 2);
+    EXPECT_EQ(full.err(), "ibt: cannot write the output: No space left on device\n");
+
     r = ibt(dir.path(), {"reference", "remove", "demo_ring", "Demo Formula"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ibt(dir.path(), {"reference", "list"}).out, "");
@@ -106,6 +114,7 @@ TEST(IbtReference, ErrorsAreOneLineWithStatusTwo)
     appendLap(s, 1, fractionRamp(50, 0.1f, 0.01f), 0.5f, 0.0f, 0.0f);
     ASSERT_TRUE(writePedalRecording(dir.path() + "/partial.ibt", s));
     shellOutput("echo 'not a recording' > '" + dir.path() + "/text.ibt'");
+    ASSERT_EQ(::mkfifo((dir.path() + "/fifo.ibt").c_str(), 0600), 0);
 
     struct Case {
         std::vector<std::string> args;
@@ -119,6 +128,7 @@ TEST(IbtReference, ErrorsAreOneLineWithStatusTwo)
         {{"reference", "import", "--fast", "a.ibt"}, "import: unknown option --fast"},
         {{"reference", "import", "missing.ibt"}, "cannot open missing.ibt"},
         {{"reference", "import", "text.ibt"}, "text.ibt is not a telemetry recording"},
+        {{"reference", "import", "fifo.ibt"}, "fifo.ibt is not a regular file"},
         {{"reference", "import", "nocar.ibt"}, "nocar.ibt names no track and car"},
         {{"reference", "import", "partial.ibt"}, "partial.ibt has no completed lap with a lap time"},
         {{"reference", "list", "x"}, "list: takes no arguments"},
@@ -138,4 +148,35 @@ TEST(IbtReference, ErrorsAreOneLineWithStatusTwo)
     const IbtRun help = ibt(dir.path(), {"reference", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: ibt reference import FILE [--force]", 0), 0u) << help.out;
+}
+
+// A FIFO or a link to nothing among the kept laps never holds the tool up,
+// and each is named in its one line.
+TEST(IbtReference, FifosAndLinksToNothingAmongTheLapsAreNamedAndNeverBlock)
+{
+    TempFolder dir("reference");
+    ASSERT_TRUE(writeDemoSession(dir.path() + "/demo.ibt", 3, 1));
+    ASSERT_EQ(ibt(dir.path(), {"reference", "import", "demo.ibt"}).status, 0);
+    const std::string fifo = lapsFolder() + "/fifo@car.lap", gone = lapsFolder() + "/gone@car.lap";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("nowhere.lap", gone.c_str()), 0);
+
+    IbtRun r = ibt(dir.path(), {"reference", "list"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(lines(r.out), 1) << r.out;
+    EXPECT_NE(r.err.find("ibt: reference: cannot read " + fifo + ": not a regular file; ignored\n"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("ibt: reference: cannot read " + gone + ": No such file or directory; ignored\n"),
+              std::string::npos) << r.err;
+
+    // The demo's own lap file a FIFO: import says so, remove deletes it.
+    const std::string demoLap = lapsFolder() + "/demo_ring@Demo%20Formula.lap";
+    ASSERT_EQ(std::remove(demoLap.c_str()), 0);
+    ASSERT_EQ(::mkfifo(demoLap.c_str(), 0600), 0);
+    r = ibt(dir.path(), {"reference", "import", "demo.ibt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "ibt: reference: cannot read " + demoLap + ": not a regular file\n");
+    r = ibt(dir.path(), {"reference", "remove", "demo_ring", "Demo Formula"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(demoLap)));
 }

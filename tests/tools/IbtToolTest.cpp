@@ -217,6 +217,26 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
     std::remove(corrupt.c_str());
 }
 
+#ifndef _WIN32
+// Output that cannot be written (a full disk here) fails every command
+// that writes, with one line on standard error.
+TEST_F(IbtTool, AFullStandardOutputFailsTheCommandWithOneLine)
+{
+    const std::string err = tempPath("ibt_full_stderr");
+    const std::vector<std::vector<std::string>> commands = {
+        {IBT_PATH, "info", path}, {IBT_PATH, "vars", path}, {IBT_PATH, "session", path, "WeekendInfo:TrackName:"},
+        {IBT_PATH, "csv", path, "Lap"}, {IBT_PATH, "--help"}, {IBT_PATH, "info", "--help"},
+        {IBT_PATH, "reference", "--help"},
+    };
+    for (const std::vector<std::string>& argv : commands) {
+        SCOPED_TRACE(argv[1] + " " + argv.back());
+        ChildProcess ibt(argv, "/dev/full", err);
+        EXPECT_EQ(ibt.wait(), 2);
+        EXPECT_EQ(ibt.err(), "ibt: cannot write the output: No space left on device\n");
+    }
+}
+#endif
+
 TEST_F(IbtTool, HelpForEveryCommand)
 {
     for (const char* command : {"info", "vars", "session", "csv", "synth"}) {
