@@ -256,7 +256,7 @@ TEST(OverlayProgram, StopSignalsEndAHiddenOverlayWithTheShutDownLine)
 
 std::string settingsFile()
 {
-    return std::string(std::getenv("XDG_CONFIG_HOME")) + "/telemetry-overlay/settings.conf";
+    return std::string(std::getenv("XDG_CONFIG_HOME")) + "/telemetry-overlay/settings.toml";
 }
 
 // A stop that comes during start-up ends the run as Escape does: the
@@ -292,12 +292,12 @@ TEST(OverlayProgram, AStopDuringStartUpEndsNormallyAndSavesThePosition)
     ASSERT_FALSE(overlay.running());
     EXPECT_EQ(overlay.exitStatus(), 0);
     EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
-    EXPECT_NE(readFile(settingsFile()).find("overlay.position = "), std::string::npos);
+    EXPECT_NE(readFile(settingsFile()).find("[strip]\nposition = ["), std::string::npos);
 }
 
 // A FIFO in place of the recording or of the settings file is not opened
 // (that would block until a writer came): the overlay runs, shows its window
-// and ends on Escape, with one line about the settings.
+// and ends on Escape, saying so about the settings as it starts and as it ends.
 TEST(OverlayProgram, FifosAsTheRecordingOrTheSettingsDoNotHoldTheProgram)
 {
     REQUIRE_TEST_DISPLAY();
@@ -312,8 +312,8 @@ TEST(OverlayProgram, FifosAsTheRecordingOrTheSettingsDoNotHoldTheProgram)
     ASSERT_TRUE(overlay.waitExit(10));
     EXPECT_EQ(overlay.exitStatus(), 0);
     EXPECT_EQ(overlay.out(), "Shutting down.\n\n");
-    EXPECT_EQ(overlay.err(),
-              "overlay: cannot read " + settingsFile() + ": not a regular file; using the default settings\n");
+    const std::string why = "overlay: cannot read " + settingsFile() + ": not a regular file; ";
+    EXPECT_EQ(overlay.err(), why + "using the default settings\n" + why + "not saved: the window position\n");
     std::remove(settingsFile().c_str());
 }
 
