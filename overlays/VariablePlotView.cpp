@@ -35,6 +35,7 @@ void VariablePlotView::setupPlot()
     axes->setFontScaling(0.5f);
     axes->setAutoScale(true);
     axes->setPositionSize(0.0f, 0.0f, 1.0f, 1.0f);
+    axes->setLegendOn(true);
 }
 
 // Every line takes the float family's session time as x; int lines are made
@@ -82,4 +83,16 @@ std::vector<glm::vec3> VariablePlotView::lineColours() const
     for (const auto& line : doubleLines)
         colours.push_back(line->getColour());
     return colours;
+}
+
+void VariablePlotView::setMessage(const char* text)
+{
+    plot->getAxes()->setMessage(text);
+}
+
+void VariablePlotView::nameLine(const VarSetup& variable, const std::string& label)
+{
+    for (const MadeLine& made : madeLines)
+        if (made.valueType == variable.valueType && made.slot == variable.slot)
+            made.line->setLabel(label);
 }

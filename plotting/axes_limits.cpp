@@ -1,6 +1,7 @@
 // Limits, autoscaling and tick layout of the axes.
 #include "axes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -236,10 +237,42 @@ float tickValue(float lo, float hi, int i, int n)
     return static_cast<float>(static_cast<double>(lo) + static_cast<double>(span) / (n - 1));
 }
 
-std::string tickLabel(float value)
+int labelDecimals(float lo, float hi, int n)
 {
+    const int mostDecimals = 6;
+    if (n < 2)
+        return 1;
+    const double step = std::fabs((static_cast<double>(hi) - lo) / (n - 1));
+    if (!(step > 0.0) || !std::isfinite(step))
+        return 1;
+    // Decimals at which the spacing's leading digit shows, then two more at
+    // most: enough for a spacing of two significant figures divided by four.
+    const int leading = static_cast<int>(-std::floor(std::log10(step)));
+    const int most = std::clamp(leading + 2, 1, mostDecimals);
+    // The limits are floats: a spacing within their rounding counts as whole.
+    const double slack = 2.0 * std::numeric_limits<float>::epsilon() * (std::fabs(lo) + std::fabs(hi));
+    for (int d = 1; d < most; ++d) {
+        const double p = powerOfTen(d);
+        if (std::fabs(step - std::round(step * p) / p) <= slack)
+            return d;
+    }
+    return most;
+}
+
+std::string tickLabel(float value, int decimals)
+{
+    decimals = std::clamp(decimals, 0, 9);
+    double v = value;
+    const double p = powerOfTen(decimals);
+    // Rounded here, so that the C library never meets a tie it might round
+    // either way; beyond 2^53 a double has no decimals to round.
+    if (std::fabs(v) * p < 9.0e15) {
+        v = std::round(v * p) / p;
+        if (v == 0.0)
+            v = 0.0;
+    }
     char text[64];
-    std::snprintf(text, sizeof(text), "%.1f", static_cast<double>(value));
+    std::snprintf(text, sizeof(text), "%.*f", decimals, v);
     return text;
 }
 

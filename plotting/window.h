@@ -22,10 +22,17 @@ bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monit
 // What the user chooses about an overlay window: its title, and how big and
 // how opaque it is drawn.
 struct WindowStyle {
+    static constexpr float minScale = 0.5f;
+    static constexpr float maxScale = 4.0f;
+
     std::string title = "qvisView";
     float scale = 1.0f;   // multiplies the size, the line widths, the ticks and the text
     float opacity = 1.0f; // multiplies the alpha of the background
 };
+
+// The style as a window uses it: scale within minScale..maxScale and opacity
+// within 0..1, a value that is not a number taken as 1.
+WindowStyle usableStyle(WindowStyle style);
 
 class Window : public IWindow {
 public:
@@ -40,6 +47,7 @@ public:
     int getWidth() override { return width; }
     int getHeight() override { return height; }
     GLFWwindow* getWindow() override { return window; }
+    float getScale() override { return style.scale; }
 
     void preLoopDraw(bool clearBackground);
     void postLoopDraw();

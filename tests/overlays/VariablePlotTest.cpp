@@ -244,46 +244,74 @@ int glyphsIn(const Pixels& px, int x0, int x1, int y0, int y1)
     return runs;
 }
 
-TEST_F(VariablePlotReplay, TwoFloatsScrollAsCyanAndWhiteLinesInARoundedRange)
+TEST_F(VariablePlotReplay, LinesScrollInARoundedRangeUnderALegendOfTheirNames)
 {
-    open({"Alpha", "Beta"}, 400);
+    open({"Alpha", "Beta", "Missing"}, 400);
+    testing::internal::CaptureStderr();
     passes(300); // 5 s: time 0 .. 4.983
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "variable plot: the telemetry has no variable Missing; its line stays at 0\n");
     std::unique_ptr<Pixels> px = frame();
     const std::vector<float> l = limits();
     const AxesRect rect = overlayAxesRect(800, 600);
-    const Inside in = insideOf(rect);
+    const auto column = [&](float t) { return rect.left + (t - l[0]) / (l[1] - l[0]) * rect.width(); };
+    const auto row = [&](float v) { return rect.bottom + (v - l[2]) / (l[3] - l[2]) * rect.height(); };
+    // The data lie in the right half; the legend is in the upper left corner.
+    Inside data = insideOf(rect);
+    data.left = static_cast<int>(column(0.0f)) - 6;
+    Inside legend = insideOf(rect);
+    legend.right = data.left - 1;
+    legend.bottom = static_cast<int>(rect.top) - 100;
 
     // x: the last ten seconds up to the newest sample; y: the extremes of
-    // both lines (Alpha -0.437 .. 1.234) rounded outward to hundredths.
+    // the lines (Alpha -0.437 .. 1.234, Missing 0) rounded outward to hundredths.
     const float newest = 299 / 60.0f;
     EXPECT_NEAR(l[0], newest - 10.0f, 1e-4f);
     EXPECT_NEAR(l[1], newest, 1e-4f);
     EXPECT_FLOAT_EQ(l[2], -0.44f);
     EXPECT_FLOAT_EQ(l[3], 1.3f);
 
-    Extent cyan = extentOf(*px, in, isCyan);
-    Extent white = extentOf(*px, in, isWhite);
-    const auto column = [&](float t) { return rect.left + (t - l[0]) / (l[1] - l[0]) * rect.width(); };
-    const auto row = [&](float v) { return rect.bottom + (v - l[2]) / (l[3] - l[2]) * rect.height(); };
-    // Alpha is cyan and Beta white; both start half way across and reach the right edge.
+    Extent cyan = extentOf(*px, data, isCyan);
+    Extent white = extentOf(*px, data, isWhite);
+    Extent red = extentOf(*px, data, isRed);
+    // Alpha is cyan, Beta white and the missing name a red line at 0; all
+    // start half way across and reach the right edge.
     EXPECT_GT(cyan.count, 400);
     EXPECT_GT(white.count, 300);
-    for (const Extent* e : {&cyan, &white}) {
+    for (const Extent* e : {&cyan, &white, &red}) {
         EXPECT_NEAR(e->left, column(0.0f), 3.0);
-        EXPECT_GE(e->right, in.right - 2);
+        EXPECT_GE(e->right, data.right - 2);
     }
     EXPECT_NEAR(cyan.top, row(1.234f), 3.0);
     EXPECT_NEAR(cyan.bottom, row(-0.437f), 3.0);
     EXPECT_NEAR(white.top, row(0.6f), 3.0);
     EXPECT_NEAR(white.bottom, row(0.2f), 3.0);
+    EXPECT_NEAR(red.top, row(0.0f), 1.5);
+    EXPECT_NEAR(red.bottom, row(0.0f), 1.5);
     // Rounding leaves room above the highest sample.
     EXPECT_GT(rect.top - cyan.top, 15.0);
 
-    // Labels: one decimal, "-0.4", "-0.0", "0.4", "0.9", "1.3" up the y
-    // axis, each drawn as that many glyphs left of its tick.
+    // The legend: one name a row, top down in the order of the lines, each
+    // in its line's colour and left-aligned; the missing one says so, which
+    // makes it the longest.
+    const Extent names[] = {extentOf(*px, legend, isCyan), extentOf(*px, legend, isWhite),
+                            extentOf(*px, legend, isRed)};
+    for (const Extent& e : names) {
+        EXPECT_GT(e.count, 20);
+        EXPECT_NEAR(e.left, names[0].left, 3.0);
+    }
+    EXPECT_GT(names[0].bottom, names[1].top);
+    EXPECT_GT(names[1].bottom, names[2].top);
+    EXPECT_GT(names[2].right - names[2].left, 2 * (names[0].right - names[0].left));
+
+    // Labels: as many decimals as the spacing of 0.435 needs, "-0.440",
+    // "-0.005", "0.430", "0.865", "1.300" up the y axis, each drawn as that
+    // many glyphs left of its tick.
+    const int decimals = Qvis::AxesMaths::labelDecimals(l[2], l[3], 5);
+    EXPECT_EQ(decimals, 3);
     for (int j = 0; j < 5; ++j) {
         const float value = Qvis::AxesMaths::tickValue(l[2], l[3], j, 5);
-        const std::string text = Qvis::AxesMaths::tickLabel(value);
+        const std::string text = Qvis::AxesMaths::tickLabel(value, decimals);
         const int y = static_cast<int>(rect.bottom + rect.height() * j / 4);
         const int glyphs = glyphsIn(*px, 0, static_cast<int>(rect.left) - 22, y - 12, y + 12);
         EXPECT_EQ(glyphs, static_cast<int>(text.size())) << text;
