@@ -1,5 +1,6 @@
 #include "VariablePlotView.h"
 
+#include <array>
 #include <utility>
 
 VariablePlotView::VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
@@ -56,7 +57,8 @@ void VariablePlotView::drawView(unsigned int start)
 }
 
 // With a float line the x axis scrolls with the newest sample; without one,
-// it autoscales to the data like y.
+// it autoscales to the data like y. Before the first sample there is no
+// newest time, and the axis keeps its limits.
 void VariablePlotView::drawFrame(unsigned int start)
 {
     preLoopDraw(true);
@@ -67,8 +69,9 @@ void VariablePlotView::drawFrame(unsigned int start)
     for (const auto& line : doubleLines)
         line->updateInternalData(start);
     if (!floatLines.empty()) {
-        const float xMax = floatLines.front()->extremes()[1];
-        plot->getAxes()->updateXAxesLimits(xMax - static_cast<float>(historySeconds), xMax, true);
+        const std::array<float, 4> e = floatLines.front()->extremes();
+        if (e[0] <= e[1])
+            plot->getAxes()->updateXAxesLimits(e[1] - static_cast<float>(historySeconds), e[1], true);
     }
     plot->Draw();
 }

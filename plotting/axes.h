@@ -49,8 +49,9 @@ void tickLayout(int n, float majorTickSizeW, float majorTickSizeH, std::vector<f
 float tickValue(float lo, float hi, int i, int n);
 // Decimals of the labels of n ticks between lo and hi: the fewest, at least
 // one, with which neighbouring labels differ by the tick spacing itself (so a
-// spacing of 0.25 takes two), at most two past the spacing's leading digit
-// and at most six.
+// spacing of 0.25 takes two), looking at most three past the spacing's
+// leading digit and at most six; a spacing that none of them writes exactly
+// gets two significant figures of it.
 int labelDecimals(float lo, float hi, int n);
 // Label text: fixed point with the given decimals, rounded half away from
 // zero on every platform; a value that rounds to zero has no minus sign.

@@ -245,18 +245,21 @@ int labelDecimals(float lo, float hi, int n)
     const double step = std::fabs((static_cast<double>(hi) - lo) / (n - 1));
     if (!(step > 0.0) || !std::isfinite(step))
         return 1;
-    // Decimals at which the spacing's leading digit shows, then two more at
-    // most: enough for a spacing of two significant figures divided by four.
+    // Decimals at which the spacing's leading digit shows. Up to three more
+    // write exactly a span of two significant figures divided by four
+    // (83 / 4 = 20.75) and rounded limits of different magnitudes.
     const int leading = static_cast<int>(-std::floor(std::log10(step)));
-    const int most = std::clamp(leading + 2, 1, mostDecimals);
+    const int most = std::clamp(leading + 3, 1, mostDecimals);
     // The limits are floats: a spacing within their rounding counts as whole.
     const double slack = 2.0 * std::numeric_limits<float>::epsilon() * (std::fabs(lo) + std::fabs(hi));
-    for (int d = 1; d < most; ++d) {
+    for (int d = 1; d <= most; ++d) {
         const double p = powerOfTen(d);
         if (std::fabs(step - std::round(step * p) / p) <= slack)
             return d;
     }
-    return most;
+    // A spacing no such count writes exactly (limits that are not rounded):
+    // two significant figures of it tell the ticks apart.
+    return std::clamp(leading + 1, 1, mostDecimals);
 }
 
 std::string tickLabel(float value, int decimals)

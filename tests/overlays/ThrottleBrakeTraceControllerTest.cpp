@@ -1,12 +1,19 @@
 // Reference-lap logic of the throttle/brake controller, driven by recordings
-// replayed through the telemetry source. The reference state is shared by every
+// replayed through the telemetry source, and the word the strip shows until
+// there is telemetry. The reference state is shared by every
 // controller of a process, so each test must run in its own process (ctest
 // runs every discovered test separately).
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
+#include <thread>
 #include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +21,7 @@
 #include "pedal_recording.h"
 #include "temp_folder.h"
 #include "test_display.h"
+#include "window_capture.h"
 
 namespace {
 
@@ -314,4 +322,52 @@ TEST_F(ReferenceLap, ABadStoredLapIsIgnoredWithOneLineAndOnlyAFasterLapReplacesI
     EXPECT_EQ(midLapZoneThrottle(z, 1), constant(0.0f)) << "indications: the lap was not used";
     EXPECT_EQ(midLapZoneThrottle(z, 3), constant(0.2f)) << "this run's 91 lap is its reference";
     EXPECT_EQ(laps.stored().lapTime, 89.0f) << "91 kept off the truncated 90, 89 replaced it";
+}
+
+// The strip says in a line of white text why it has nothing to draw, and
+// the text goes with the first sample. Seen from outside, as the user sees it.
+TEST_F(ReferenceLap, AWordStandsInTheEmptyStripUntilTheFirstSample)
+{
+    const std::string path = tempRecordingPath("arriving");
+    std::remove(path.c_str());
+    auto source = std::make_shared<IRData>(path.c_str());
+    Qvis::WindowStyle style;
+    style.title = "strip-" + std::to_string(::getpid()); // alone among the suite's windows
+    ThrottleBrakeTraceController controller(source, 10, style);
+
+    // Passes of the main loop until a capture of the window meets `shown`.
+    std::string id;
+    auto passUntil = [&](const std::function<bool(const Picture&)>& shown) {
+        for (int tries = 0; tries < 100; ++tries) {
+            if (source->updateData())
+                controller.updateData();
+            controller.drawWindow();
+            if (id.empty())
+                id = visibleWindow(style.title);
+            const Picture p = id.empty() ? Picture{} : captureWindow(id);
+            if (p.width > 0 && shown(p))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    auto count = [](const Picture& p, bool (*is)(Picture::Pixel)) {
+        int n = 0;
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x)
+                n += is(p.at(x, y)) ? 1 : 0;
+        return n;
+    };
+    auto white = [](Picture::Pixel c) { return c.r > 180 && c.g > 180 && c.b > 180; };
+    auto green = [](Picture::Pixel c) { return c.g > 100 && c.r < 60 && c.b < 60; };
+
+    // No file: a line of text across the middle of the strip.
+    EXPECT_TRUE(passUntil([&](const Picture& p) { return count(p, white) > 100; })) << "no text without a file";
+    // A recording with the pedal down: the text is gone and the throttle shows.
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(60, 0.1f, 0.001f), 1.0f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(path, s));
+    EXPECT_TRUE(passUntil([&](const Picture& p) { return count(p, white) == 0 && count(p, green) > 1000; }))
+        << "the text stays once data flows";
+    std::remove(path.c_str());
 }

@@ -134,7 +134,7 @@ protected:
             std::remove(path.c_str());
     }
 
-    void open(const std::vector<std::string>& words, int samples)
+    void open(const std::vector<std::string>& words, int samples, Qvis::WindowStyle style = {})
     {
         path = tempRecordingPath("varplot");
         ASSERT_TRUE(writePlotRecording(path, plotSamples(samples)));
@@ -142,7 +142,7 @@ protected:
         std::string error;
         ASSERT_TRUE(parseVarSetups(words, &list, &error)) << error;
         source = std::make_shared<IRData>(path.c_str());
-        controller = std::make_unique<VariablePlotController>(source, 10, list);
+        controller = std::make_unique<VariablePlotController>(source, 10, list, style);
     }
 
     void passes(int n)
@@ -349,6 +349,29 @@ TEST_F(VariablePlotReplay, IntOnlyListAutoscalesItsTimeAxis)
     Inside topGear{static_cast<int>(column(2.3f)), static_cast<int>(row(4.0f)) - 1,
                    static_cast<int>(column(2.9f)), static_cast<int>(row(4.0f)) + 1};
     EXPECT_GT(extentOf(*px, topGear, isCyan).count, 0.5 * (topGear.right - topGear.left));
+}
+
+TEST_F(VariablePlotReplay, ScaleGrowsTheWindowAndDrawsTheLabelsLarger)
+{
+    // Height of the lit pixels of the top y label, left of the axes rectangle.
+    std::vector<int> heights;
+    for (float scale : {1.0f, 1.5f}) {
+        Qvis::WindowStyle style;
+        style.scale = scale;
+        open({"Alpha"}, 100, style);
+        passes(60);
+        std::unique_ptr<Pixels> px = frame();
+        EXPECT_EQ(px->width(), static_cast<int>(800 * scale));
+        EXPECT_EQ(px->height(), static_cast<int>(600 * scale));
+        const AxesRect rect = overlayAxesRect(px->width(), px->height());
+        const Inside label{0, static_cast<int>(rect.top - 20 * scale), static_cast<int>(rect.left - 22 * scale),
+                           std::min(px->height() - 1, static_cast<int>(rect.top + 20 * scale))};
+        const Extent e = extentOf(*px, label, [](Rgb p) { return !isBackground(p, 60); });
+        EXPECT_GT(e.count, 0) << "scale " << scale;
+        heights.push_back(e.top - e.bottom + 1);
+    }
+    // Glyphs from a font rasterised at the larger size, as tall as the scale says.
+    EXPECT_NEAR(static_cast<double>(heights[1]) / heights[0], 1.5, 0.15) << heights[0] << " and " << heights[1];
 }
 
 } // namespace
