@@ -48,10 +48,9 @@ void tickLayout(int n, float majorTickSizeW, float majorTickSizeH, std::vector<f
 // Value of tick i of n between lo and hi.
 float tickValue(float lo, float hi, int i, int n);
 // Decimals of the labels of n ticks between lo and hi: the fewest, at least
-// one, with which neighbouring labels differ by the tick spacing itself (so a
-// spacing of 0.25 takes two), looking at most three past the spacing's
-// leading digit and at most six; a spacing that none of them writes exactly
-// gets two significant figures of it.
+// one and at most six, with which every label lies within a fiftieth of the
+// tick spacing of its tick's value, so that neighbouring labels differ by
+// about the spacing: ticks 0.25 apart take two, 2.5 apart one.
 int labelDecimals(float lo, float hi, int n);
 // Label text: fixed point with the given decimals, rounded half away from
 // zero on every platform; a value that rounds to zero has no minus sign.

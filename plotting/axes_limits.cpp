@@ -245,21 +245,17 @@ int labelDecimals(float lo, float hi, int n)
     const double step = std::fabs((static_cast<double>(hi) - lo) / (n - 1));
     if (!(step > 0.0) || !std::isfinite(step))
         return 1;
-    // Decimals at which the spacing's leading digit shows. Up to three more
-    // write exactly a span of two significant figures divided by four
-    // (83 / 4 = 20.75) and rounded limits of different magnitudes.
-    const int leading = static_cast<int>(-std::floor(std::log10(step)));
-    const int most = std::clamp(leading + 3, 1, mostDecimals);
-    // The limits are floats: a spacing within their rounding counts as whole.
-    const double slack = 2.0 * std::numeric_limits<float>::epsilon() * (std::fabs(lo) + std::fabs(hi));
-    for (int d = 1; d <= most; ++d) {
+    for (int d = 1; d < mostDecimals; ++d) {
         const double p = powerOfTen(d);
-        if (std::fabs(step - std::round(step * p) / p) <= slack)
+        bool close = true;
+        for (int i = 0; i < n && close; ++i) {
+            const double v = tickValue(lo, hi, i, n);
+            close = std::fabs(std::round(v * p) / p - v) <= step / 50.0;
+        }
+        if (close)
             return d;
     }
-    // A spacing no such count writes exactly (limits that are not rounded):
-    // two significant figures of it tell the ticks apart.
-    return std::clamp(leading + 1, 1, mostDecimals);
+    return mostDecimals;
 }
 
 std::string tickLabel(float value, int decimals)

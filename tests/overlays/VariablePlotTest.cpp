@@ -304,11 +304,11 @@ TEST_F(VariablePlotReplay, LinesScrollInARoundedRangeUnderALegendOfTheirNames)
     EXPECT_GT(names[1].bottom, names[2].top);
     EXPECT_GT(names[2].right - names[2].left, 2 * (names[0].right - names[0].left));
 
-    // Labels: as many decimals as the spacing of 0.435 needs, "-0.440",
-    // "-0.005", "0.430", "0.865", "1.300" up the y axis, each drawn as that
-    // many glyphs left of its tick.
+    // Labels: as many decimals as the spacing of 0.435 needs, "-0.44",
+    // "0.00", "0.43", "0.87", "1.30" up the y axis, each drawn as that many
+    // glyphs left of its tick.
     const int decimals = Qvis::AxesMaths::labelDecimals(l[2], l[3], 5);
-    EXPECT_EQ(decimals, 3);
+    EXPECT_EQ(decimals, 2);
     for (int j = 0; j < 5; ++j) {
         const float value = Qvis::AxesMaths::tickValue(l[2], l[3], j, 5);
         const std::string text = Qvis::AxesMaths::tickLabel(value, decimals);
