@@ -1,18 +1,12 @@
 // Reference-lap logic of the throttle/brake controller, driven by recordings
-// replayed through the telemetry source, and the word the strip shows until
-// there is telemetry. The reference state is shared by every
+// replayed through the telemetry source. The reference state is shared by every
 // controller of a process, so each test must run in its own process (ctest
 // runs every discovered test separately).
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <string>
-#include <thread>
 #include <utility>
 #include <vector>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +14,6 @@
 #include "pedal_recording.h"
 #include "temp_folder.h"
 #include "test_display.h"
-#include "window_capture.h"
 
 namespace {
 
@@ -321,43 +314,4 @@ TEST_F(ReferenceLap, ABadStoredLapIsIgnoredWithOneLineAndOnlyAFasterLapReplacesI
     EXPECT_EQ(midLapZoneThrottle(z, 1), constant(0.0f)) << "indications: the lap was not used";
     EXPECT_EQ(midLapZoneThrottle(z, 3), constant(0.2f)) << "this run's 91 lap is its reference";
     EXPECT_EQ(laps.stored().lapTime, 89.0f) << "91 kept off the truncated 90, 89 replaced it";
-}
-
-// The strip says in a line of white text why it has nothing to draw, and
-// the text goes with the first sample. Seen from outside, as the user sees it.
-TEST_F(ReferenceLap, AWordStandsInTheEmptyStripUntilTheFirstSample)
-{
-    const std::string path = tempRecordingPath("arriving");
-    std::remove(path.c_str());
-    auto source = std::make_shared<IRData>(path.c_str());
-    Qvis::WindowStyle style;
-    style.title = "strip-" + std::to_string(::getpid()); // alone among the suite's windows
-    ThrottleBrakeTraceController controller(source, 10, style);
-
-    // Main-loop passes until the window shows the text in white (or no white
-    // pixel at all) and, with `green`, the throttle area.
-    auto passUntil = [&](bool white, bool green) {
-        for (int tries = 0; tries < 100; ++tries) {
-            if (source->updateData())
-                controller.updateData();
-            controller.drawWindow();
-            const std::string id = visibleWindow(style.title);
-            const Picture p = id.empty() ? Picture{} : captureWindow(id);
-            int whites = 0, greens = 0;
-            for (size_t i = 0; i + 2 < p.rgb.size(); i += 3) {
-                whites += p.rgb[i] > 180 && p.rgb[i + 1] > 180 && p.rgb[i + 2] > 180;
-                greens += p.rgb[i + 1] > 100 && p.rgb[i] < 60 && p.rgb[i + 2] < 60;
-            }
-            if (p.width > 0 && (white ? whites > 100 : whites == 0) && (greens > 1000) == green)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    };
-    EXPECT_TRUE(passUntil(true, false)) << "no text without a file";
-    std::vector<PedalSample> s;
-    appendLap(s, 1, fractionRamp(60, 0.1f, 0.001f), 1.0f, 0.0f, 0.0f);
-    ASSERT_TRUE(writePedalRecording(path, s));
-    EXPECT_TRUE(passUntil(false, true)) << "the text stays once data flows";
-    std::remove(path.c_str());
 }

@@ -370,4 +370,26 @@ TEST_F(VariablePlotReplay, ScaleGrowsTheWindowAndDrawsTheLabelsLarger)
     EXPECT_NEAR(static_cast<double>(heights[1]) / heights[0], 1.5, 0.15) << heights[0] << " and " << heights[1];
 }
 
+// Until its first sample an overlay says in one line of white text why it has
+// none, and the text goes once data flows: here the replay's file is missing,
+// then appears. Only the text is white inside the axes of a lone cyan line.
+TEST_F(VariablePlotReplay, AWordStandsInTheEmptyPlotUntilTheFirstSample)
+{
+    path = tempRecordingPath("arriving");
+    std::remove(path.c_str());
+    source = std::make_shared<IRData>(path.c_str());
+    controller = std::make_unique<VariablePlotController>(
+        source, 10, std::vector<VarSetup>{{VarSetup::VALUE_FLOAT, "Alpha", IDataStrings::THROTTLE}});
+    // One pass of the main loop; the white pixels of the frame it drew.
+    auto whiteAfterAPass = [&]() {
+        if (source->updateData())
+            controller->updateData();
+        controller->drawWindow();
+        return extentOf(*frame(), insideOf(overlayAxesRect(800, 600)), isWhite).count;
+    };
+    EXPECT_GT(whiteAfterAPass(), 100) << "no text without a file";
+    ASSERT_TRUE(writePlotRecording(path, plotSamples(60)));
+    EXPECT_EQ(whiteAfterAPass(), 0) << "the text stays once data flows";
+}
+
 } // namespace
