@@ -28,6 +28,13 @@ IRData::IRData(const char* filePath)
     , filePath(filePath)
     , client(&irsdkClient::instance())
 {
+    // The file is named as the user put it into the folder, without the path.
+    std::string name = filePath ? filePath : "";
+    const size_t slash = name.find_last_of("/\\");
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
+    noFileText = "No " + name + " in this folder";
+    notARecordingText = name + " is not a recording";
     setupTiming();
 }
 
@@ -71,6 +78,23 @@ int IRData::getVarInt(const char* name, int entry)
 bool IRData::isConnected()
 {
     return sourceMode == SOURCE_LIVE ? client->isConnected() : diskClient.isFileOpen();
+}
+
+bool IRData::hasVar(const char* name)
+{
+    return sourceMode == SOURCE_LIVE ? client->isConnected() && client->getVarIdx(name) >= 0
+                                     : diskClient.getVarIdx(name) >= 0;
+}
+
+const char* IRData::whyNoTelemetry()
+{
+    if (sourceMode == SOURCE_LIVE)
+        return client->isConnected() ? nullptr : "Waiting for the simulator";
+    switch (diskClient.lastOpenError()) {
+    case irsdkDiskClient::OpenError::NoSuchFile: return noFileText.c_str();
+    case irsdkDiskClient::OpenError::NotARecording: return notARecordingText.c_str();
+    default: return nullptr;
+    }
 }
 
 bool IRData::isCarOnTrack()

@@ -2,6 +2,8 @@
 // the simulator or from a recorded file.
 #pragma once
 
+#include <string>
+
 #include "irsdk_diskclient.h"
 
 class irsdkClient;
@@ -29,6 +31,13 @@ public:
     int getTimeout() const { return timeoutMs; }
     bool isLive() const { return sourceMode == SOURCE_LIVE; }
     bool isConnected();
+    // Whether the telemetry has a variable of this name (false while not connected).
+    bool hasVar(const char* name);
+    // Why the source has no telemetry to give, in a few words for the
+    // overlay's window: no simulator yet, no recording in the folder, or a
+    // file that is not a recording. Null while it has telemetry, and before
+    // a replay's first try to open its file.
+    const char* whyNoTelemetry();
     bool isCarOnTrack();
     void endSession();
     int getSessionVar(const char* path, char* val, int valLen);
@@ -40,4 +49,6 @@ private:
     const char* filePath = nullptr;
     irsdkClient* client;
     irsdkDiskClient diskClient;
+    std::string noFileText;
+    std::string notARecordingText;
 };

@@ -1,9 +1,10 @@
 // A measured run of the overlays' main loop against a bare window that only
-// clears and swaps at the same pace, one process each:
-//   overlay_process overlay PASSES RECORDING    the throttle/brake overlay replaying RECORDING
-//   overlay_process overlays PASSES RECORDING   the strip, the track map and the variable plot
-//                                               in one loop, as telemetry-overlay runs them
-//   overlay_process bare PASSES                 a 700 x 80 window with the same framebuffer
+// clears and swaps at the same pace, one process each, at a window scale
+// (default 1):
+//   overlay_process overlay PASSES RECORDING [SCALE]    the throttle/brake overlay replaying RECORDING
+//   overlay_process overlays PASSES RECORDING [SCALE]   the strip, the track map and the variable
+//                                                       plot in one loop, as telemetry-overlay runs them
+//   overlay_process bare PASSES [SCALE]                 a 700 x 80 window with the same framebuffer
 // Each first fills the overlays' 625-sample histories (the bare window just
 // waits as many passes), then times PASSES passes and prints the process CPU
 // time per pass, the passes per second and the peak resident memory. Under
@@ -15,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -53,8 +55,8 @@ long peakKiB()
 // A window like the overlay's that draws nothing but its background.
 class BareWindow : public Qvis::Window {
 public:
-    BareWindow()
-        : Qvis::Window(700, 80, true, false)
+    explicit BareWindow(Qvis::WindowStyle style)
+        : Qvis::Window(700, 80, true, false, std::move(style))
     {
         setBackgroundColor(0.25f, 0.25f, 0.25f, 0.75f);
     }
@@ -71,10 +73,11 @@ double wallSeconds()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void report(const char* what, int passes, double cpu, double wall)
+void report(const char* what, const Qvis::WindowStyle& style, int passes, double cpu, double wall)
 {
-    std::printf("%s: %d passes, CPU time per pass %.3f ms, %.1f passes a second, peak memory %.1f MiB\n", what,
-                passes, cpu / passes * 1000.0, passes / wall, peakKiB() / 1024.0);
+    std::printf("%s at scale %g: %d passes, CPU time per pass %.3f ms, %.1f passes a second, peak memory %.1f MiB\n",
+                what, static_cast<double>(style.scale), passes, cpu / passes * 1000.0, passes / wall,
+                peakKiB() / 1024.0);
 }
 
 } // namespace
@@ -84,12 +87,17 @@ int main(int argc, char** argv)
     const bool bare = argc >= 3 && std::strcmp(argv[1], "bare") == 0;
     const bool three = argc >= 4 && std::strcmp(argv[1], "overlays") == 0;
     if (!bare && !three && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
-        std::fprintf(stderr, "usage: overlay_process overlay|overlays PASSES RECORDING | bare PASSES\n");
+        std::fprintf(stderr, "usage: overlay_process overlay|overlays PASSES RECORDING [SCALE] | bare PASSES [SCALE]\n");
         return 2;
     }
     const int passes = std::atoi(argv[2]);
+    Qvis::WindowStyle style;
+    const int scaleArg = bare ? 3 : 4;
+    if (argc > scaleArg)
+        style.scale = static_cast<float>(std::atof(argv[scaleArg]));
+    style = Qvis::usableStyle(style);
     if (bare) {
-        BareWindow window;
+        BareWindow window(style);
         for (int i = 0; i < kFillPasses; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const double start = cpuSeconds(), wall = wallSeconds();
@@ -97,21 +105,23 @@ int main(int argc, char** argv)
         for (int i = 0; i < passes; ++i)
             window.pass();
         CALLGRIND_STOP_INSTRUMENTATION;
-        report("bare window", passes, cpuSeconds() - start, wallSeconds() - wall);
+        report("bare window", style, passes, cpuSeconds() - start, wallSeconds() - wall);
         glfwTerminate();
         return 0;
     }
 
     auto irData = std::make_shared<IRData>(argv[3]);
     std::vector<std::unique_ptr<Overlay>> owned;
-    owned.push_back(std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10));
+    owned.push_back(
+        std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10, style));
     if (three) {
-        owned.push_back(std::make_unique<ControllerOverlay<TrackMapController>>(OverlayKind::TrackMap, irData, 120));
+        owned.push_back(
+            std::make_unique<ControllerOverlay<TrackMapController>>(OverlayKind::TrackMap, irData, 120, style));
         std::vector<VarSetup> variables;
         std::string error;
         parseVarSetups({}, &variables, &error);
-        owned.push_back(
-            std::make_unique<ControllerOverlay<VariablePlotController>>(OverlayKind::VarPlot, irData, 10, variables));
+        owned.push_back(std::make_unique<ControllerOverlay<VariablePlotController>>(OverlayKind::VarPlot, irData, 10,
+                                                                                     variables, style));
     }
     std::vector<Overlay*> overlays;
     for (const auto& overlay : owned)
@@ -127,7 +137,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < passes; ++i)
         runPass(*irData, overlays, state);
     CALLGRIND_STOP_INSTRUMENTATION;
-    report(three ? "three overlays" : "overlay", passes, cpuSeconds() - start, wallSeconds() - wall);
+    report(three ? "three overlays" : "overlay", style, passes, cpuSeconds() - start, wallSeconds() - wall);
     shutDown(*irData);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "irsdk_diskclient.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -143,11 +144,18 @@ irsdkDiskClient::~irsdkDiskClient()
 bool irsdkDiskClient::openFile(const char* path)
 {
     closeFile();
+    openError = OpenError::NoSuchFile;
     if (!path)
         return false;
+    errno = 0;
     file = openRegularFile(path);
-    if (!file)
+    if (!file) {
+        // Anything there that cannot be opened as a regular file is no recording either.
+        if (errno != ENOENT)
+            openError = OpenError::NotARecording;
         return false;
+    }
+    openError = OpenError::NotARecording;
 
     auto fail = [this]() {
         closeFile();
@@ -208,6 +216,7 @@ bool irsdkDiskClient::openFile(const char* path)
 
     if (!irsdk_seek(file, recordOffset))
         return fail();
+    openError = OpenError::None;
     return true;
 }
 

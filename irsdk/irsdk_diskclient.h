@@ -12,7 +12,11 @@ public:
     irsdkDiskClient(const irsdkDiskClient&) = delete;
     irsdkDiskClient& operator=(const irsdkDiskClient&) = delete;
 
+    // Why the last openFile failed, kept until the next one.
+    enum class OpenError { None, NoSuchFile, NotARecording };
+
     bool openFile(const char* path);
+    OpenError lastOpenError() const { return openError; }
     void closeFile();
     bool getNextData();
     bool isFileOpen() const { return file != nullptr; }
@@ -59,4 +63,5 @@ private:
     int heldLength;         // bytes of each record kept: up to the last readable variable
     long long nextRecord;   // file offset of the next record
     long long knownSize;    // file size last measured
+    OpenError openError = OpenError::None;
 };

@@ -22,6 +22,7 @@ ThrottleBrakeTraceController::~ThrottleBrakeTraceController()
 
 void ThrottleBrakeTraceController::drawWindow()
 {
+    view->setMessage(sampled ? nullptr : irData->whyNoTelemetry());
     view->drawView(model->CommonModel<float>::getCurrStartIndex());
 }
 
@@ -76,6 +77,7 @@ void followReference(LapTrace::iterator& cursor, const LapTrace& reference, floa
 void ThrottleBrakeTraceController::updateData()
 {
     CommonModel<float>& m = *model;
+    sampled = true;
 
     m.setVar(SESSION_TIME, irData->getVarFloat(sessionTimeStr, 0));
     float thr = irData->getVarFloat(throttleStr, 0);

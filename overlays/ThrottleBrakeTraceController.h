@@ -25,7 +25,8 @@ public:
     // Without a keeper (file mode, or turned off) nothing is loaded or stored.
     void keepReferenceLaps(std::shared_ptr<ReferenceLapKeeper> laps) { keeper = std::move(laps); }
 
-    // The overlay window, as the main loop drives it.
+    // The overlay window, as the main loop drives it. Until the first sample
+    // it says why there is none, when the source knows.
     void drawWindow();
     GLFWwindow* getWindow();
     void showWindow();
@@ -37,6 +38,7 @@ public:
 
 private:
     std::shared_ptr<IRData> irData;
+    bool sampled = false;
     std::shared_ptr<ThrottleBrakeTraceModel> model;
     std::shared_ptr<ThrottleBrakeTraceView> view;
     std::shared_ptr<ReferenceLapKeeper> keeper;

@@ -87,3 +87,8 @@ void ThrottleBrakeTraceView::drawView(unsigned int start)
     plot->Draw();
     postLoopDraw();
 }
+
+void ThrottleBrakeTraceView::setMessage(const char* text)
+{
+    plot->getAxes()->setMessage(text);
+}

@@ -23,6 +23,8 @@ public:
     void setupPlot();
     void setupLines(HistoryPtrMap histories);
     void drawView(unsigned int start);
+    // A line of text over the plot while there is nothing to draw; null for none.
+    void setMessage(const char* text);
 
 private:
     float shadeOpacity = 0.5f;

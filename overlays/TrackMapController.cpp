@@ -30,6 +30,7 @@ glm::vec3 TrackMapController::calculatePosition(glm::vec3 vPrev, glm::vec3 vCur,
 // first pass has nothing to step from and leaves the map at the origin.
 void TrackMapController::updateData()
 {
+    sampled = true;
     const float yaw = model->getPrevYaw();
     const glm::vec3 vPrev = model->getPrevVelocity();
     const glm::vec3 pPrev = model->getPrevPosition();
@@ -50,6 +51,7 @@ void TrackMapController::updateData()
 
 void TrackMapController::drawWindow()
 {
+    view->setMessage(sampled ? nullptr : irData->whyNoTelemetry());
     view->drawView(model->getCurrStartIndex());
 }
 

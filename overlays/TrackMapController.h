@@ -24,7 +24,8 @@ public:
     // dt, turned by the negative heading about the vertical axis, added to pPrev.
     static glm::vec3 calculatePosition(glm::vec3 vPrev, glm::vec3 vCur, float dt, float yaw, glm::vec3 pPrev);
 
-    // The overlay window, as the main loop drives it.
+    // The overlay window, as the main loop drives it. Until the first sample
+    // it says why there is none, when the source knows.
     void drawWindow();
     GLFWwindow* getWindow();
     void showWindow();
@@ -37,6 +38,7 @@ public:
 
 private:
     std::shared_ptr<IRData> irData;
+    bool sampled = false;
     std::shared_ptr<TrackMapModel> model;
     std::shared_ptr<TrackMapView> view;
 };

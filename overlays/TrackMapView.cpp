@@ -53,3 +53,8 @@ void TrackMapView::drawFrame(unsigned int start)
     mapLine->updateInternalData(start);
     plot->Draw();
 }
+
+void TrackMapView::setMessage(const char* text)
+{
+    plot->getAxes()->setMessage(text);
+}

@@ -21,6 +21,8 @@ public:
     void setupPlot();
     void setupLines(HistoryPtrMap histories);
     void drawView(unsigned int start);
+    // A line of text over the plot while there is nothing to draw; null for none.
+    void setMessage(const char* text);
     // One frame into the back buffer, not yet presented; drawView presents it.
     void drawFrame(unsigned int start);
 

@@ -1,5 +1,7 @@
 #include "VariablePlotController.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <utility>
 
 VariablePlotController::VariablePlotController(std::shared_ptr<IRData> source, unsigned int historySeconds,
@@ -12,6 +14,25 @@ VariablePlotController::VariablePlotController(std::shared_ptr<IRData> source, u
                                               model->CommonModel<double>::getVarHistoryPts(),
                                               model->CommonModel<int>::getVarHistoryPts(), historySeconds,
                                               std::move(style));
+    for (const VarSetup& v : varList)
+        view->nameLine(v, v.varName);
+}
+
+// Each name the telemetry lacks gets one line on standard error, and its
+// legend entry says it is missing; its line stays at 0.
+void VariablePlotController::markMissingVariables()
+{
+    for (size_t i = 0; i < varList.size(); ++i) {
+        const VarSetup& v = varList[i];
+        if (irData->hasVar(v.varName.c_str()))
+            continue;
+        view->nameLine(v, v.varName + " (missing)");
+        const bool named = std::any_of(varList.begin(), varList.begin() + static_cast<std::ptrdiff_t>(i),
+                                       [&](const VarSetup& e) { return e.varName == v.varName; });
+        if (!named)
+            std::fprintf(stderr, "variable plot: the telemetry has no variable %s; its line stays at 0\n",
+                         v.varName.c_str());
+    }
 }
 
 VariablePlotController::~VariablePlotController()
@@ -22,9 +43,13 @@ VariablePlotController::~VariablePlotController()
 }
 
 // One pass: the time axis, then every variable in list order, then all three
-// families advance together.
+// families advance together. The first pass also finds the names the
+// telemetry lacks.
 void VariablePlotController::updateData()
 {
+    if (!sampled)
+        markMissingVariables();
+    sampled = true;
     CommonModel<float>& floats = *model;
     CommonModel<double>& doubles = *model;
     CommonModel<int>& ints = *model;
@@ -52,6 +77,7 @@ void VariablePlotController::updateData()
 
 void VariablePlotController::drawWindow()
 {
+    view->setMessage(sampled ? nullptr : irData->whyNoTelemetry());
     view->drawView(model->CommonModel<float>::getCurrStartIndex());
 }
 

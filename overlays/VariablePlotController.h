@@ -20,7 +20,8 @@ public:
 
     void updateData() override;
 
-    // The overlay window, as the main loop drives it.
+    // The overlay window, as the main loop drives it. Until the first sample
+    // it says why there is none, when the source knows.
     void drawWindow();
     GLFWwindow* getWindow();
     void showWindow();
@@ -32,8 +33,11 @@ public:
     std::shared_ptr<VariablePlotView> getView() const { return view; }
 
 private:
+    void markMissingVariables();
+
     std::vector<VarSetup> varList;
     std::shared_ptr<IRData> irData;
+    bool sampled = false;
     std::shared_ptr<VariablePlotModel> model;
     std::shared_ptr<VariablePlotView> view;
 };

@@ -1,5 +1,6 @@
 #include "VariablePlotView.h"
 
+#include <array>
 #include <utility>
 
 VariablePlotView::VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
@@ -35,6 +36,7 @@ void VariablePlotView::setupPlot()
     axes->setFontScaling(0.5f);
     axes->setAutoScale(true);
     axes->setPositionSize(0.0f, 0.0f, 1.0f, 1.0f);
+    axes->setLegendOn(true);
 }
 
 // Every line takes the float family's session time as x; int lines are made
@@ -55,7 +57,8 @@ void VariablePlotView::drawView(unsigned int start)
 }
 
 // With a float line the x axis scrolls with the newest sample; without one,
-// it autoscales to the data like y.
+// it autoscales to the data like y. Before the first sample there is no
+// newest time, and the axis keeps its limits.
 void VariablePlotView::drawFrame(unsigned int start)
 {
     preLoopDraw(true);
@@ -66,8 +69,9 @@ void VariablePlotView::drawFrame(unsigned int start)
     for (const auto& line : doubleLines)
         line->updateInternalData(start);
     if (!floatLines.empty()) {
-        const float xMax = floatLines.front()->extremes()[1];
-        plot->getAxes()->updateXAxesLimits(xMax - static_cast<float>(historySeconds), xMax, true);
+        const std::array<float, 4> e = floatLines.front()->extremes();
+        if (e[0] <= e[1])
+            plot->getAxes()->updateXAxesLimits(e[1] - static_cast<float>(historySeconds), e[1], true);
     }
     plot->Draw();
 }
@@ -82,4 +86,16 @@ std::vector<glm::vec3> VariablePlotView::lineColours() const
     for (const auto& line : doubleLines)
         colours.push_back(line->getColour());
     return colours;
+}
+
+void VariablePlotView::setMessage(const char* text)
+{
+    plot->getAxes()->setMessage(text);
+}
+
+void VariablePlotView::nameLine(const VarSetup& variable, const std::string& label)
+{
+    for (const MadeLine& made : madeLines)
+        if (made.valueType == variable.valueType && made.slot == variable.slot)
+            made.line->setLabel(label);
 }

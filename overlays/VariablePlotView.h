@@ -1,9 +1,12 @@
 // The variable plot: an 800 x 600 frameless, always-on-top, translucent window
-// with one coloured line per variable against session time, y autoscaled.
+// with one coloured line per variable against session time, y autoscaled, and
+// a legend of the variables' names in their lines' colours.
 #pragma once
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "FramelessDraggableWindow.h"
 #include "IDataStrings.h"
 #include "Line2D2CircularVecs.h"
+#include "VariablePlotModel.h"
 #include "plot.h"
 
 class VariablePlotView : public Qvis::FramelessDraggableWindow, private IDataStrings {
@@ -31,6 +35,8 @@ public:
     template <typename U>
     void setupLine(LineList<U>& lines, std::vector<float>* x, const HistoryPtrMap<U>& histories);
     void drawView(unsigned int start);
+    // A line of text over the plot while there is nothing to draw; null for none.
+    void setMessage(const char* text);
     // One frame into the back buffer, not yet presented; drawView presents it.
     void drawFrame(unsigned int start);
 
@@ -38,8 +44,18 @@ public:
 
     // Colours of the lines in the order they were made.
     std::vector<glm::vec3> lineColours() const;
+    // Gives the line of this variable's family and slot its legend entry;
+    // a variable without a line (an unknown type, the time slot) has none.
+    void nameLine(const VarSetup& variable, const std::string& label);
 
 private:
+    // A line with the family and slot it was made for.
+    struct MadeLine {
+        int valueType;
+        IDataStrings::VariableEnum slot;
+        std::shared_ptr<Qvis::ILine2D> line;
+    };
+
     unsigned int historySeconds = 0;
     int colourIndex = -1;
     std::shared_ptr<Qvis::Plot> plot;
@@ -47,6 +63,7 @@ private:
     LineList<float> floatLines;
     LineList<double> doubleLines;
     std::vector<glm::vec3> palette;
+    std::vector<MadeLine> madeLines;
 };
 
 // A line for every history but the time axis, in ascending slot order so that
@@ -66,5 +83,9 @@ void VariablePlotView::setupLine(LineList<U>& lines, std::vector<float>* x, cons
         lines.push_back(line);
         line->setLineColour(palette[static_cast<size_t>(colourIndex) % palette.size()]);
         plot->addLine(line);
+        const int valueType = std::is_same_v<U, int>     ? VarSetup::VALUE_INT
+                              : std::is_same_v<U, float> ? VarSetup::VALUE_FLOAT
+                                                         : VarSetup::VALUE_DOUBLE;
+        madeLines.push_back({valueType, slot, line});
     }
 }

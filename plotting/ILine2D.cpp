@@ -33,12 +33,13 @@ void ILine2D::createAndSetupBuffers(unsigned int* VAO, unsigned int* VBO, int nB
     glBindVertexArray(0);
 }
 
-// Draws nPts vertices with the line width of the series, then restores width 1.
+// Draws nPts vertices with the line width of the series at the window's
+// scale, then restores width 1.
 void ILine2D::drawData(Shader shader, glm::mat4 transform, unsigned int* VAO, glm::vec3 colour,
                        int nPts, unsigned int mode)
 {
     shader.Use();
-    glLineWidth(static_cast<float>(lineWidth));
+    glLineWidth(static_cast<float>(lineWidth) * widthScale);
     glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
     glUniform4f(shader.inColorLoc, colour.x, colour.y, colour.z, 1.0f);
     glBindVertexArray(*VAO);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <vector>
 
 #include <glm/mat4x4.hpp>
@@ -24,8 +25,13 @@ public:
     void setLineColour(glm::vec3 c) { colour = c; }
     glm::vec3 getColour() { return colour; }
     void setLineWidth(unsigned int w) { lineWidth = w; }
+    // The window's scale, which multiplies the width when the line is drawn.
+    void setLineWidthScale(float s) { widthScale = s; }
     void setMode(unsigned int m) { mode = m; }
     unsigned int getMode() { return mode; }
+    // What the legend calls the line; a line without a label has no entry.
+    void setLabel(const std::string& text) { label = text; }
+    const std::string& getLabel() const { return label; }
 
 protected:
     void createAndSetupBuffers(unsigned int* VAO, unsigned int* VBO, int nBytes, const void* data,
@@ -34,8 +40,10 @@ protected:
                   unsigned int mode);
 
     unsigned int lineWidth = 1;
+    float widthScale = 1.0f;
     glm::vec3 colour{1.0f, 1.0f, 1.0f};
     unsigned int mode = 0;
+    std::string label;
 };
 
 } // namespace Qvis

@@ -1,4 +1,5 @@
-// The drawable window as plots and axes see it: its size and its GLFW handle.
+// The drawable window as plots and axes see it: its size, its GLFW handle and
+// the scale it is drawn at.
 #pragma once
 
 struct GLFWwindow;
@@ -11,6 +12,8 @@ public:
     virtual int getWidth() = 0;
     virtual int getHeight() = 0;
     virtual GLFWwindow* getWindow() = 0;
+    // How much larger than designed everything is drawn: line widths, text.
+    virtual float getScale() { return 1.0f; }
 };
 
 } // namespace Qvis

@@ -58,7 +58,7 @@ Axes::Axes(float x, float y, float width, float height, std::shared_ptr<IWindow>
       axesLineVerts{-1, -1, 1, -1, 1, 1, -1, 1},
       tickVerts{0, 0, -1, 1},
       window(std::move(window)), textShaderPt(textShaderPt),
-      fontPath(defaultFontPath()), font(fontPath)
+      drawScale(this->window->getScale()), fontPath(defaultFontPath()), font(fontPath, drawScale)
 {
     createAndSetupBuffers();
     createAndSetupAxesLineBuffers();
@@ -86,14 +86,18 @@ void Axes::createAndSetupAxesTickBuffers()
 
 void Axes::addLine(std::shared_ptr<ILine2D> line)
 {
-    if (line)
-        lines.push_back(std::move(line));
+    if (!line)
+        return;
+    line->setLineWidthScale(drawScale);
+    lines.push_back(std::move(line));
 }
 
 void Axes::addPosNegLine(std::shared_ptr<ILine2D> line)
 {
-    if (line)
-        posNegLines.push_back(std::move(line));
+    if (!line)
+        return;
+    line->setLineWidthScale(drawScale);
+    posNegLines.push_back(std::move(line));
 }
 
 void Axes::addShadedLine(std::shared_ptr<IShadedLine2D> line)
@@ -130,6 +134,20 @@ void Axes::setXYAxesOn(bool on)
     xyAxesOn = on;
 }
 
+// Kept as given; an unchanged text costs a comparison, so callers may set it every frame.
+void Axes::setMessage(const char* text)
+{
+    if (!text)
+        text = "";
+    if (message != text)
+        message = text;
+}
+
+void Axes::setLegendOn(bool on)
+{
+    legendOn = on;
+}
+
 Shader* Axes::getTextShaderPt()
 {
     return textShaderPt;
@@ -150,6 +168,9 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm
         updateAxesLimitsAutoscale();
     glm::mat4 plotTransform = axesTransform * scale2AxesLimits();
 
+    // Outline, origin lines and ticks are as wide as the window is scaled;
+    // the series set their own widths and go back to 1.
+    glLineWidth(drawScale);
     if (axesAreaOutlineOn)
         drawAxesBox(plotShader, axesTransform);
 
@@ -174,9 +195,12 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm
     drawPosNegLines(posNegShader, plotTransform);
     glDisable(GL_SCISSOR_TEST);
 
+    glLineWidth(drawScale);
     drawAxesTickMarks(plotShader, axesTransform);
+    glLineWidth(1.0f);
     if (axesLabelsOn)
         drawMajorAxesTickLabels(axesTransform);
+    drawLegendAndMessage(lowerLeft, upperRight);
 }
 
 // Corners of the axes rectangle as fractions of the window: left, bottom, right, top.
@@ -252,8 +276,9 @@ void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
     glBindVertexArray(0);
 }
 
-// Labels 60 grid units below the x ticks and 80 left of the y ticks, on a
-// window-sized pixel grid stretched over the axes rectangle.
+// Labels 60 grid units below the x ticks and 80 left of the y ticks (times
+// the window's scale), on a window-sized pixel grid stretched over the axes
+// rectangle. Each axis writes as many decimals as its tick spacing needs.
 void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
 {
     textShaderPt->Use();
@@ -266,19 +291,56 @@ void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
     if (tickVerts.size() < static_cast<size_t>(8 * n))
         return;
     const glm::vec3 white(1.0f, 1.0f, 1.0f);
+    const double below = 60.0 * drawScale;
+    const double left = 80.0 * drawScale;
+    const int xDecimals = AxesMaths::labelDecimals(l[0], l[1], n);
+    const int yDecimals = AxesMaths::labelDecimals(l[2], l[3], n);
     for (int i = 0; i < n; ++i) {
         float px = static_cast<float>((1.0f + tickVerts[4 * i]) / 2.0 * W);
-        float py = static_cast<float>((1.0f + tickVerts[4 * i + 1]) / 2.0 * H - 60.0);
-        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[0], l[1], i, n));
+        float py = static_cast<float>((1.0f + tickVerts[4 * i + 1]) / 2.0 * H - below);
+        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[0], l[1], i, n), xDecimals);
         font.RenderText(textShaderPt, text, px, py, fontScaling, white, 2);
     }
     for (int j = 0; j < n; ++j) {
         int k = n + j;
-        float px = static_cast<float>((1.0f + tickVerts[4 * k]) / 2.0 * W - 80.0);
+        float px = static_cast<float>((1.0f + tickVerts[4 * k]) / 2.0 * W - left);
         float py = static_cast<float>((1.0f + tickVerts[4 * k + 1]) / 2.0 * H);
-        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[2], l[3], j, n));
+        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[2], l[3], j, n), yDecimals);
         font.RenderText(textShaderPt, text, px, py, fontScaling, white, 3);
     }
+}
+
+// Legend and message in window pixels, unstretched, at a size that follows
+// the window's scale through the font. lowerLeft and upperRight are the axes
+// rectangle's corners in normalised window coordinates.
+void Axes::drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight)
+{
+    const bool anyLabel =
+        legendOn && std::any_of(lines.begin(), lines.end(), [](const auto& l) { return !l->getLabel().empty(); });
+    if (!anyLabel && message.empty())
+        return;
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    textShaderPt->Use();
+    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
+    glUniformMatrix4fv(textShaderPt->textProjectionLoc, 1, GL_FALSE, glm::value_ptr(projection));
+    const float left = (1.0f + lowerLeft.x) / 2.0f * W, right = (1.0f + upperRight.x) / 2.0f * W;
+    const float bottom = (1.0f + lowerLeft.y) / 2.0f * H, top = (1.0f + upperRight.y) / 2.0f * H;
+    // The text's em in window pixels: the font's 48 x scale pixels at noteScaling.
+    const float em = 48.0f * drawScale * noteScaling;
+    if (anyLabel) {
+        float baseline = top - 1.25f * em;
+        for (const auto& line : lines) {
+            if (line->getLabel().empty())
+                continue;
+            font.RenderText(textShaderPt, line->getLabel(), left + 0.5f * em, baseline, noteScaling,
+                            line->getColour(), 1);
+            baseline -= 1.25f * em;
+        }
+    }
+    if (!message.empty())
+        font.RenderText(textShaderPt, message, (left + right) / 2.0f, (bottom + top) / 2.0f, noteScaling,
+                        glm::vec3(1.0f, 1.0f, 1.0f), 3);
 }
 
 } // namespace Qvis

@@ -47,8 +47,14 @@ glm::mat4 scale2AxesLimits(float xmin, float xmax, float ymin, float ymax);
 void tickLayout(int n, float majorTickSizeW, float majorTickSizeH, std::vector<float>& tickVerts);
 // Value of tick i of n between lo and hi.
 float tickValue(float lo, float hi, int i, int n);
-// Label text: fixed point with one decimal.
-std::string tickLabel(float value);
+// Decimals of the labels of n ticks between lo and hi: the fewest, at least
+// one and at most six, with which every label lies within a fiftieth of the
+// tick spacing of its tick's value, so that neighbouring labels differ by
+// about the spacing: ticks 0.25 apart take two, 2.5 apart one.
+int labelDecimals(float lo, float hi, int n);
+// Label text: fixed point with the given decimals, rounded half away from
+// zero on every platform; a value that rounds to zero has no minus sign.
+std::string tickLabel(float value, int decimals);
 
 } // namespace AxesMaths
 
@@ -68,6 +74,12 @@ public:
     void setAxesLabelsOn(bool on);
     void setAxesAreaOutlineOn(bool on);
     void setXYAxesOn(bool on);
+    // One line of text in white, centred on the axes rectangle and drawn over
+    // everything else; null or empty for none.
+    void setMessage(const char* text);
+    // The labels of the plain lines, each in its line's colour, stacked in the
+    // upper left corner of the axes rectangle.
+    void setLegendOn(bool on);
     Shader* getTextShaderPt();
 
     void updateAxesLimits(float xmin, float xmax, float ymin, float ymax, bool turnOffAutoScale);
@@ -103,6 +115,7 @@ private:
     void drawPosNegLines(Shader shader, glm::mat4 transform);
     void drawAxesTickMarks(Shader shader, glm::mat4 transform);
     void drawMajorAxesTickLabels(glm::mat4 transform);
+    void drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight);
     std::array<float, 4> shownLimits() const;
     std::array<float, 4> overallExtremes();
 
@@ -120,6 +133,8 @@ private:
     bool axesLabelsOn = true;
     bool axesAreaOutlineOn = true;
     bool xyAxesOn = true;
+    bool legendOn = false;
+    std::string message;
     unsigned int boxVAO = 0, boxVBO = 0;
     unsigned int axesLineVAO = 0, axesLineVBO = 0;
     unsigned int tickVAO = 0, tickVBO = 0;
@@ -131,9 +146,13 @@ private:
     std::vector<std::shared_ptr<IShadedLine2D>> shadedLines;
     std::shared_ptr<IWindow> window;
     Shader* textShaderPt;
+    // The window's scale: line widths, label offsets and the font's pixel size.
+    float drawScale;
     const char* fontPath;
     GLFont font;
     float fontScaling = 1.0f;
+    // Size of the legend and message text against the font's pixel size.
+    static constexpr float noteScaling = 0.4f;
 };
 
 } // namespace Qvis

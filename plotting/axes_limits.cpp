@@ -1,6 +1,7 @@
 // Limits, autoscaling and tick layout of the axes.
 #include "axes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -236,10 +237,41 @@ float tickValue(float lo, float hi, int i, int n)
     return static_cast<float>(static_cast<double>(lo) + static_cast<double>(span) / (n - 1));
 }
 
-std::string tickLabel(float value)
+int labelDecimals(float lo, float hi, int n)
 {
+    const int mostDecimals = 6;
+    if (n < 2)
+        return 1;
+    const double step = std::fabs((static_cast<double>(hi) - lo) / (n - 1));
+    if (!(step > 0.0) || !std::isfinite(step))
+        return 1;
+    for (int d = 1; d < mostDecimals; ++d) {
+        const double p = powerOfTen(d);
+        bool close = true;
+        for (int i = 0; i < n && close; ++i) {
+            const double v = tickValue(lo, hi, i, n);
+            close = std::fabs(std::round(v * p) / p - v) <= step / 50.0;
+        }
+        if (close)
+            return d;
+    }
+    return mostDecimals;
+}
+
+std::string tickLabel(float value, int decimals)
+{
+    decimals = std::clamp(decimals, 0, 9);
+    double v = value;
+    const double p = powerOfTen(decimals);
+    // Rounded here, so that the C library never meets a tie it might round
+    // either way; beyond 2^53 a double has no decimals to round.
+    if (std::fabs(v) * p < 9.0e15) {
+        v = std::round(v * p) / p;
+        if (v == 0.0)
+            v = 0.0;
+    }
     char text[64];
-    std::snprintf(text, sizeof(text), "%.1f", static_cast<double>(value));
+    std::snprintf(text, sizeof(text), "%.*f", decimals, v);
     return text;
 }
 

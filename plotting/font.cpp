@@ -1,5 +1,6 @@
 #include "font.h"
 
+#include <cmath>
 #include <iostream>
 
 #include <ft2build.h>
@@ -82,7 +83,7 @@ void layout(std::map<char, Character>& characters, const std::string& text, floa
             xpos = penX - lines[line].width / 2 + static_cast<float>(g.bearing.x) * scale + b0;
         float ypos = y - static_cast<float>(g.size.y - g.bearing.y) * scale - advanceSum + verticalTerm;
         if (alignment == 3)
-            ypos = static_cast<float>(static_cast<double>(ypos) - static_cast<double>(h) / 2.0);
+            ypos = static_cast<float>(static_cast<double>(ypos) - static_cast<double>(lines[line].height) / 2.0);
         quads.push_back({g.textureID, xpos, ypos, w, h});
         penX += static_cast<float>(g.advance >> 6) * scale;
     }
@@ -90,13 +91,14 @@ void layout(std::map<char, Character>& characters, const std::string& text, floa
 
 } // namespace TextLayout
 
-// Rasterises codes 0..127 at 48 pixels into one texture each, then makes the
-// quad buffer. Without FreeType or the face the font has no glyphs.
-GLFont::GLFont(const char* fontPath)
+// Rasterises codes 0..127 at 48 x pixelScale pixels into one texture each,
+// then makes the quad buffer. Without FreeType or the face the font has no glyphs.
+GLFont::GLFont(const char* fontPath, float pixelScale)
 {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    loadGlyphs(fontPath);
+    const float pixels = 48.0f * pixelScale;
+    loadGlyphs(fontPath, pixels >= 1.0f && pixels < 4096.0f ? static_cast<unsigned int>(std::lround(pixels)) : 48u);
 
     glGenVertexArrays(1, &VAO);
     glGenBuffers(1, &VBO);
@@ -109,7 +111,7 @@ GLFont::GLFont(const char* fontPath)
     glBindVertexArray(0);
 }
 
-void GLFont::loadGlyphs(const char* fontPath)
+void GLFont::loadGlyphs(const char* fontPath, unsigned int pixelHeight)
 {
     FT_Library ft;
     if (FT_Init_FreeType(&ft)) {
@@ -122,7 +124,7 @@ void GLFont::loadGlyphs(const char* fontPath)
         FT_Done_FreeType(ft);
         return;
     }
-    FT_Set_Pixel_Sizes(face, 0, 48);
+    FT_Set_Pixel_Sizes(face, 0, pixelHeight);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (unsigned char c = 0; c < 128; ++c) {
         if (FT_Load_Char(face, c, FT_LOAD_RENDER)) {
@@ -153,7 +155,7 @@ void GLFont::loadGlyphs(const char* fontPath)
 }
 
 // Draws text with the given text program; textProjection is the caller's.
-void GLFont::RenderText(Shader* shader, std::string text, float x, float y, float scale,
+void GLFont::RenderText(Shader* shader, const std::string& text, float x, float y, float scale,
                         glm::vec3 colour, int alignment)
 {
     shader->Use();
@@ -171,22 +173,22 @@ void GLFont::RenderText(Shader* shader, std::string text, float x, float y, floa
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void GLFont::drawLeftTopAligned(std::string text, float x, float y, float scale)
+void GLFont::drawLeftTopAligned(const std::string& text, float x, float y, float scale)
 {
     drawLayout(text, x, y, scale, 0);
 }
 
-void GLFont::drawLeftBottomAligned(std::string text, float x, float y, float scale)
+void GLFont::drawLeftBottomAligned(const std::string& text, float x, float y, float scale)
 {
     drawLayout(text, x, y, scale, 1);
 }
 
-void GLFont::drawHCentreAligned(std::string text, float x, float y, float scale)
+void GLFont::drawHCentreAligned(const std::string& text, float x, float y, float scale)
 {
     drawLayout(text, x, y, scale, 2);
 }
 
-void GLFont::drawVCentreAligned(std::string text, float x, float y, float scale)
+void GLFont::drawVCentreAligned(const std::string& text, float x, float y, float scale)
 {
     drawLayout(text, x, y, scale, 3);
 }

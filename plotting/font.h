@@ -1,5 +1,6 @@
 // Text drawn glyph by glyph from a TrueType font rasterised with FreeType into
-// one single-channel texture per character code 0..127.
+// one single-channel texture per character code 0..127, at 48 pixels times a
+// size factor, so that text drawn larger comes from larger bitmaps.
 #pragma once
 
 #include <map>
@@ -32,6 +33,8 @@ struct GlyphQuad {
 namespace TextLayout {
 
 // Lays text out with the given alignment (0..3) into quads, without GL.
+// Alignment 3 centres each line on y: the line, not each glyph, is lowered by
+// half of its height, so that its glyphs keep one baseline.
 // Missing characters get an all-zero record in the table, as lookups do.
 // Any other alignment yields no quads.
 void layout(std::map<char, Character>& characters, const std::string& text, float x, float y,
@@ -44,21 +47,22 @@ const char* defaultFontPath();
 
 class GLFont {
 public:
-    explicit GLFont(const char* fontPath);
+    // Glyphs are rasterised at 48 x pixelScale pixels (at least one).
+    explicit GLFont(const char* fontPath, float pixelScale = 1.0f);
 
-    void RenderText(Shader* shader, std::string text, float x, float y, float scale,
+    void RenderText(Shader* shader, const std::string& text, float x, float y, float scale,
                     glm::vec3 colour, int alignment);
 
-    void drawLeftTopAligned(std::string text, float x, float y, float scale);
-    void drawLeftBottomAligned(std::string text, float x, float y, float scale);
-    void drawHCentreAligned(std::string text, float x, float y, float scale);
-    void drawVCentreAligned(std::string text, float x, float y, float scale);
+    void drawLeftTopAligned(const std::string& text, float x, float y, float scale);
+    void drawLeftBottomAligned(const std::string& text, float x, float y, float scale);
+    void drawHCentreAligned(const std::string& text, float x, float y, float scale);
+    void drawVCentreAligned(const std::string& text, float x, float y, float scale);
 
     // Number of glyph records, for callers that check the font loaded.
     size_t glyphCount() const { return characters.size(); }
 
 private:
-    void loadGlyphs(const char* fontPath);
+    void loadGlyphs(const char* fontPath, unsigned int pixelHeight);
     void drawLayout(const std::string& text, float x, float y, float scale, int alignment);
 
     std::map<char, Character> characters;

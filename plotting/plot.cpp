@@ -63,9 +63,11 @@ void Plot::drawPlotOutline(Shader shader, glm::mat4 transform)
     shader.Use();
     glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
     glUniform4f(shader.inColorLoc, 1.0f, 0.0f, 0.0f, 1.0f);
+    glLineWidth(window->getScale());
     glBindVertexArray(VAO);
     glDrawArrays(GL_LINE_LOOP, 0, 4);
     glBindVertexArray(0);
+    glLineWidth(1.0f);
 }
 
 void Plot::addLine(std::shared_ptr<ILine2D> line)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -51,7 +52,26 @@ std::vector<ScreenRect> monitorRects()
     return rects;
 }
 
+float within(float v, float lo, float hi)
+{
+    return std::isnan(v) ? 1.0f : std::clamp(v, lo, hi);
+}
+
+// A designed size in pixels at the window's scale.
+int scaled(int pixels, float scale)
+{
+    scale = within(scale, WindowStyle::minScale, WindowStyle::maxScale);
+    return static_cast<int>(std::lround(static_cast<double>(pixels) * scale));
+}
+
 } // namespace
+
+WindowStyle usableStyle(WindowStyle style)
+{
+    style.scale = within(style.scale, WindowStyle::minScale, WindowStyle::maxScale);
+    style.opacity = within(style.opacity, 0.0f, 1.0f);
+    return style;
+}
 
 bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monitors)
 {
@@ -123,8 +143,8 @@ void reDraw(GLFWwindow* /*window*/, int /*width*/, int /*height*/)
 }
 
 Window::Window(int width, int height, bool transparentBuffer, bool focusOnShow, WindowStyle style)
-    : width(width), height(height), transparentBuffer(transparentBuffer), focusOnShow(focusOnShow),
-      style(std::move(style))
+    : width(scaled(width, style.scale)), height(scaled(height, style.scale)),
+      transparentBuffer(transparentBuffer), focusOnShow(focusOnShow), style(usableStyle(std::move(style)))
 {
     initGLFW();
     updateStoredSize();
@@ -214,7 +234,10 @@ void Window::preLoopDraw(bool clearBackground)
     glfwMakeContextCurrent(getWindow());
     updateStoredSize();
     if (clearBackground) {
-        glClearColor(backgroundColor[0], backgroundColor[1], backgroundColor[2], backgroundColor[3]);
+        // The compositor takes the colour as premultiplied by its alpha, so the
+        // opacity scales all four: at 0 the desktop shows through unchanged.
+        const float o = style.opacity;
+        glClearColor(backgroundColor[0] * o, backgroundColor[1] * o, backgroundColor[2] * o, backgroundColor[3] * o);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
 }

@@ -30,6 +30,9 @@ float primaryContentScale();
 // What the user chooses about an overlay window: its title, and how big and
 // how opaque it is drawn.
 struct WindowStyle {
+    static constexpr float minScale = 0.5f;
+    static constexpr float maxScale = 4.0f;
+
     std::string title = "qvisView";
     float scale = 1.0f;   // multiplies the size, the line widths, the ticks and the text
     float opacity = 1.0f; // multiplies the alpha of the background
@@ -38,6 +41,10 @@ struct WindowStyle {
 // Called with the message when a window cannot be opened, just before the
 // program stops; for programs whose output no one reads.
 void setStartFailureHandler(void (*handler)(const std::string& message));
+
+// The style as a window uses it: scale within minScale..maxScale and opacity
+// within 0..1, a value that is not a number taken as 1.
+WindowStyle usableStyle(WindowStyle style);
 
 class Window : public IWindow {
 public:
@@ -52,6 +59,7 @@ public:
     int getWidth() override { return width; }
     int getHeight() override { return height; }
     GLFWwindow* getWindow() override { return window; }
+    float getScale() override { return style.scale; }
 
     void preLoopDraw(bool clearBackground);
     void postLoopDraw();

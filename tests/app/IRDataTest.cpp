@@ -33,17 +33,33 @@ TEST(IRDataFile, TimeoutIsSixteenUnlessGiven)
 TEST(IRDataFile, MissingFileIsRetriedOnEveryPassAndOpenedOnceItAppears)
 {
     const std::string path = tempRecordingPath("late");
+    const std::string name = path.substr(path.find_last_of("/\\") + 1);
     std::remove(path.c_str());
     IRData source(path.c_str());
+    EXPECT_EQ(source.whyNoTelemetry(), nullptr) << "nothing tried yet";
     for (int i = 0; i < 3; ++i) {
         EXPECT_FALSE(source.updateData());
         EXPECT_FALSE(source.isConnected());
         EXPECT_FALSE(source.isCarOnTrack());
         EXPECT_EQ(source.getVarFloat("Throttle", 0), 0.0f);
+        EXPECT_FALSE(source.hasVar("Throttle"));
+        EXPECT_STREQ(source.whyNoTelemetry(), ("No " + name + " in this folder").c_str());
+    }
+    // Something that is not a recording, then one.
+    for (const char* bytes : {"", "telemetry"}) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(bytes, f);
+        std::fclose(f);
+        EXPECT_FALSE(source.updateData());
+        EXPECT_STREQ(source.whyNoTelemetry(), (name + " is not a recording").c_str());
     }
     ASSERT_TRUE(writePedalRecording(path, threeSamples()));
     source.updateData();
     EXPECT_TRUE(source.isConnected());
+    EXPECT_EQ(source.whyNoTelemetry(), nullptr);
+    EXPECT_TRUE(source.hasVar("Throttle"));
+    EXPECT_FALSE(source.hasVar("NoSuchVariable"));
     EXPECT_FLOAT_EQ(source.getVarFloat("Throttle", 0), 0.1f) << "the first pass after it appears reads record 1";
     std::remove(path.c_str());
 }
@@ -111,6 +127,8 @@ TEST(IRDataLive, WithoutASimulatorTheSourceIsNotConnectedAndReadsZero)
     IRData source(5);
     EXPECT_FALSE(source.updateData());
     EXPECT_FALSE(source.isConnected());
+    EXPECT_STREQ(source.whyNoTelemetry(), "Waiting for the simulator");
+    EXPECT_FALSE(source.hasVar("Throttle"));
     EXPECT_FALSE(source.isCarOnTrack());
     EXPECT_EQ(source.getVarFloat("Throttle", 0), 0.0f);
     source.endSession(); // nothing to end

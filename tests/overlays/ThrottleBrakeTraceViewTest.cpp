@@ -1,7 +1,7 @@
 // The throttle/brake strip draws frame after frame without touching the heap
-// once its rings are full: every global operator new of this executable is
-// counted, and a few hundred frames of a real window with a GL context must
-// not add to the count.
+// once its rings are full, at its designed size and scaled up: every global
+// operator new of this executable is counted, and a few hundred frames of a
+// real window with a GL context must not add to the count.
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -120,24 +120,30 @@ private:
 
 } // namespace
 
-TEST(ThrottleBrakeTraceView, FramesWithFullRingsMakeNoHeapAllocation)
+TEST(ThrottleBrakeTraceView, FramesWithFullRingsMakeNoHeapAllocationAtAnyScale)
 {
     REQUIRE_TEST_DISPLAY();
     const long before = allocations.load();
     { auto probe = std::make_unique<int>(1); }
     ASSERT_GT(allocations.load(), before) << "the counting operator new is not in use";
 
-    const size_t samples = 625; // 10 s at the live client's 16 ms time-out
-    StripRings rings(samples);
-    ThrottleBrakeTraceView view(rings.pointers(), 10);
+    for (float scale : {1.0f, 2.0f}) {
+        const size_t samples = 625; // 10 s at the live client's 16 ms time-out
+        StripRings rings(samples);
+        Qvis::WindowStyle style;
+        style.scale = scale;
+        ThrottleBrakeTraceView view(rings.pointers(), 10, style);
+        EXPECT_EQ(view.getWidth(), static_cast<int>(700 * scale));
+        EXPECT_EQ(view.getHeight(), static_cast<int>(80 * scale));
 
-    // Fill the rings drawing every pass, as the main loop does, then go on
-    // a while so that the first frames with full rings are behind.
-    for (size_t i = 0; i < samples + 60; ++i)
-        view.drawView(rings.tick());
+        // Fill the rings drawing every pass, as the main loop does, then go on
+        // a while so that the first frames with full rings are behind.
+        for (size_t i = 0; i < samples + 60; ++i)
+            view.drawView(rings.tick());
 
-    const long atFull = allocations.load();
-    for (int frame = 0; frame < 300; ++frame)
-        view.drawView(rings.tick());
-    EXPECT_EQ(allocations.load() - atFull, 0) << "heap allocations in 300 frames of the strip";
+        const long atFull = allocations.load();
+        for (int frame = 0; frame < 300; ++frame)
+            view.drawView(rings.tick());
+        EXPECT_EQ(allocations.load() - atFull, 0) << "heap allocations in 300 frames of the strip at scale " << scale;
+    }
 }

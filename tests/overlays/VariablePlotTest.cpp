@@ -134,7 +134,7 @@ protected:
             std::remove(path.c_str());
     }
 
-    void open(const std::vector<std::string>& words, int samples)
+    void open(const std::vector<std::string>& words, int samples, Qvis::WindowStyle style = {})
     {
         path = tempRecordingPath("varplot");
         ASSERT_TRUE(writePlotRecording(path, plotSamples(samples)));
@@ -142,7 +142,7 @@ protected:
         std::string error;
         ASSERT_TRUE(parseVarSetups(words, &list, &error)) << error;
         source = std::make_shared<IRData>(path.c_str());
-        controller = std::make_unique<VariablePlotController>(source, 10, list);
+        controller = std::make_unique<VariablePlotController>(source, 10, list, style);
     }
 
     void passes(int n)
@@ -244,46 +244,73 @@ int glyphsIn(const Pixels& px, int x0, int x1, int y0, int y1)
     return runs;
 }
 
-TEST_F(VariablePlotReplay, TwoFloatsScrollAsCyanAndWhiteLinesInARoundedRange)
+TEST_F(VariablePlotReplay, LinesScrollInARoundedRangeUnderALegendOfTheirNames)
 {
-    open({"Alpha", "Beta"}, 400);
+    open({"Alpha", "Beta", "Missing"}, 400);
+    testing::internal::CaptureStderr();
     passes(300); // 5 s: time 0 .. 4.983
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "variable plot: the telemetry has no variable Missing; its line stays at 0\n");
     std::unique_ptr<Pixels> px = frame();
     const std::vector<float> l = limits();
     const AxesRect rect = overlayAxesRect(800, 600);
-    const Inside in = insideOf(rect);
+    const auto column = [&](float t) { return rect.left + (t - l[0]) / (l[1] - l[0]) * rect.width(); };
+    const auto row = [&](float v) { return rect.bottom + (v - l[2]) / (l[3] - l[2]) * rect.height(); };
+    // The data lie in the right half; the legend is in the upper left corner.
+    Inside data = insideOf(rect);
+    data.left = static_cast<int>(column(0.0f)) - 6;
+    Inside legend = insideOf(rect);
+    legend.right = data.left - 1;
+    legend.bottom = static_cast<int>(rect.top) - 100;
 
     // x: the last ten seconds up to the newest sample; y: the extremes of
-    // both lines (Alpha -0.437 .. 1.234) rounded outward to hundredths.
+    // the lines (Alpha -0.437 .. 1.234, Missing 0) rounded outward to hundredths.
     const float newest = 299 / 60.0f;
     EXPECT_NEAR(l[0], newest - 10.0f, 1e-4f);
     EXPECT_NEAR(l[1], newest, 1e-4f);
     EXPECT_FLOAT_EQ(l[2], -0.44f);
     EXPECT_FLOAT_EQ(l[3], 1.3f);
 
-    Extent cyan = extentOf(*px, in, isCyan);
-    Extent white = extentOf(*px, in, isWhite);
-    const auto column = [&](float t) { return rect.left + (t - l[0]) / (l[1] - l[0]) * rect.width(); };
-    const auto row = [&](float v) { return rect.bottom + (v - l[2]) / (l[3] - l[2]) * rect.height(); };
-    // Alpha is cyan and Beta white; both start half way across and reach the right edge.
+    Extent cyan = extentOf(*px, data, isCyan);
+    Extent white = extentOf(*px, data, isWhite);
+    Extent red = extentOf(*px, data, isRed);
+    // Alpha is cyan, Beta white and the missing name a red line at 0; all
+    // start half way across and reach the right edge.
     EXPECT_GT(cyan.count, 400);
     EXPECT_GT(white.count, 300);
-    for (const Extent* e : {&cyan, &white}) {
+    for (const Extent* e : {&cyan, &white, &red}) {
         EXPECT_NEAR(e->left, column(0.0f), 3.0);
-        EXPECT_GE(e->right, in.right - 2);
+        EXPECT_GE(e->right, data.right - 2);
     }
     EXPECT_NEAR(cyan.top, row(1.234f), 3.0);
     EXPECT_NEAR(cyan.bottom, row(-0.437f), 3.0);
     EXPECT_NEAR(white.top, row(0.6f), 3.0);
     EXPECT_NEAR(white.bottom, row(0.2f), 3.0);
+    EXPECT_NEAR(red.top, row(0.0f), 1.5);
+    EXPECT_NEAR(red.bottom, row(0.0f), 1.5);
     // Rounding leaves room above the highest sample.
     EXPECT_GT(rect.top - cyan.top, 15.0);
 
-    // Labels: one decimal, "-0.4", "-0.0", "0.4", "0.9", "1.3" up the y
-    // axis, each drawn as that many glyphs left of its tick.
+    // The legend: one name a row, top down in the order of the lines, each
+    // in its line's colour and left-aligned; the missing one says so, which
+    // makes it the longest.
+    const Extent names[] = {extentOf(*px, legend, isCyan), extentOf(*px, legend, isWhite),
+                            extentOf(*px, legend, isRed)};
+    for (const Extent& e : names) {
+        EXPECT_GT(e.count, 20);
+        EXPECT_NEAR(e.left, names[0].left, 3.0);
+    }
+    EXPECT_GT(names[0].bottom, names[1].top);
+    EXPECT_GT(names[1].bottom, names[2].top);
+    EXPECT_GT(names[2].right - names[2].left, 2 * (names[0].right - names[0].left));
+
+    // Labels: "-0.44", "0.00", "0.43", "0.87", "1.30" up the y axis (ticks
+    // 0.435 apart), each drawn as that many glyphs left of its tick.
+    const int decimals = Qvis::AxesMaths::labelDecimals(l[2], l[3], 5);
+    EXPECT_EQ(decimals, 2);
     for (int j = 0; j < 5; ++j) {
         const float value = Qvis::AxesMaths::tickValue(l[2], l[3], j, 5);
-        const std::string text = Qvis::AxesMaths::tickLabel(value);
+        const std::string text = Qvis::AxesMaths::tickLabel(value, decimals);
         const int y = static_cast<int>(rect.bottom + rect.height() * j / 4);
         const int glyphs = glyphsIn(*px, 0, static_cast<int>(rect.left) - 22, y - 12, y + 12);
         EXPECT_EQ(glyphs, static_cast<int>(text.size())) << text;
@@ -321,6 +348,54 @@ TEST_F(VariablePlotReplay, IntOnlyListAutoscalesItsTimeAxis)
     Inside topGear{static_cast<int>(column(2.3f)), static_cast<int>(row(4.0f)) - 1,
                    static_cast<int>(column(2.9f)), static_cast<int>(row(4.0f)) + 1};
     EXPECT_GT(extentOf(*px, topGear, isCyan).count, 0.5 * (topGear.right - topGear.left));
+}
+
+TEST_F(VariablePlotReplay, ScaleGrowsTheWindowAndDrawsTheLabelsLarger)
+{
+    // Linear size of the top y label, left of the axes rectangle: the square
+    // root of its ink (white coverage over the grey), which anti-aliasing and
+    // multisampling leave unchanged, unlike the rows the glyphs touch.
+    std::vector<double> sizes;
+    for (float scale : {1.0f, 1.5f}) {
+        open({"Alpha"}, 100, {"qvisView", scale, 1.0f});
+        passes(60);
+        std::unique_ptr<Pixels> px = frame();
+        EXPECT_EQ(px->width(), static_cast<int>(800 * scale));
+        EXPECT_EQ(px->height(), static_cast<int>(600 * scale));
+        const AxesRect rect = overlayAxesRect(px->width(), px->height());
+        const int top = std::min(px->height(), static_cast<int>(rect.top + 20 * scale));
+        double ink = 0.0;
+        for (int y = static_cast<int>(rect.top - 20 * scale); y < top; ++y)
+            for (int x = 0; x < static_cast<int>(rect.left - 22 * scale); ++x) {
+                const Rgb p = px->at(x, y);
+                ink += std::clamp(((p.r + p.g + p.b) / 3.0 - 64.0) / 191.0, 0.0, 1.0);
+            }
+        sizes.push_back(std::sqrt(ink));
+    }
+    // Glyphs from a font rasterised at the larger size, as large as the scale says.
+    EXPECT_NEAR(sizes[1] / sizes[0], 1.5, 0.1) << sizes[0] << " and " << sizes[1];
+}
+
+// Until its first sample an overlay says in one line of white text why it has
+// none, and the text goes once data flows: here the replay's file is missing,
+// then appears. Only the text is white inside the axes of a lone cyan line.
+TEST_F(VariablePlotReplay, AWordStandsInTheEmptyPlotUntilTheFirstSample)
+{
+    path = tempRecordingPath("arriving");
+    std::remove(path.c_str());
+    source = std::make_shared<IRData>(path.c_str());
+    controller = std::make_unique<VariablePlotController>(
+        source, 10, std::vector<VarSetup>{{VarSetup::VALUE_FLOAT, "Alpha", IDataStrings::THROTTLE}});
+    // One pass of the main loop; the white pixels of the frame it drew.
+    auto whiteAfterAPass = [&]() {
+        if (source->updateData())
+            controller->updateData();
+        controller->drawWindow();
+        return extentOf(*frame(), insideOf(overlayAxesRect(800, 600)), isWhite).count;
+    };
+    EXPECT_GT(whiteAfterAPass(), 100) << "no text without a file";
+    ASSERT_TRUE(writePlotRecording(path, plotSamples(60)));
+    EXPECT_EQ(whiteAfterAPass(), 0) << "the text stays once data flows";
 }
 
 } // namespace

@@ -19,6 +19,11 @@ inline bool isCyan(Rgb p)
     return p.r < 110 && p.g > 150 && p.b > 150;
 }
 
+inline bool isRed(Rgb p)
+{
+    return p.r > 150 && p.g < 90 && p.b < 90;
+}
+
 inline bool isWhite(Rgb p)
 {
     return p.r > 180 && p.g > 180 && p.b > 180;

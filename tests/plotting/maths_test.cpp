@@ -2,6 +2,7 @@
 // plotting arithmetic that needs no GL context.
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -228,22 +229,51 @@ TEST(TickLayout, FiveTicksAtEdgesQuartersAndMiddle)
     EXPECT_FLOAT_EQ(t[3], -1.0f); // zero-length marks
 }
 
-TEST(TickLabels, OneDecimalFixedPointOfEvenlySpacedValues)
+TEST(TickLabels, AsManyDecimalsAsTheSpacingNeedsAndAtLeastOne)
 {
+    // Five ticks from lo to hi and the labels drawn at them: each within a
+    // fiftieth of the spacing of its value.
     struct Case {
-        float v;
-        const char* text;
-    } cases[] = {{0.0f, "0.0"}, {-0.5f, "-0.5"}, {12.34f, "12.3"}, {100.0f, "100.0"},
-                 {1.0e6f, "1000000.0"}, {-0.04f, "-0.0"}};
-    for (const Case& c : cases)
-        EXPECT_EQ(AxesMaths::tickLabel(c.v), c.text);
+        float lo, hi;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {-1.0f, 1.0f, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}},
+        {0.0f, 10.0f, {"0.0", "2.5", "5.0", "7.5", "10.0"}},
+        {-9.8f, 0.2f, {"-9.8", "-7.3", "-4.8", "-2.3", "0.2"}},
+        {117.28333f, 127.28333f, {"117.3", "119.8", "122.3", "124.8", "127.3"}},
+        {-20.0f, 63.0f, {"-20.0", "0.8", "21.5", "42.3", "63.0"}},
+        {-290.3f, 91.1f, {"-290.3", "-194.9", "-99.6", "-4.3", "91.1"}},
+        {0.37f, 7.4f, {"0.37", "2.13", "3.89", "5.64", "7.40"}},
+        {-130.0f, 130.0f, {"-130.0", "-65.0", "0.0", "65.0", "130.0"}},
+        // quarters
+        {0.0f, 1.0f, {"0.00", "0.25", "0.50", "0.75", "1.00"}},
+        {0.0f, 0.1f, {"0.000", "0.025", "0.050", "0.075", "0.100"}},
+        {-0.44f, 1.3f, {"-0.44", "0.00", "0.43", "0.87", "1.30"}},
+        {-0.43f, 0.9f, {"-0.43", "-0.10", "0.23", "0.57", "0.90"}},
+        {-1.2549f, 1.2549f, {"-1.25", "-0.63", "0.00", "0.63", "1.25"}},
+        {-0.01f, 0.01f, {"-0.010", "-0.005", "0.000", "0.005", "0.010"}},
+        // six decimals at most
+        {0.0f, 1.0e-5f, {"0.000000", "0.000002", "0.000005", "0.000007", "0.000010"}},
+        // no spacing to go by
+        {5.0f, 5.0f, {"5.0", "5.0", "5.0", "5.0", "5.0"}},
+    };
+    for (const Case& c : cases) {
+        const int decimals = AxesMaths::labelDecimals(c.lo, c.hi, 5);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(AxesMaths::tickLabel(AxesMaths::tickValue(c.lo, c.hi, i, 5), decimals), c.labels[i])
+                << c.lo << " .. " << c.hi << " tick " << i;
+    }
 
-    const char* defaults[] = {"-1.0", "-0.5", "0.0", "0.5", "1.0"};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(AxesMaths::tickLabel(AxesMaths::tickValue(-1, 1, i, 5)), defaults[i]);
-    const char* time[] = {"-9.8", "-7.3", "-4.8", "-2.3", "0.2"};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(AxesMaths::tickLabel(AxesMaths::tickValue(-9.8f, 0.2f, i, 5)), time[i]);
+    // Fixed point, ties away from zero on every C library, no minus on zero.
+    struct Text {
+        float v;
+        int decimals;
+        const char* text;
+    } texts[] = {{0.0f, 1, "0.0"}, {-0.5f, 1, "-0.5"}, {12.34f, 1, "12.3"}, {100.0f, 1, "100.0"},
+                 {1.0e6f, 1, "1000000.0"}, {-0.04f, 1, "0.0"}, {0.125f, 2, "0.13"}, {-0.125f, 2, "-0.13"}};
+    for (const Text& t : texts)
+        EXPECT_EQ(AxesMaths::tickLabel(t.v, t.decimals), t.text);
+    EXPECT_EQ(AxesMaths::labelDecimals(0.0f, std::numeric_limits<float>::infinity(), 5), 1);
 }
 
 TEST(IsOnAMonitor, NeedsAGrabbableCornerOnOneMonitor)

@@ -1,11 +1,14 @@
 // Drawing checked on real pixels: a GL 3.3 core context on an X server with
 // Mesa, frames read back with glReadPixels. Window 400 x 300, so the default
 // axes rectangle spans columns 72..380 and rows 54..270.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -21,6 +24,7 @@
 #include "plot.h"
 #include "temp_folder.h"
 #include "transforms.h"
+#include "window_capture.h"
 
 using namespace Qvis;
 
@@ -391,7 +395,7 @@ TEST_F(GlTest, TickLabelsShowOneDecimalValuesAtTheirAnchors)
     EXPECT_EQ(labels.raw(), expected.raw());
 }
 
-TEST_F(GlTest, CentredAlignmentsCentreOnTheAnchor)
+TEST_F(GlTest, CentredAlignmentsCentreOnTheAnchorOnOneBaseline)
 {
     openWindow(W, H);
     Plot plot(0, 0, 1, 1, window); // builds the text program with a window-pixel projection
@@ -427,6 +431,31 @@ TEST_F(GlTest, CentredAlignmentsCentreOnTheAnchor)
     EXPECT_NEAR((v.y0 + v.y1) / 2.0, 150, 2);
     Box none = litBox(4);
     EXPECT_EQ(none.x1, -1);
+
+    // A y label centred on its tick keeps one baseline: the point's bottom on
+    // the digits' baseline and the minus at their mid-height, the digits
+    // centred on the anchor.
+    window->preLoopDraw(true);
+    font.RenderText(text, "-0.2", 200, 150, 1.0f, {1, 1, 1}, 3);
+    Pixels p(W, H);
+    std::vector<Box> glyphs; // runs of lit columns, left to right
+    for (int x = 0; x < W; ++x) {
+        Box c{x, x};
+        for (int y = 0; y < H; ++y)
+            if (!p.is(x, y, grey, 40))
+                c.y0 = std::min(c.y0, y), c.y1 = std::max(c.y1, y);
+        if (c.y1 >= 0 && (glyphs.empty() || glyphs.back().x1 != x - 1))
+            glyphs.push_back(c);
+        else if (c.y1 >= 0)
+            glyphs.back() = {glyphs.back().x0, x, std::min(glyphs.back().y0, c.y0), std::max(glyphs.back().y1, c.y1)};
+    }
+    ASSERT_EQ(glyphs.size(), 4u);
+    const Box &minus = glyphs[0], &zero = glyphs[1], &point = glyphs[2], &two = glyphs[3];
+    EXPECT_NEAR(point.y0, two.y0, 1);
+    EXPECT_NEAR(zero.y0, two.y0, 2); // the round 0 overshoots the baseline a little
+    const double digitsMiddle = (two.y0 + two.y1) / 2.0;
+    EXPECT_NEAR((minus.y0 + minus.y1) / 2.0, digitsMiddle, 0.15 * (two.y1 - two.y0));
+    EXPECT_NEAR(digitsMiddle, 150, 2);
 }
 
 TEST_F(GlTest, MissingShaderFolderIsReportedAndDrawingGoesOn)
@@ -481,4 +510,46 @@ TEST_F(GlTest, UnloadableFontIsReportedAndDrawsNothing)
     font.RenderText(plot.getAxes()->getTextShaderPt(), "10.0", 100, 100, 1.0f, {1, 1, 1}, 0);
     Pixels p(W, H);
     EXPECT_EQ(p.countNot(0, 0, W, H, grey), 0);
+}
+
+// On a composited desktop the opacity lets the desktop show through: over a
+// magenta backdrop, the overlays' grey at a quarter of the opacity leaves the
+// screen much nearer to magenta than fully opaque.
+TEST_F(GlTest, LowerOpacityLetsMoreOfTheDesktopThrough)
+{
+    if (captureScreen().width == 0)
+        GTEST_SKIP() << "the screen as composited is read from the suite's own X server (run under ctest)";
+    const int x = 100, y = 100, w = 200, h = 100;
+    Qvis::Window::setNextPosition(x, y);
+    openWindow(w, h, false);
+    window->setBackgroundColor(1.0f, 0.0f, 1.0f, 1.0f);
+    // Distance from magenta of the screen at the overlay's centre once two
+    // captures agree; both windows draw again meanwhile, since a frame drawn
+    // before the server has mapped a window is lost. -1 without a compositor.
+    auto distanceFromBackdrop = [&](float opacity) {
+        Qvis::Window::setNextPosition(x, y);
+        TestWindow overlay(w, h, true, true, {"qvisView", 1.0f, opacity});
+        overlay.setBackgroundColor(bg[0], bg[1], bg[2], bg[3]);
+        const bool composited = glfwGetWindowAttrib(overlay.getWindow(), GLFW_TRANSPARENT_FRAMEBUFFER);
+        Picture::Pixel p{-1, -1, -1}, last{-2, -2, -2};
+        for (int tries = 0; composited && tries < 50 && (tries < 3 || p.r != last.r || p.g != last.g || p.b != last.b);
+             ++tries) {
+            for (TestWindow* win : {window.get(), &overlay}) {
+                win->preLoopDraw(true);
+                win->postLoopDraw();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const Picture screen = captureScreen();
+            last = p;
+            if (screen.width >= x + w && screen.height >= y + h)
+                p = screen.at(x + w / 2, y + h / 2);
+        }
+        glfwDestroyWindow(overlay.getWindow());
+        return composited ? std::abs(p.r - 255) + p.g + std::abs(p.b - 255) : -1;
+    };
+    const int opaque = distanceFromBackdrop(1.0f);
+    if (opaque < 0)
+        GTEST_SKIP() << "no compositing manager: no window can be translucent";
+    const int quarter = distanceFromBackdrop(0.25f);
+    EXPECT_GT(opaque, 3 * quarter) << "opacity 1: " << opaque << ", opacity 0.25: " << quarter;
 }

@@ -70,9 +70,11 @@ TEST(TextLayout, HorizontalCentreUsesWidthsPlusBearingsNotAdvances)
     EXPECT_FLOAT_EQ(q[1].xpos, 200 + 27 - 19 + 2 - 3);
     EXPECT_FLOAT_EQ(q[0].ypos, 80);
 
+    // Both glyphs lowered by half of the line's height (the taller "0": 35),
+    // so they keep one baseline.
     std::vector<GlyphQuad> v = lay("10", 200, 80, 1, 3);
     EXPECT_FLOAT_EQ(v[0].xpos, q[0].xpos);
-    EXPECT_FLOAT_EQ(v[0].ypos, 80 - 17);       // lowered by half its own height
+    EXPECT_FLOAT_EQ(v[0].ypos, 80 - 17.5f);
     EXPECT_FLOAT_EQ(v[1].ypos, 79 - 17.5f);
 }
 

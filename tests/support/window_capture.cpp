@@ -13,13 +13,12 @@ namespace {
 // whichever ImageMagick version provides the plain `convert`.
 const char* const kConvert = "/usr/bin/convert-im6.q16";
 
-} // namespace
-
-Picture captureWindow(const std::string& windowId)
+// An image ImageMagick reads (e.g. "xwd:-" after a pipe), as a binary PPM.
+Picture convertToPicture(const std::string& image, const std::string& pipedFrom = "")
 {
     Picture pic;
-    const std::string ppm = shellOutput("xwd -silent -id " + windowId + " 2>/dev/null | " + kConvert +
-                                        " xwd:- -depth 8 ppm:- 2>/dev/null");
+    const std::string ppm =
+        shellOutput(pipedFrom + kConvert + " " + image + " -depth 8 ppm:- 2>/dev/null");
     std::istringstream in(ppm);
     // Header tokens, skipping the comment lines ImageMagick writes.
     auto token = [&in]() {
@@ -40,6 +39,21 @@ Picture captureWindow(const std::string& windowId)
     if (in.gcount() != static_cast<std::streamsize>(pic.rgb.size()))
         return Picture{};
     return pic;
+}
+
+} // namespace
+
+Picture captureWindow(const std::string& windowId)
+{
+    return convertToPicture("xwd:-", "xwd -silent -id " + windowId + " 2>/dev/null | ");
+}
+
+Picture captureScreen()
+{
+    const char* dir = std::getenv("OVERLAY_TEST_X");
+    if (!dir)
+        return Picture{};
+    return convertToPicture("xwd:" + std::string(dir) + "/Xvfb_screen0");
 }
 
 std::string visibleWindow(const std::string& title)

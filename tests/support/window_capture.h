@@ -26,6 +26,11 @@ struct Picture {
 // an empty picture when the capture fails.
 Picture captureWindow(const std::string& windowId);
 
+// The whole screen of the suite's own X server as it is shown, translucent
+// windows blended by the compositor over what lies beneath them; an empty
+// picture elsewhere.
+Picture captureScreen();
+
 // Id of the visible window with this title, or empty when there is none.
 std::string visibleWindow(const std::string& title);
 
