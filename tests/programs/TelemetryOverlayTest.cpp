@@ -57,7 +57,7 @@ TEST(TelemetryOverlay, KeysHideShowLockAndUnlockWhileTheSimulatorKeepsTheKeyboar
     // one bad value, which costs only itself.
     std::ofstream(settingsFile) << "[strip]\nposition = [200, 900]\n"
                                    "[trackmap]\nenabled = true\nscale = 9\n"
-                                   "[varplot]\nenabled = true\n";
+                                   "[varplot]\nenabled = true\nvariables = [\"Throttle\", \"Brake\"]\n";
 
     LoggingWindow simulator(dir.path(), "simulator", 0, 0, 1280, 1024);
     ASSERT_FALSE(simulator.id().empty());
