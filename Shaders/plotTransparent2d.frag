@@ -1,5 +1,7 @@
 #version 330 core
-// inColor's alpha is the series' opacity; blending makes the area translucent.
+// The insides of a translucent area (see plotTransparent2d.vs): every pixel
+// is the area's. inColor's alpha is the area's opacity; blending makes it
+// translucent.
 out vec4 fragColor;
 
 uniform vec4 inColor;

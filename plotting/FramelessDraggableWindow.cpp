@@ -93,6 +93,7 @@ void FramelessDraggableWindow::mouse_button_callback(GLFWwindow* window, int but
     if (!w || w->locked || button != GLFW_MOUSE_BUTTON_LEFT)
         return;
     if (action == GLFW_PRESS) {
+        desktop::takeFocusOnClick(window);
         w->dragging = true;
         double cx = 0.0, cy = 0.0;
         glfwGetCursorPos(window, &cx, &cy);

@@ -40,8 +40,8 @@ void ILine2D::drawData(Shader shader, glm::mat4 transform, unsigned int* VAO, gl
 {
     shader.Use();
     glLineWidth(static_cast<float>(lineWidth) * widthScale);
-    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
-    glUniform4f(shader.inColorLoc, colour.x, colour.y, colour.z, 1.0f);
+    glUniformMatrix4fv(shader.uniforms().transformViewport, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.uniforms().inColor, colour.x, colour.y, colour.z, 1.0f);
     glBindVertexArray(*VAO);
     glDrawArrays(mode, 0, nPts);
     glBindVertexArray(0);

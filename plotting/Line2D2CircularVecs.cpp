@@ -39,6 +39,8 @@ template <typename T, typename U>
 void Line2D2CircularVecs<T, U>::updateInternalData(unsigned int startIndex)
 {
     SeriesData::unrollLine(xVec, yVec, startIndex, internalData);
+    if (getMode() == GL_LINE_STRIP)
+        SeriesData::dropInnerStraightVertices(internalData);
     dataChanged = true;
 }
 

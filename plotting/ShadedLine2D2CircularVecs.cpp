@@ -1,89 +1,109 @@
 #include "ShadedLine2D2CircularVecs.h"
 
-#include <glad/gl.h>
+#include <cmath>
 
-#include "series_data.h"
+#include <glad/gl.h>
+#include <glm/gtc/type_ptr.hpp>
+#include <glm/mat4x4.hpp>
 
 namespace Qvis {
 
 namespace {
 
-// Fills the bound buffer at `target` with `bytes` from `data`, re-specifying
-// its store only when it must grow; `capacity` tracks the store's size.
-void upload(GLenum target, size_t bytes, const void* data, size_t& capacity)
-{
-    if (bytes > capacity) {
-        glBufferData(target, static_cast<GLsizeiptr>(bytes), data, GL_DYNAMIC_DRAW);
-        capacity = bytes;
-    } else if (bytes > 0) {
-        glBufferSubData(target, 0, static_cast<GLsizeiptr>(bytes), data);
-    }
-}
+// Texture units of the x and y rings; unit 0 is the glyphs'.
+const GLint kXUnit = 1;
+const GLint kYUnit = 2;
+// Segments under one rectangle: fewer rectangles cost less to set up, fewer
+// segments less to search in each fragment.
+const uint32_t kChunk = 32;
 
 } // namespace
 
-// Builds the first vertices and indices and the GL buffers; needs a current context.
+// Creates the rings' buffers and textures and an empty vertex array (the
+// rectangle's corners come from the vertex index); needs a current context.
 ShadedLine2D2CircularVecs::ShadedLine2D2CircularVecs(std::vector<float>* xVec,
                                                      std::vector<float>* yVec, unsigned int mode)
     : xVec(xVec), yVec(yVec)
 {
     setMode(mode);
+    glGenVertexArrays(1, &VAO);
+    glGenBuffers(2, buffers);
+    glGenTextures(2, textures);
+    for (int i = 0; i < 2; ++i) {
+        glBindBuffer(GL_TEXTURE_BUFFER, buffers[i]);
+        glBufferData(GL_TEXTURE_BUFFER, sizeof(float), nullptr, GL_DYNAMIC_DRAW);
+        glBindTexture(GL_TEXTURE_BUFFER, textures[i]);
+        glTexBuffer(GL_TEXTURE_BUFFER, GL_R32F, buffers[i]);
+    }
+    bufferBytes = sizeof(float);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    glBindBuffer(GL_TEXTURE_BUFFER, 0);
     updateInternalData(0);
-    vboBytes = internalData.size() * sizeof(float);
-    eboBytes = internalIndices.size() * sizeof(int);
-    createAndSetupBuffers(&VAO, &VBO, &EBO, static_cast<int>(vboBytes), static_cast<int>(eboBytes),
-                          internalData.data(), internalIndices.data(), 2 * sizeof(float), GL_FLOAT);
-    indicesChanged = false;
 }
 
-// The vertices follow the rings every frame; the index pattern depends only on
-// the number of samples, so it is rebuilt only when that number changes.
+// Nothing is copied here: the rings go up as they are when drawn.
 void ShadedLine2D2CircularVecs::updateInternalData(unsigned int startIndex)
 {
-    SeriesData::unrollShaded(xVec, yVec, startIndex, internalData);
-    const uint32_t n = static_cast<uint32_t>(internalData.size() / 4);
-    if (n != indexedSamples) {
-        SeriesData::shadedIndices(n, internalIndices);
-        indexedSamples = n;
-        indicesChanged = true;
-    }
-    nIndices = static_cast<int>(internalIndices.size());
+    samples = SeriesData::commonLength(xVec, yVec);
+    start = startIndex < samples ? startIndex : 0;
     dataChanged = true;
 }
 
-// Uploads rebuilt vertices, and indices when their pattern changed, then draws
-// the area; fewer than two samples draw nothing.
-void ShadedLine2D2CircularVecs::Draw(Shader shader, glm::mat4 transform, float z)
+// Uploads the rings when they changed (storage grows only when too small),
+// then draws two rectangles over each run of kChunk segments: the inside,
+// filled whole, and the band the curve crosses, where the fragment shader
+// keeps what lies between the curve and y = 0 with its edges anti-aliased.
+// Fewer than two samples draw nothing.
+void ShadedLine2D2CircularVecs::Draw(Shader shader, Shader edgeShader, glm::mat4 transform)
 {
     if (dataChanged) {
-        nIndices = static_cast<int>(internalIndices.size());
-        glBindBuffer(GL_ARRAY_BUFFER, VBO);
-        upload(GL_ARRAY_BUFFER, internalData.size() * sizeof(float), internalData.data(), vboBytes);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        const size_t bytes = samples * sizeof(float);
+        const float* rings[2] = {xVec ? xVec->data() : nullptr, yVec ? yVec->data() : nullptr};
+        for (int i = 0; i < 2 && bytes > 0; ++i) {
+            glBindBuffer(GL_TEXTURE_BUFFER, buffers[i]);
+            if (bytes > bufferBytes)
+                glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), rings[i], GL_DYNAMIC_DRAW);
+            else
+                glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(bytes), rings[i]);
+        }
+        if (bytes > bufferBytes)
+            bufferBytes = bytes;
+        glBindBuffer(GL_TEXTURE_BUFFER, 0);
         dataChanged = false;
     }
-    if (indicesChanged) {
-        // The vertex array keeps the element buffer binding.
-        glBindVertexArray(VAO);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, EBO);
-        upload(GL_ELEMENT_ARRAY_BUFFER, internalIndices.size() * sizeof(int), internalIndices.data(),
-               eboBytes);
-        glBindVertexArray(0);
-        indicesChanged = false;
-    }
-    if (nIndices == 0)
+    if (samples < 2)
         return;
-    drawData(shader, transform, &VAO, getColour(), nIndices, z, getMode());
+    const GLsizei chunks = static_cast<GLsizei>((samples - 2) / kChunk + 1);
+    glActiveTexture(GL_TEXTURE0 + kXUnit);
+    glBindTexture(GL_TEXTURE_BUFFER, textures[0]);
+    glActiveTexture(GL_TEXTURE0 + kYUnit);
+    glBindTexture(GL_TEXTURE_BUFFER, textures[1]);
+    glActiveTexture(GL_TEXTURE0);
+    glBindVertexArray(VAO);
+    for (Shader* program : {&shader, &edgeShader}) {
+        program->Use();
+        const ShaderUniforms& u = program->uniforms();
+        glUniformMatrix4fv(u.transformViewport, 1, GL_FALSE, glm::value_ptr(transform));
+        glUniform4f(u.inColor, shadeColour.x, shadeColour.y, shadeColour.z, opacityRatio);
+        glUniform1i(u.chunk, static_cast<GLint>(kChunk));
+        glUniform1i(u.band, program == &edgeShader);
+        glUniform3i(u.ring, static_cast<GLint>(start), static_cast<GLint>(samples), static_cast<GLint>(samples));
+        glUniform1i(u.xRing, kXUnit);
+        glUniform1i(u.yRing, kYUnit);
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, chunks);
+    }
+    glBindVertexArray(0);
 }
 
 std::vector<float> ShadedLine2D2CircularVecs::getMinMax()
 {
-    return SeriesData::minMax(internalData);
+    const std::array<float, 4> e = SeriesData::shadedExtremes(xVec, yVec, samples);
+    return {e[0], e[1], e[2], e[3]};
 }
 
 float ShadedLine2D2CircularVecs::newestX() const
 {
-    return SeriesData::newestX(internalData, 4);
+    return SeriesData::newestX(xVec, samples, start);
 }
 
 } // namespace Qvis

@@ -6,43 +6,39 @@
 #include <vector>
 
 #include "IShadedLine2D.h"
+#include "series_data.h"
 
 namespace Qvis {
 
 class ShadedLine2D2CircularVecs : public IShadedLine2D {
 public:
+    // The mode is kept for the interface's sake: the area is always drawn as
+    // one rectangle whose fragments find the curve above them.
     ShadedLine2D2CircularVecs(std::vector<float>* xVec, std::vector<float>* yVec,
                               unsigned int mode = 4);
 
-    // Rebuilds vertices and indices from the rings, oldest sample first.
+    // Takes the rings' state for the next draw: how many samples they hold
+    // and where the oldest is.
     void updateInternalData(unsigned int startIndex);
-    void Draw(Shader shader, glm::mat4 transform, float z) override;
+    void Draw(Shader shader, Shader edgeShader, glm::mat4 transform) override;
     std::vector<float> getMinMax() override;
     // The x of the newest sample (the last in ring order), skipping a NaN x;
     // with no samples, the same as getMinMax's xmax for none. Where x is time
     // this is where a sliding window ends, found without scanning the ring.
     float newestX() const;
 
-    const std::vector<float>& vertexData() const { return internalData; }
-    const std::vector<int>& indexData() const { return internalIndices; }
-
 private:
+    // The rings go to the GPU as they are, one texture buffer each; the
+    // fragment shader reads them from the run's first sample on.
     unsigned int VAO = 0;
-    unsigned int VBO = 0;
-    unsigned int EBO = 0;
-    int nIndices = 0;
+    unsigned int buffers[2] = {0, 0};
+    unsigned int textures[2] = {0, 0};
+    size_t bufferBytes = 0;
+    uint32_t samples = 0;
+    uint32_t start = 0;
     bool dataChanged = false;
-    // The index pattern is built for indexedSamples samples and waits for
-    // upload while indicesChanged; the buffers' stores hold vboBytes and
-    // eboBytes and are re-specified only to grow.
-    uint32_t indexedSamples = UINT32_MAX;
-    bool indicesChanged = false;
-    size_t vboBytes = 0;
-    size_t eboBytes = 0;
     std::vector<float>* xVec;
     std::vector<float>* yVec;
-    std::vector<float> internalData;
-    std::vector<int> internalIndices;
 };
 
 } // namespace Qvis

@@ -18,8 +18,8 @@ namespace {
 void setUniforms(Shader& shader, const glm::mat4& transform, float r, float g, float b, float a)
 {
     shader.Use();
-    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
-    glUniform4f(shader.inColorLoc, r, g, b, a);
+    glUniformMatrix4fv(shader.uniforms().transformViewport, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.uniforms().inColor, r, g, b, a);
 }
 
 // A vertex array whose attribute 0 is two tightly packed floats.
@@ -154,7 +154,8 @@ Shader* Axes::getTextShaderPt()
 }
 
 // Outline, then the clipped origin lines and series, then ticks and labels.
-void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm::mat4 parentTransform)
+void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Shader shadedEdgeShader,
+                glm::mat4 parentTransform)
 {
     glm::mat4 axesTransform =
         parentTransform * Transforms::viewportTransform(x + majorTickSizeW, y + majorTickSizeH,
@@ -191,7 +192,7 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm
     if (xyAxesOn)
         drawAxesLines(plotShader, plotTransform);
     drawLines(plotShader, plotTransform);
-    drawShadedLines(shadedShader, plotTransform);
+    drawShadedLines(shadedShader, shadedEdgeShader, plotTransform);
     drawPosNegLines(posNegShader, plotTransform);
     glDisable(GL_SCISSOR_TEST);
 
@@ -241,15 +242,11 @@ void Axes::drawLines(Shader shader, glm::mat4 transform)
         line->Draw(shader, transform);
 }
 
-// The i-th of N shaded series is drawn at depth (i + 1) / (N + 1).
-void Axes::drawShadedLines(Shader shader, glm::mat4 transform)
+// Shaded series in the order they were added, each over those before it.
+void Axes::drawShadedLines(Shader shader, Shader edgeShader, glm::mat4 transform)
 {
-    double step = 1.0 / (static_cast<double>(shadedLines.size()) + 1.0);
-    float z = 0.0f;
-    for (const auto& line : shadedLines) {
-        z = static_cast<float>(z + step);
-        line->Draw(shader, transform, z);
-    }
+    for (const auto& line : shadedLines)
+        line->Draw(shader, edgeShader, transform);
 }
 
 void Axes::drawPosNegLines(Shader shader, glm::mat4 transform)
@@ -285,7 +282,7 @@ void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
     float W = static_cast<float>(window->getWidth());
     float H = static_cast<float>(window->getHeight());
     glm::mat4 projection = transform * glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->textProjectionLoc, 1, GL_FALSE, glm::value_ptr(projection));
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
     std::array<float, 4> l = shownLimits();
     int n = numMajorTicks;
     if (tickVerts.size() < static_cast<size_t>(8 * n))
@@ -323,7 +320,7 @@ void Axes::drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight)
     const float H = static_cast<float>(window->getHeight());
     textShaderPt->Use();
     const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->textProjectionLoc, 1, GL_FALSE, glm::value_ptr(projection));
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
     const float left = (1.0f + lowerLeft.x) / 2.0f * W, right = (1.0f + upperRight.x) / 2.0f * W;
     const float bottom = (1.0f + lowerLeft.y) / 2.0f * H, top = (1.0f + upperRight.y) / 2.0f * H;
     // The text's em in window pixels: the font's 48 x scale pixels at noteScaling.

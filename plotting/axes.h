@@ -63,7 +63,8 @@ public:
     Axes(float x, float y, float width, float height, std::shared_ptr<IWindow> window,
          Shader* textShaderPt);
 
-    void Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, glm::mat4 parentTransform);
+    void Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Shader shadedEdgeShader,
+              glm::mat4 parentTransform);
 
     void addLine(std::shared_ptr<ILine2D> line);
     void addPosNegLine(std::shared_ptr<ILine2D> line);
@@ -111,7 +112,7 @@ private:
     void drawAxesBox(Shader shader, glm::mat4 transform);
     void drawAxesLines(Shader shader, glm::mat4 transform);
     void drawLines(Shader shader, glm::mat4 transform);
-    void drawShadedLines(Shader shader, glm::mat4 transform);
+    void drawShadedLines(Shader shader, Shader edgeShader, glm::mat4 transform);
     void drawPosNegLines(Shader shader, glm::mat4 transform);
     void drawAxesTickMarks(Shader shader, glm::mat4 transform);
     void drawMajorAxesTickLabels(glm::mat4 transform);

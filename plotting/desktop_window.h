@@ -12,6 +12,10 @@ namespace Qvis::desktop {
 // keyboard focus to it: the window that had the focus keeps it.
 void showWithoutFocus(GLFWwindow* window);
 
+// The user pressed a button on the window: it may take the keyboard, so that
+// Escape reaches it, where the window system does not give it on its own.
+void takeFocusOnClick(GLFWwindow* window);
+
 // With true, every click and pointer movement over the window goes to the
 // windows below it, and the window never takes the focus; with false the
 // window takes the pointer again, and a click may give it the keyboard.

@@ -10,45 +10,37 @@
 
 namespace Qvis::desktop {
 
-namespace {
-
-const UINT_PTR kActivationTimer = 0x5176;
-
-// Ends the time after a show in which the window refuses activation; a
-// locked window keeps refusing it.
-void CALLBACK allowActivation(HWND hwnd, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(hwnd, timer);
-    const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
-    if (!(style & WS_EX_TRANSPARENT))
-        SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE));
-}
-
-} // namespace
-
 // SW_SHOWNA shows without activating on Windows itself. Under Wine an X
-// window manager (openbox, say) offers the focus to every window it maps, and
-// Wine takes the offer for any window that may be activated. So the window
-// refuses activation (WS_EX_NOACTIVATE) for a second after each show; the
-// offers come within milliseconds of the map. A click in that second does not
-// give the window the keyboard; a later one does, as before. The timer runs
-// in the window's own message loop; showing again restarts it.
+// window manager (openbox, say) offers the focus to every window it maps, at
+// a moment that a loaded machine may delay by seconds, and Wine takes the
+// offer for any window that may be activated. So the window refuses
+// activation (WS_EX_NOACTIVATE) from each show on, until the user clicks it.
 void showWithoutFocus(GLFWwindow* window)
 {
     const HWND hwnd = glfwGetWin32Window(window);
-    const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
-    if (!(style & WS_EX_TRANSPARENT)) { // a locked window refuses activation anyway
-        SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style | WS_EX_NOACTIVATE);
-        SetTimer(hwnd, kActivationTimer, 1000, allowActivation);
-    }
+    SetWindowLongPtrW(hwnd, GWL_EXSTYLE, GetWindowLongPtrW(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
     ShowWindow(hwnd, SW_SHOWNA);
+}
+
+// The user clicked the window: it may take the keyboard now, so that Escape
+// reaches it. A window the pointer passes through is never clicked.
+void takeFocusOnClick(GLFWwindow* window)
+{
+    const HWND hwnd = glfwGetWin32Window(window);
+    const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    if (style & WS_EX_TRANSPARENT)
+        return;
+    SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE));
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
 }
 
 // WS_EX_TRANSPARENT makes hit-testing skip the window, which takes effect
 // only on a layered window; a layered window is drawn only once its
 // attributes are set, here fully opaque so that the framebuffer's own alpha
-// still decides. WS_EX_NOACTIVATE keeps it from being activated meanwhile.
-// Unlocking keeps the layered style when it carries an opacity below full.
+// still decides. WS_EX_NOACTIVATE keeps it from being activated meanwhile,
+// and after unlocking until it is clicked. Unlocking keeps the layered style
+// when it carries an opacity below full.
 void setPointerPassThrough(GLFWwindow* window, bool passThrough)
 {
     const HWND hwnd = glfwGetWin32Window(window);
@@ -60,7 +52,7 @@ void setPointerPassThrough(GLFWwindow* window, bool passThrough)
             SetLayeredWindowAttributes(hwnd, 0, 255, LWA_ALPHA);
         return;
     }
-    style &= ~static_cast<LONG_PTR>(WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
+    style &= ~static_cast<LONG_PTR>(WS_EX_TRANSPARENT);
     BYTE alpha = 255;
     DWORD flags = 0;
     if ((style & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) &&

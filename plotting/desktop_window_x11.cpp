@@ -24,6 +24,11 @@ void showWithoutFocus(GLFWwindow* window)
     glfwShowWindow(window);
 }
 
+// The window manager gives a clicked window the keyboard itself.
+void takeFocusOnClick(GLFWwindow* /*window*/)
+{
+}
+
 // An empty input shape lets every pointer event through to what lies below;
 // resetting the shape gives the window its whole rectangle back. The input
 // hint keeps the window manager from giving a pass-through window the focus

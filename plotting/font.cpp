@@ -159,7 +159,7 @@ void GLFont::RenderText(Shader* shader, const std::string& text, float x, float 
                         glm::vec3 colour, int alignment)
 {
     shader->Use();
-    glUniform3f(shader->textColorLoc, colour.x, colour.y, colour.z);
+    glUniform3f(shader->uniforms().textColor, colour.x, colour.y, colour.z);
     glActiveTexture(GL_TEXTURE0);
     glBindVertexArray(VAO);
     switch (alignment) {

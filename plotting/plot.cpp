@@ -8,12 +8,13 @@
 
 namespace Qvis {
 
-// Builds the four programs, the axes and the outline buffer; needs a current context.
+// Names the programs, builds the axes and the outline buffer; needs a current context.
 Plot::Plot(float x, float y, float width, float height, std::shared_ptr<IWindow> window)
     : textShader(kShaderSources[0][0], kShaderSources[0][1]),
       plot2dShader(kShaderSources[1][0], kShaderSources[1][1]),
       plotPosNeg2dShader(kShaderSources[2][0], kShaderSources[2][1]),
       plotTransparent2dShader(kShaderSources[3][0], kShaderSources[3][1]),
+      plotAreaEdge2dShader(kShaderSources[4][0], kShaderSources[4][1]),
       plotOutlineOn(true),
       outlineVertices{-1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f, 1.0f}
 {
@@ -24,8 +25,6 @@ Plot::Plot(float x, float y, float width, float height, std::shared_ptr<IWindow>
     this->window = window;
     axes = std::make_shared<Axes>(0.15f, 0.15f, 0.8f, 0.75f, window, &textShader);
     createAndSetupBuffers();
-    setupFontShader(static_cast<unsigned int>(window->getWidth()),
-                    static_cast<unsigned int>(window->getHeight()));
 }
 
 void Plot::createAndSetupBuffers()
@@ -41,13 +40,15 @@ void Plot::createAndSetupBuffers()
     glBindVertexArray(0);
 }
 
-// Text coordinates start out as window pixels with the origin at the bottom left.
+// Text coordinates as window pixels with the origin at the bottom left. Every
+// drawing of text sets its own projection, so nothing calls this when the
+// plot is built: the text program is built only when text is drawn.
 void Plot::setupFontShader(unsigned int width, unsigned int height)
 {
     Shader* text = axes->getTextShaderPt();
     text->Use();
     glm::mat4 projection = glm::ortho(0.0f, static_cast<float>(width), 0.0f, static_cast<float>(height));
-    glUniformMatrix4fv(text->textProjectionLoc, 1, GL_FALSE, glm::value_ptr(projection));
+    glUniformMatrix4fv(text->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
 }
 
 void Plot::Draw()
@@ -55,14 +56,14 @@ void Plot::Draw()
     glm::mat4 transform = Transforms::viewportTransform(x, y, width, height);
     if (plotOutlineOn)
         drawPlotOutline(plot2dShader, transform);
-    axes->Draw(plot2dShader, plotPosNeg2dShader, plotTransparent2dShader, transform);
+    axes->Draw(plot2dShader, plotPosNeg2dShader, plotTransparent2dShader, plotAreaEdge2dShader, transform);
 }
 
 void Plot::drawPlotOutline(Shader shader, glm::mat4 transform)
 {
     shader.Use();
-    glUniformMatrix4fv(shader.transformViewportLoc, 1, GL_FALSE, glm::value_ptr(transform));
-    glUniform4f(shader.inColorLoc, 1.0f, 0.0f, 0.0f, 1.0f);
+    glUniformMatrix4fv(shader.uniforms().transformViewport, 1, GL_FALSE, glm::value_ptr(transform));
+    glUniform4f(shader.uniforms().inColor, 1.0f, 0.0f, 0.0f, 1.0f);
     glLineWidth(window->getScale());
     glBindVertexArray(VAO);
     glDrawArrays(GL_LINE_LOOP, 0, 4);

@@ -1,5 +1,5 @@
-// A plot: a rectangle of the window with the library's four shader programs,
-// one set of axes and an optional red outline.
+// A plot: a rectangle of the window with the library's shader programs (each
+// built when first drawn with), one set of axes and an optional red outline.
 #pragma once
 
 #include <memory>
@@ -42,6 +42,7 @@ private:
     Shader plot2dShader;
     Shader plotPosNeg2dShader;
     Shader plotTransparent2dShader;
+    Shader plotAreaEdge2dShader;
     bool plotOutlineOn;
     unsigned int VAO = 0;
     unsigned int VBO = 0;

@@ -1,6 +1,6 @@
 // Pure data steps of the line series, without GL: the vertex storage type of
-// a pair of history types, ring unrolling into interleaved vertex arrays,
-// the shaded index pattern, the extremes scan and the newest x.
+// a pair of history types, ring unrolling into interleaved vertex arrays, the
+// extremes scans and the newest x.
 #pragma once
 
 #include <array>
@@ -81,53 +81,55 @@ void unrollLine(const std::vector<T>* x, const std::vector<U>* y, uint32_t start
     });
 }
 
-// Two vertices per sample, in ring order: (x, y) on the curve, (x, 0) on the baseline.
-inline void unrollShaded(const std::vector<float>* x, const std::vector<float>* y, uint32_t start,
-                         std::vector<float>& out)
+// Drops, from interleaved (x, y) vertices of a line strip, every vertex that
+// lies inside a straight horizontal or vertical run between its neighbours:
+// the strip draws the same line with fewer segments, which a software
+// renderer pays for one by one. Plateaus (full throttle, no brake) are most
+// of a pedal trace. A vertex with NaN in it always stays.
+template <typename E>
+void dropInnerStraightVertices(std::vector<E>& data)
 {
-    uint32_t n = commonLength(x, y);
-    out.resize(4 * static_cast<size_t>(n));
-    if (n == 0)
+    const size_t n = data.size() / 2;
+    if (n < 3)
         return;
-    float* d = out.data();
-    const float* xs = x->data();
-    const float* ys = y->data();
-    forEachRingRun(n, start, [&](uint32_t slot, uint32_t first, uint32_t count) {
-        float* v = d + 4 * static_cast<size_t>(slot);
-        const float* xr = xs + first;
-        const float* yr = ys + first;
-        for (const float* end = xr + count; xr != end; ++xr, ++yr, v += 4) {
-            // Loaded once: the stores may alias the histories as far as the
-            // compiler knows.
-            const float xq = *xr;
-            const float yq = *yr;
-            v[0] = xq;
-            v[1] = yq;
-            v[2] = xq;
-            v[3] = 0.0f;
-        }
-    });
+    E* v = data.data();
+    const auto between = [](E a, E b, E c) { return (a <= b && b <= c) || (a >= b && b >= c); };
+    size_t kept = 1; // the first vertex stays
+    for (size_t i = 1; i + 1 < n; ++i) {
+        const E* prev = v + 2 * (kept - 1);
+        const E* cur = v + 2 * i;
+        const E* next = cur + 2;
+        const bool level = prev[1] == cur[1] && cur[1] == next[1] && between(prev[0], cur[0], next[0]);
+        const bool upright = prev[0] == cur[0] && cur[0] == next[0] && between(prev[1], cur[1], next[1]);
+        if (level || upright)
+            continue;
+        v[2 * kept] = cur[0];
+        v[2 * kept + 1] = cur[1];
+        ++kept;
+    }
+    v[2 * kept] = v[2 * (n - 1)];
+    v[2 * kept + 1] = v[2 * (n - 1) + 1];
+    data.resize(2 * (kept + 1));
 }
 
-// Two triangles per segment between curve and baseline vertices of n samples.
-inline void shadedIndices(uint32_t n, std::vector<int>& out)
+// Extremes xmin, xmax, ymin, ymax of a shaded area's samples, its baseline
+// y = 0 included once it holds a sample; NaN never changes an extreme.
+inline std::array<float, 4> shadedExtremes(const std::vector<float>* x, const std::vector<float>* y, uint32_t n)
 {
-    if (n < 2) {
-        out.resize(0);
-        return;
+    const float big = std::numeric_limits<float>::max();
+    std::array<float, 4> e{big, -big, n > 0 ? 0.0f : big, n > 0 ? 0.0f : -big};
+    for (uint32_t i = 0; i < n; ++i) {
+        const float xi = (*x)[i], yi = (*y)[i];
+        if (xi > e[1])
+            e[1] = xi;
+        if (e[0] > xi)
+            e[0] = xi;
+        if (yi > e[3])
+            e[3] = yi;
+        if (e[2] > yi)
+            e[2] = yi;
     }
-    out.resize(6 * static_cast<size_t>(n) - 6);
-    int* d = out.data();
-    for (uint32_t k = 1; k < n; ++k) {
-        int* s = d + 6 * (static_cast<size_t>(k) - 1);
-        int c = 2 * static_cast<int>(k);
-        s[0] = c - 2;
-        s[1] = c - 1;
-        s[2] = c + 1;
-        s[3] = c;
-        s[4] = c + 1;
-        s[5] = c - 2;
-    }
+    return e;
 }
 
 // Extremes xmin, xmax, ymin, ymax of interleaved vertices. Strict comparisons,
@@ -162,16 +164,19 @@ std::vector<float> minMax(const std::vector<E>& data)
     return {e[0], e[1], e[2], e[3]};
 }
 
-// The x of the newest sample of an unrolled array with `stride` values per
-// sample (2 for a line, 4 for a shaded series), skipping samples whose x is
-// NaN; without one, the negative largest float, as the extremes give for no
-// vertices. Constant time where the scan of the extremes is linear.
-inline float newestX(const std::vector<float>& data, size_t stride)
+// The x of the newest sample of a ring of n samples read from start (the
+// last in ring order), passing over samples whose x is NaN; without one, the
+// negative largest float, as the extremes give for no samples. Constant time
+// where the scan of the extremes is linear.
+inline float newestX(const std::vector<float>* x, uint32_t n, uint32_t start)
 {
-    for (size_t s = data.size() / stride; s > 0; --s) {
-        const float x = data[(s - 1) * stride];
-        if (!std::isnan(x))
-            return x;
+    if (start >= n)
+        start = 0;
+    for (uint32_t back = 1; back <= n; ++back) {
+        const uint32_t i = start + n - back;
+        const float xi = (*x)[i < n ? i : i - n];
+        if (!std::isnan(xi))
+            return xi;
     }
     return -std::numeric_limits<float>::max();
 }

@@ -35,9 +35,25 @@ unsigned int compileStage(GLenum type, const std::string& code, const char* labe
 
 } // namespace
 
-// Reads both files, compiles and links; problems are printed and construction goes on.
-Shader::Shader(const char* vertexPath, const char* fragmentPath)
+Shader::Shader(const char* vertexPath, const char* fragmentPath) : program(std::make_shared<Program>())
 {
+    program->vertexPath = vertexPath;
+    program->fragmentPath = fragmentPath;
+}
+
+void Shader::Use()
+{
+    if (!program->built)
+        build();
+    glUseProgram(program->id);
+}
+
+// Reads both files, compiles and links; problems are printed and drawing goes on.
+void Shader::build()
+{
+    program->built = true;
+    const char* vertexPath = program->vertexPath;
+    const char* fragmentPath = program->fragmentPath;
     std::string vertexCode;
     std::string fragmentCode;
     std::ifstream vShaderFile;
@@ -65,7 +81,8 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath)
     unsigned int fragment =
         compileStage(GL_FRAGMENT_SHADER, fragmentCode, "FRAGMENT", vertexPath, fragmentPath);
 
-    ID = glCreateProgram();
+    const unsigned int ID = glCreateProgram();
+    program->id = ID;
     glAttachShader(ID, vertex);
     glAttachShader(ID, fragment);
     glLinkProgram(ID);
@@ -77,21 +94,28 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath)
         std::cout << "ERROR::SHADER::PROGRAM::LINKING_FAILED\n"
                   << vertexPath << ", " << fragmentPath << "\n" << infoLog << std::endl;
     } else {
-        transformViewportLoc = glGetUniformLocation(ID, "transformViewport");
-        inColorLoc = glGetUniformLocation(ID, "inColor");
-        zLoc = glGetUniformLocation(ID, "z");
-        textColorLoc = glGetUniformLocation(ID, "textColor");
-        textProjectionLoc = glGetUniformLocation(ID, "textProjection");
+        ShaderUniforms& u = program->uniforms;
+        u.transformViewport = glGetUniformLocation(ID, "transformViewport");
+        u.inColor = glGetUniformLocation(ID, "inColor");
+        u.z = glGetUniformLocation(ID, "z");
+        u.textColor = glGetUniformLocation(ID, "textColor");
+        u.textProjection = glGetUniformLocation(ID, "textProjection");
+        u.chunk = glGetUniformLocation(ID, "chunk");
+        u.band = glGetUniformLocation(ID, "band");
+        u.ring = glGetUniformLocation(ID, "ring");
+        u.xRing = glGetUniformLocation(ID, "xRing");
+        u.yRing = glGetUniformLocation(ID, "yRing");
     }
     glDeleteShader(vertex);
     glDeleteShader(fragment);
 }
 
-const char* const kShaderSources[4][2] = {
+const char* const kShaderSources[5][2] = {
     {"Shaders/font.vs", "Shaders/font.frag"},
     {"Shaders/plot2d.vs", "Shaders/plot2d.frag"},
     {"Shaders/plotPosNeg2d.vs", "Shaders/plotPosNeg2d.frag"},
     {"Shaders/plotTransparent2d.vs", "Shaders/plotTransparent2d.frag"},
+    {"Shaders/plotTransparent2d.vs", "Shaders/plotAreaEdge2d.frag"},
 };
 
 // Opens each source and reads a byte of it, which also refuses a directory
@@ -116,9 +140,5 @@ std::string unreadableShaderSource()
     return std::string();
 }
 
-void Shader::Use()
-{
-    glUseProgram(ID);
-}
 
 } // namespace Qvis

@@ -2,30 +2,58 @@
 // value: copies name the same program, which is never deleted.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace Qvis {
 
-class Shader {
-public:
-    Shader(const char* vertexPath, const char* fragmentPath);
-
-    void Use();
-
-    unsigned int ID = 0;
-    // Locations of the uniforms the library's programs declare, looked up once
-    // after linking so that drawing needs no name lookups; -1 where the program
-    // has no such uniform, which GL's uniform calls quietly ignore.
-    int transformViewportLoc = -1;
-    int inColorLoc = -1;
-    int zLoc = -1;
-    int textColorLoc = -1;
-    int textProjectionLoc = -1;
+// Where a program keeps the uniforms the library's programs declare, looked
+// up once after linking so that drawing needs no name lookups; -1 where the
+// program has no such uniform, which GL's uniform calls quietly ignore.
+struct ShaderUniforms {
+    int transformViewport = -1;
+    int inColor = -1;
+    int z = -1;
+    int textColor = -1;
+    int textProjection = -1;
+    int chunk = -1;
+    int band = -1;
+    int ring = -1;
+    int xRing = -1;
+    int yRing = -1;
 };
 
-// The vertex and fragment source files of the library's four programs (font,
-// plot2d, plotPosNeg2d, plotTransparent2d), read from the working directory.
-extern const char* const kShaderSources[4][2];
+class Shader {
+public:
+    // Names the two source files; the program is read, compiled and linked
+    // at its first Use, so that a program nothing draws with costs nothing.
+    Shader(const char* vertexPath, const char* fragmentPath);
+
+    // Builds the program the first time, then makes it current.
+    void Use();
+
+    // The linked program (0 before the first Use) and its uniforms; copies
+    // share them.
+    unsigned int id() const { return program->id; }
+    const ShaderUniforms& uniforms() const { return program->uniforms; }
+
+private:
+    struct Program {
+        const char* vertexPath;
+        const char* fragmentPath;
+        bool built = false;
+        unsigned int id = 0;
+        ShaderUniforms uniforms;
+    };
+    void build();
+
+    std::shared_ptr<Program> program;
+};
+
+// The vertex and fragment source files of the library's five programs (font,
+// plot2d, plotPosNeg2d, plotTransparent2d and plotAreaEdge2d, which shares
+// the translucent areas' vertex stage), read from the working directory.
+extern const char* const kShaderSources[5][2];
 
 // The first of those files that cannot be opened and read, with the system's
 // reason ("Shaders/font.vs: No such file or directory"); empty when all can.

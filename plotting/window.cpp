@@ -137,9 +137,12 @@ void key_callback(GLFWwindow* window, int key, int /*scancode*/, int action, int
     }
 }
 
-// Size changes are picked up once per frame by updateStoredSize.
-void reDraw(GLFWwindow* /*window*/, int /*width*/, int /*height*/)
+// Keeps the size the window system reports, so that a frame needs no round
+// trip to ask for it.
+void reDraw(GLFWwindow* window, int width, int height)
 {
+    if (auto* w = static_cast<Window*>(glfwGetWindowUserPointer(window)))
+        w->setStoredSize(width, height);
 }
 
 Window::Window(int width, int height, bool transparentBuffer, bool focusOnShow, WindowStyle style)
@@ -147,6 +150,9 @@ Window::Window(int width, int height, bool transparentBuffer, bool focusOnShow, 
       transparentBuffer(transparentBuffer), focusOnShow(focusOnShow), style(usableStyle(std::move(style)))
 {
     initGLFW();
+    // The size asked for may not be the size given; from here on the size
+    // callback keeps it.
+    glfwGetWindowSize(window, &this->width, &this->height);
     updateStoredSize();
 }
 
@@ -158,10 +164,10 @@ void Window::initGLFW()
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    if (transparentBuffer)
-        glfwWindowHint(GLFW_TRANSPARENT_FRAMEBUFFER, GLFW_TRUE);
-    if (!focusOnShow)
-        glfwWindowHint(GLFW_FOCUS_ON_SHOW, GLFW_FALSE);
+    // Hints hold until changed: each window states both, so that one window's
+    // choice never carries over to the next.
+    glfwWindowHint(GLFW_TRANSPARENT_FRAMEBUFFER, transparentBuffer ? GLFW_TRUE : GLFW_FALSE);
+    glfwWindowHint(GLFW_FOCUS_ON_SHOW, focusOnShow ? GLFW_TRUE : GLFW_FALSE);
 
     window = createGLFWWindow();
     if (!window)
@@ -177,12 +183,9 @@ void Window::initGLFW()
     glfwSetWindowUserPointer(window, this);
     glfwSetWindowSizeCallback(window, reDraw);
 
+    // Drawing order alone decides what lies on top: there is no depth buffer.
     glViewport(0, 0, width, height);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_MULTISAMPLE);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDepthMask(GL_FALSE);
-    glDepthFunc(GL_LESS);
+    glClear(GL_COLOR_BUFFER_BIT);
     glLineWidth(1.0f);
     if (nextPositionSet && isOnAMonitor({nextX, nextY, width, height}, monitorRects()))
         glfwSetWindowPos(window, nextX, nextY);
@@ -193,26 +196,19 @@ void Window::initGLFW()
         desktop::showWithoutFocus(window);
 }
 
-// Opens the window hidden with four-sample multisampling. Some X servers offer
-// alpha (compositable) visuals only without multisampling; there a translucent
-// window matters more than smooth edges, so a second try drops the samples.
+// Opens the window hidden, with a colour buffer only. No multisampling: on a
+// software renderer it costs more than everything drawn, the shaded areas
+// smooth their own edges, and where a compositor makes the window
+// translucent the X server offers alpha visuals only without it anyway. No
+// depth or stencil buffer: nothing reads them.
 GLFWwindow* Window::createGLFWWindow()
 {
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_SAMPLES, 4);
+    glfwWindowHint(GLFW_SAMPLES, 0);
+    glfwWindowHint(GLFW_DEPTH_BITS, 0);
+    glfwWindowHint(GLFW_STENCIL_BITS, 0);
     GLFWwindow* w = glfwCreateWindow(width, height, style.title.c_str(), nullptr, nullptr);
-    if (w && transparentBuffer && !glfwGetWindowAttrib(w, GLFW_TRANSPARENT_FRAMEBUFFER)) {
-        glfwWindowHint(GLFW_SAMPLES, 0);
-        GLFWwindow* plain = glfwCreateWindow(width, height, style.title.c_str(), nullptr, nullptr);
-        if (plain && glfwGetWindowAttrib(plain, GLFW_TRANSPARENT_FRAMEBUFFER)) {
-            glfwDestroyWindow(w);
-            w = plain;
-        } else if (plain) {
-            glfwDestroyWindow(plain);
-        }
-    }
     glfwWindowHint(GLFW_VISIBLE, GLFW_TRUE);
-    glfwWindowHint(GLFW_SAMPLES, 4);
     return w;
 }
 
@@ -223,8 +219,13 @@ bool Window::initGLAD()
 
 void Window::updateStoredSize()
 {
-    glfwGetWindowSize(window, &width, &height);
     glViewport(0, 0, width, height);
+}
+
+void Window::setStoredSize(int w, int h)
+{
+    width = w;
+    height = h;
 }
 
 // Begins a frame: events (and with them all callbacks), context, size, clear.
@@ -238,7 +239,7 @@ void Window::preLoopDraw(bool clearBackground)
         // opacity scales all four: at 0 the desktop shows through unchanged.
         const float o = style.opacity;
         glClearColor(backgroundColor[0] * o, backgroundColor[1] * o, backgroundColor[2] * o, backgroundColor[3] * o);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glClear(GL_COLOR_BUFFER_BIT);
     }
 }
 

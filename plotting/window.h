@@ -74,7 +74,9 @@ public:
 
     void initGLFW();
     bool initGLAD();
+    // Sets the viewport to the stored size, which the size callback keeps.
     void updateStoredSize();
+    void setStoredSize(int width, int height);
 
 protected:
     GLFWwindow* window = nullptr;

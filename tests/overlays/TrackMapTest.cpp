@@ -369,13 +369,7 @@ TEST(TrackMapPixels, DemoSessionDrawsOneClosedUndistortedLoop)
         std::shared_ptr<Qvis::Axes> axes = c.getView()->getPlot()->getAxes();
         axes->setXYAxesOn(false);
         axes->setAxesAreaOutlineOn(false);
-        // The fill needs an unbroken line: without a compositor the window
-        // keeps four samples, and Mesa's software rasteriser then draws a
-        // line that runs along a pixel boundary with holes. The geometry is
-        // what is checked here, so this frame is rasterised without samples.
-        glDisable(GL_MULTISAMPLE);
         c.getView()->drawFrame(c.getModel()->getCurrStartIndex());
-        glEnable(GL_MULTISAMPLE);
         px = std::make_unique<Pixels>(c.getView()->getWidth(), c.getView()->getHeight());
         limits = axes->getAxesLimits();
     });

@@ -106,24 +106,27 @@ TEST(StorageConversion, IntStorageTruncatesTowardZeroAndNeverOverflows)
     EXPECT_EQ(minMax(out), (std::vector<float>{0, 1, -1, 0}));
 }
 
-TEST(ShadedData, CurveAndBaselineVerticesWithTwoTrianglesPerSegment)
+// A line strip loses only the vertices inside straight level or upright
+// runs, so it draws the same line with fewer segments.
+TEST(LineData, VerticesInsideStraightRunsAreDropped)
 {
-    std::vector<float> x{0, 1, 2};
-    std::vector<float> y{-1, 2, 3};
-    std::vector<float> v;
-    unrollShaded(&x, &y, 1, v);
-    EXPECT_EQ(v, (std::vector<float>{1, 2, 1, 0, 2, 3, 2, 0, 0, -1, 0, 0}));
-
-    std::vector<int> idx;
-    shadedIndices(3, idx);
-    EXPECT_EQ(idx, (std::vector<int>{0, 1, 3, 2, 3, 0, 2, 3, 5, 4, 5, 2}));
-    shadedIndices(1, idx);
-    EXPECT_TRUE(idx.empty());
-    shadedIndices(0, idx);
-    EXPECT_TRUE(idx.empty());
-    shadedIndices(625, idx);
-    EXPECT_EQ(idx.size(), 6u * 624u);
-    EXPECT_EQ(idx.back(), 2 * 623);
+    const float nan = std::nanf("");
+    struct Case {
+        std::vector<float> in, out;
+    } cases[] = {
+        {{0, 1, 1, 1, 2, 1, 3, 1}, {0, 1, 3, 1}},                   // a plateau
+        {{0, 0, 1, 1, 2, 1, 3, 1, 4, 0}, {0, 0, 1, 1, 3, 1, 4, 0}}, // its ends stay
+        {{0, 1, 2, 1, 1, 1}, {0, 1, 2, 1, 1, 1}},                   // going back is no run
+        {{5, 0, 5, 0.5f, 5, 1}, {5, 0, 5, 1}},                      // upright
+        {{0, 1, 1, nan, 2, 1}, {0, 1, 1, nan, 2, 1}},               // NaN stays
+        {{0, 1, 1, 1}, {0, 1, 1, 1}},
+        {{}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<float> v = c.in;
+        dropInnerStraightVertices(v);
+        EXPECT_EQ(::testing::PrintToString(v), ::testing::PrintToString(c.out)) << ::testing::PrintToString(c.in);
+    }
 }
 
 TEST(MinMax, ScansEveryVertexAndIgnoresNaN)
@@ -132,30 +135,31 @@ TEST(MinMax, ScansEveryVertexAndIgnoresNaN)
     EXPECT_EQ(minMax(std::vector<double>{1, 2, std::nan(""), std::nan(""), -3, 7}),
               (std::vector<float>{-3, 1, 2, 7}));
 
-    // One shaded sample: its y range runs to the baseline.
-    std::vector<float> x{4}, y{0.6f}, v;
-    unrollShaded(&x, &y, 0, v);
-    EXPECT_EQ(minMax(v), (std::vector<float>{4, 4, 0, 0.6f}));
+    // A shaded area's y range runs to the baseline once it holds a sample.
+    std::vector<float> x{4, std::nanf(""), 2}, y{0.6f, 9, 0.2f};
+    EXPECT_EQ(shadedExtremes(&x, &y, 0), (std::array<float, 4>{big, -big, big, -big}));
+    EXPECT_EQ(shadedExtremes(&x, &y, 1), (std::array<float, 4>{4, 4, 0, 0.6f}));
+    EXPECT_EQ(shadedExtremes(&x, &y, 3), (std::array<float, 4>{2, 4, 0, 9}));
     std::vector<float> negative{-0.5f};
-    unrollShaded(&x, &negative, 0, v);
-    EXPECT_EQ(minMax(v), (std::vector<float>{4, 4, -0.5f, 0}));
+    EXPECT_EQ(shadedExtremes(&x, &negative, 1), (std::array<float, 4>{4, 4, -0.5f, 0}));
 }
 
 TEST(NewestX, IsTheLastSampleInRingOrderSkippingNaN)
 {
     const float nan = std::nanf("");
     struct Case {
-        std::vector<float> data;
-        size_t stride;
-        float x;
+        std::vector<float> x;
+        uint32_t start;
+        float newest;
     } cases[] = {
-        {{}, 2, -big},                                   // no samples: like the extremes of none
-        {{1, 0.5f, 3, 0.2f, 2, 0.9f}, 2, 2},             // the last, not the largest
-        {{1, 0.5f, 1, 0, 4, 0.2f, 4, 0}, 4, 4},          // shaded: four values per sample
-        {{1, 0.5f, 1, 0, nan, 0.2f, nan, 0}, 4, 1},      // a NaN time is passed over
-        {{nan, 1, nan, 2}, 2, -big},
-        {{7, 1, 8}, 2, 7},                               // a trailing half sample is no sample
+        {{}, 0, -big},           // no samples: like the extremes of none
+        {{1, 3, 2}, 0, 2},       // the last, not the largest
+        {{4, 5, 1, 2, 3}, 2, 5}, // a full ring: the one before the oldest
+        {{4, nan, 1, 2}, 2, 4},  // a NaN time is passed over
+        {{nan, nan}, 1, -big},
+        {{1, 2, 3}, 9, 3},       // a start past the end reads from 0
     };
     for (const Case& c : cases)
-        EXPECT_EQ(newestX(c.data, c.stride), c.x) << c.data.size() << " values, stride " << c.stride;
+        EXPECT_EQ(newestX(&c.x, static_cast<uint32_t>(c.x.size()), c.start), c.newest)
+            << ::testing::PrintToString(c.x) << " from " << c.start;
 }

@@ -1,6 +1,6 @@
-// Which framebuffer the window gets: four samples as asked, but where the X
-// server offers alpha visuals only without multisampling (Xvfb with Mesa), a
-// translucent window gives up the samples to stay translucent.
+// Which framebuffer the window gets: alpha that the compositor uses where the
+// window is translucent, and never samples or a depth buffer, which a
+// software renderer would pay for in every frame.
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
@@ -20,16 +20,23 @@ bool compositorRunning()
     return XGetSelectionOwner(d, XInternAtom(d, name.c_str(), False)) != 0;
 }
 
-int samples()
+int framebufferValue(GLenum what)
 {
-    GLint s = -1;
-    glGetIntegerv(GL_SAMPLES, &s);
-    return s;
+    GLint v = -1;
+    glGetIntegerv(what, &v);
+    return v;
+}
+
+bool hasDepthBuffer()
+{
+    GLint type = -1;
+    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &type);
+    return type != GL_NONE;
 }
 
 } // namespace
 
-TEST_F(GlTest, TranslucentWindowKeepsItsAlphaAndOpaqueOneItsSamples)
+TEST_F(GlTest, TranslucentWindowKeepsItsAlphaAndNoWindowHasSamplesOrDepth)
 {
     openWindow(200, 100);
     if (!compositorRunning())
@@ -37,9 +44,12 @@ TEST_F(GlTest, TranslucentWindowKeepsItsAlphaAndOpaqueOneItsSamples)
     EXPECT_TRUE(glfwGetWindowAttrib(window->getWindow(), GLFW_TRANSPARENT_FRAMEBUFFER));
     Pixels p(200, 100);
     EXPECT_EQ(p.raw()[3], 191); // the background's alpha 0.75 is kept for the compositor
+    EXPECT_EQ(framebufferValue(GL_SAMPLES), 0);
+    EXPECT_FALSE(hasDepthBuffer());
 
     Qvis::Window opaque(200, 100, false, true);
-    EXPECT_EQ(samples(), 4);
     EXPECT_FALSE(glfwGetWindowAttrib(opaque.getWindow(), GLFW_TRANSPARENT_FRAMEBUFFER));
+    EXPECT_EQ(framebufferValue(GL_SAMPLES), 0);
+    EXPECT_FALSE(hasDepthBuffer());
     glfwDestroyWindow(opaque.getWindow());
 }
