@@ -5,6 +5,8 @@
 //   overlay_process overlays PASSES RECORDING [SCALE]   the strip, the track map and the variable
 //                                                       plot in one loop, as telemetry-overlay runs them
 //   overlay_process bare PASSES [SCALE]                 a 700 x 80 window with the same framebuffer
+//   overlay_process first-frame RECORDING START_NS      the time from START_NS (CLOCK_REALTIME, taken
+//                                                       before exec) to the strip's first frame
 // Each first fills the overlays' 625-sample histories (the bare window just
 // waits as many passes), then times PASSES passes and prints the process CPU
 // time per pass, the passes per second and the peak resident memory. Under
@@ -19,7 +21,9 @@
 #include <utility>
 #include <vector>
 
+#include <glad/gl.h>
 #include <sys/resource.h>
+#include <time.h>
 
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>
@@ -84,6 +88,20 @@ void report(const char* what, const Qvis::WindowStyle& style, int passes, double
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::strcmp(argv[1], "first-frame") == 0) {
+        auto irData = std::make_shared<IRData>(argv[2]);
+        ControllerOverlay<ThrottleBrakeTraceController> strip(OverlayKind::Strip, irData, 10);
+        irData->updateData();
+        strip.updateData();
+        strip.drawWindow();
+        glFinish();
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        const double ms = (now.tv_sec * 1e9 + now.tv_nsec - std::atof(argv[3])) / 1e6;
+        std::printf("first frame %.0f ms after exec\n", ms);
+        shutDown(*irData);
+        return 0;
+    }
     const bool bare = argc >= 3 && std::strcmp(argv[1], "bare") == 0;
     const bool three = argc >= 4 && std::strcmp(argv[1], "overlays") == 0;
     if (!bare && !three && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
