@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 #include <vector>
@@ -82,10 +83,10 @@ void unrollLine(const std::vector<T>* x, const std::vector<U>* y, uint32_t start
 }
 
 // Drops, from interleaved (x, y) vertices of a line strip, every vertex that
-// lies inside a straight horizontal or vertical run between its neighbours:
+// lies inside a level run between its neighbours (the same y, x in between):
 // the strip draws the same line with fewer segments, which a software
 // renderer pays for one by one. Plateaus (full throttle, no brake) are most
-// of a pedal trace. A vertex with NaN in it always stays.
+// of a pedal trace. A vertex whose x is NaN always stays.
 template <typename E>
 void dropInnerStraightVertices(std::vector<E>& data)
 {
@@ -93,19 +94,28 @@ void dropInnerStraightVertices(std::vector<E>& data)
     if (n < 3)
         return;
     E* v = data.data();
-    const auto between = [](E a, E b, E c) { return (a <= b && b <= c) || (a >= b && b >= c); };
+    // The same y is the same bits (a NaN run aside, whose x never passes the
+    // test below): one integer compare per vertex where most are unequal.
+    using Bits = std::conditional_t<sizeof(E) == 8, uint64_t, uint32_t>;
+    const auto bits = [](E e) {
+        Bits b;
+        std::memcpy(&b, &e, sizeof b);
+        return b;
+    };
     size_t kept = 1; // the first vertex stays
+    E px = v[0], py = v[1];
     for (size_t i = 1; i + 1 < n; ++i) {
-        const E* prev = v + 2 * (kept - 1);
-        const E* cur = v + 2 * i;
-        const E* next = cur + 2;
-        const bool level = prev[1] == cur[1] && cur[1] == next[1] && between(prev[0], cur[0], next[0]);
-        const bool upright = prev[0] == cur[0] && cur[0] == next[0] && between(prev[1], cur[1], next[1]);
-        if (level || upright)
-            continue;
-        v[2 * kept] = cur[0];
-        v[2 * kept + 1] = cur[1];
+        const E cx = v[2 * i], cy = v[2 * i + 1];
+        if (bits(cy) == bits(py) && bits(cy) == bits(v[2 * i + 3])) {
+            const E nx = v[2 * i + 2];
+            if (px <= cx ? cx <= nx : (cx >= nx && px >= cx))
+                continue;
+        }
+        v[2 * kept] = cx;
+        v[2 * kept + 1] = cy;
         ++kept;
+        px = cx;
+        py = cy;
     }
     v[2 * kept] = v[2 * (n - 1)];
     v[2 * kept + 1] = v[2 * (n - 1) + 1];

@@ -106,8 +106,8 @@ TEST(StorageConversion, IntStorageTruncatesTowardZeroAndNeverOverflows)
     EXPECT_EQ(minMax(out), (std::vector<float>{0, 1, -1, 0}));
 }
 
-// A line strip loses only the vertices inside straight level or upright
-// runs, so it draws the same line with fewer segments.
+// A line strip loses only the vertices inside level runs, so it draws the
+// same line with fewer segments.
 TEST(LineData, VerticesInsideStraightRunsAreDropped)
 {
     const float nan = std::nanf("");
@@ -117,7 +117,7 @@ TEST(LineData, VerticesInsideStraightRunsAreDropped)
         {{0, 1, 1, 1, 2, 1, 3, 1}, {0, 1, 3, 1}},                   // a plateau
         {{0, 0, 1, 1, 2, 1, 3, 1, 4, 0}, {0, 0, 1, 1, 3, 1, 4, 0}}, // its ends stay
         {{0, 1, 2, 1, 1, 1}, {0, 1, 2, 1, 1, 1}},                   // going back is no run
-        {{5, 0, 5, 0.5f, 5, 1}, {5, 0, 5, 1}},                      // upright
+        {{5, 0, 5, 0.5f, 5, 1}, {5, 0, 5, 0.5f, 5, 1}},             // upright runs stay
         {{0, 1, 1, nan, 2, 1}, {0, 1, 1, nan, 2, 1}},               // NaN stays
         {{0, 1, 1, 1}, {0, 1, 1, 1}},
         {{}, {}},
