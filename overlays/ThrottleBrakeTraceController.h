@@ -35,6 +35,7 @@ public:
     void setLocked(bool locked);
 
     std::shared_ptr<ThrottleBrakeTraceModel> getModel() const { return model; }
+    std::shared_ptr<ThrottleBrakeTraceView> getView() const { return view; }
 
 private:
     std::shared_ptr<IRData> irData;

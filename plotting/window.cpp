@@ -245,6 +245,20 @@ void Window::preLoopDraw(bool clearBackground)
 
 void Window::postLoopDraw()
 {
+    if (!presentLater) {
+        glfwSwapBuffers(getWindow());
+        return;
+    }
+    glFlush();
+    framePending = true;
+}
+
+void Window::present()
+{
+    if (!framePending)
+        return;
+    framePending = false;
+    glfwMakeContextCurrent(getWindow());
     glfwSwapBuffers(getWindow());
 }
 

@@ -63,6 +63,12 @@ public:
 
     void preLoopDraw(bool clearBackground);
     void postLoopDraw();
+    // With several windows in one loop: postLoopDraw only hands the frame to
+    // the renderer, and present() shows it, once every window has been drawn,
+    // so that a software renderer rasterises one window while the next one
+    // is drawn instead of the loop waiting at each swap.
+    void setPresentLater(bool later) { presentLater = later; }
+    void present();
 
     void setFrameless(bool frameless);
     void setAlwaysOnTop(bool onTop);
@@ -91,6 +97,8 @@ protected:
 
 private:
     GLFWwindow* createGLFWWindow();
+    bool presentLater = false;
+    bool framePending = false;
 };
 
 } // namespace Qvis

@@ -31,26 +31,31 @@ bool wantsHelp(int argc, char** argv)
     return argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
 }
 
-void printHelp(const char* program, const char* extra, const char* about, const char* more)
+const char* const kSourceHelp = "  sim    live telemetry from the simulator's shared memory (the default)\n"
+                                "  file   replay telemetry.ibt from the working directory\n";
+
+std::string settingsFileForHelp()
 {
     std::string error;
-    std::string settings = ProgramSettings::filePath(&error);
-    if (settings.empty())
-        settings = "the user's settings file (" + error + ")";
+    const std::string path = ProgramSettings::filePath(&error);
+    return path.empty() ? "the user's settings file (" + error + ")" : path;
+}
+
+void printHelp(const char* program, const char* extra, const char* about, const char* more)
+{
     std::printf("usage: %s [sim|file]%s%s\n"
                 "%s\n"
                 "\n"
-                "  sim    live telemetry from the simulator's shared memory (the default)\n"
-                "  file   replay telemetry.ibt from the working directory\n"
+                "%s"
                 "%s"
                 "\n"
                 "The window stays above other windows and hides while the car is off track.\n"
                 "  drag with the left mouse button   move the window\n"
                 "  Escape (in the window)            close it and end the program\n"
                 "  Ctrl-C (in the terminal)          end the program\n"
-                "Where the window was left is kept in %s\n"
-                "for the next start.\n",
-                program, *extra ? " " : "", extra, about, more, settings.c_str());
+                "Where the window was left, its scale and its opacity are kept in\n"
+                "%s\n",
+                program, *extra ? " " : "", extra, about, kSourceHelp, more, settingsFileForHelp().c_str());
 }
 
 bool shaderSourcesReadable(const char* program)
@@ -80,6 +85,11 @@ void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& s
             state.shown[i] = 0;
         }
     }
+    // Shown once all are drawn: the renderer works on one window's frame
+    // while the next one is drawn.
+    if (visible)
+        for (Overlay* overlay : overlays)
+            overlay->presentWindow();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 

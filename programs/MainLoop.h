@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "IRData.h"
@@ -19,6 +20,12 @@ void printUsage(const char* program, const char* extra = "");
 
 // True when the first argument asks for help: "--help" or "-h".
 bool wantsHelp(int argc, char** argv);
+
+// The settings file, for a usage text: its path, or why there is none.
+std::string settingsFileForHelp();
+
+// The usage text's lines about the first argument.
+extern const char* const kSourceHelp;
 
 // Prints to standard output a program's usage, what it shows (`about`, and
 // `more` after the sources, for further arguments), the keys and where its

@@ -16,7 +16,9 @@ public:
     Overlay& operator=(const Overlay&) = delete;
 
     virtual void updateData() = 0;
+    // Draws the window's next frame; presentWindow shows it.
     virtual void drawWindow() = 0;
+    virtual void presentWindow() = 0;
     virtual void showWindow() = 0;
     virtual void hideWindow() = 0;
     virtual GLFWwindow* getWindow() = 0;
@@ -33,10 +35,12 @@ public:
     explicit ControllerOverlay(OverlayKind kind, Args&&... args)
         : Overlay(kind), controller(std::forward<Args>(args)...)
     {
+        controller.getView()->setPresentLater(true);
     }
 
     void updateData() override { controller.updateData(); }
     void drawWindow() override { controller.drawWindow(); }
+    void presentWindow() override { controller.getView()->present(); }
     void showWindow() override { controller.showWindow(); }
     void hideWindow() override { controller.hideWindow(); }
     GLFWwindow* getWindow() override { return controller.getWindow(); }

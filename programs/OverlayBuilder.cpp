@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "MainLoop.h"
 #include "ReferenceLapKeeper.h"
 #include "ThrottleBrakeTraceController.h"
 #include "TrackMapController.h"
@@ -57,4 +58,19 @@ std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRD
             strip->controller.keepReferenceLaps(std::make_shared<ReferenceLapKeeper>(settings.program(), folder));
     }
     return strip;
+}
+
+int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<IRData>& source,
+                  std::vector<VarSetup> variables)
+{
+    if (!shaderSourcesReadable(program))
+        return 1;
+    ProgramSettings settings(program);
+    if (kind == OverlayKind::VarPlot && variables.empty())
+        variables = varplotVariables(settings);
+    std::unique_ptr<Overlay> overlay = makeOverlay(kind, source, settings, variables);
+    runMainLoop(*source, {overlay.get()});
+    settings.store({windowPositionEdit(*overlay)});
+    shutDown(*source);
+    return 0;
 }

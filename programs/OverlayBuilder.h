@@ -19,6 +19,14 @@ std::vector<VarSetup> varplotVariables(ProgramSettings& settings);
 // scale and opacity of its settings and the given title. The variable plot
 // shows `variables`; the strip keeps the best laps of live runs for the next
 // run unless the settings turn that off.
+// The rest of a program that shows one overlay, once its arguments are read:
+// checks the shaders (status 1 when they cannot be read), reads the
+// settings, opens the overlay where it was left, runs the main loop, keeps
+// the window's place and shuts down (status 0). The variable plot shows
+// `variables`, or with none the settings' list.
+int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<IRData>& source,
+                  std::vector<VarSetup> variables = {});
+
 std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
                                      ProgramSettings& settings, const std::vector<VarSetup>& variables = {},
                                      const char* title = "qvisView", const Qvis::ScreenRect& fallback = {});

@@ -3,7 +3,6 @@
 
 #include "MainLoop.h"
 #include "OverlayBuilder.h"
-#include "WindowPlacement.h"
 
 int main(int argc, char** argv)
 {
@@ -23,12 +22,5 @@ int main(int argc, char** argv)
         printUsage("overlay");
         return 2;
     }
-    if (!shaderSourcesReadable("overlay"))
-        return 1;
-    ProgramSettings settings("overlay");
-    std::unique_ptr<Overlay> strip = makeOverlay(OverlayKind::Strip, irData, settings);
-    runMainLoop(*irData, {strip.get()});
-    settings.store({windowPositionEdit(*strip)});
-    shutDown(*irData);
-    return 0;
+    return runOneOverlay("overlay", OverlayKind::Strip, irData);
 }

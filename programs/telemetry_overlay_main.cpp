@@ -48,16 +48,11 @@ void printUsageAndKeys()
 {
     ProgramSettings settings(kProgram);
     const UserSettings& s = settings.values();
-    std::string error;
-    std::string path = ProgramSettings::filePath(&error);
-    if (path.empty())
-        path = "the user's settings file (" + error + ")";
     std::printf("usage: %s [sim|file]\n"
                 "The overlays chosen in the settings, each in its own window: the throttle/brake\n"
                 "strip, the track map and the variable plot.\n"
                 "\n"
-                "  sim    live telemetry from the simulator's shared memory (the default)\n"
-                "  file   replay telemetry.ibt from the working directory\n"
+                "%s"
                 "\n"
                 "The windows stay above other windows and hide while the car is off track.\n"
                 "Keys that work while another window, such as the simulator, has the keyboard:\n"
@@ -70,8 +65,8 @@ void printUsageAndKeys()
                 "\n"
                 "The settings (which overlays run, where, their scale and opacity, the lock,\n"
                 "the keys and buttons) are in %s\n",
-                kProgram, binding(s.showHideKey, s.showHideButton).c_str(),
-                binding(s.lockKey, s.lockButton).c_str(), path.c_str());
+                kProgram, kSourceHelp, binding(s.showHideKey, s.showHideButton).c_str(),
+                binding(s.lockKey, s.lockButton).c_str(), settingsFileForHelp().c_str());
     const std::string log = logFilePath(kProgram);
     if (!log.empty())
         std::printf("Messages go to %s\n", log.c_str());

@@ -4,7 +4,6 @@
 
 #include "MainLoop.h"
 #include "OverlayBuilder.h"
-#include "WindowPlacement.h"
 
 int main(int argc, char** argv)
 {
@@ -20,12 +19,5 @@ int main(int argc, char** argv)
         printUsage("overlay-trackmap");
         return 2;
     }
-    if (!shaderSourcesReadable("overlay-trackmap"))
-        return 1;
-    ProgramSettings settings("overlay-trackmap");
-    std::unique_ptr<Overlay> map = makeOverlay(OverlayKind::TrackMap, irData, settings);
-    runMainLoop(*irData, {map.get()});
-    settings.store({windowPositionEdit(*map)});
-    shutDown(*irData);
-    return 0;
+    return runOneOverlay("overlay-trackmap", OverlayKind::TrackMap, irData);
 }

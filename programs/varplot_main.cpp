@@ -8,7 +8,6 @@
 
 #include "MainLoop.h"
 #include "OverlayBuilder.h"
-#include "WindowPlacement.h"
 
 int main(int argc, char** argv)
 {
@@ -34,14 +33,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "overlay-varplot: %s\n", error.c_str());
         return 2;
     }
-    if (!shaderSourcesReadable("overlay-varplot"))
-        return 1;
-    ProgramSettings settings("overlay-varplot");
+    // Without names on the command line the settings' list is plotted.
     if (words.empty())
-        list = varplotVariables(settings);
-    std::unique_ptr<Overlay> plot = makeOverlay(OverlayKind::VarPlot, irData, settings, list);
-    runMainLoop(*irData, {plot.get()});
-    settings.store({windowPositionEdit(*plot)});
-    shutDown(*irData);
-    return 0;
+        list.clear();
+    return runOneOverlay("overlay-varplot", OverlayKind::VarPlot, irData, list);
 }
