@@ -6,7 +6,7 @@
 // pixel. inColor's alpha is the area's opacity; blending makes it
 // translucent.
 in vec2 dataPosition;
-flat in ivec2 segments;
+in vec2 segments;
 out vec4 fragColor;
 
 uniform vec4 inColor;
@@ -28,8 +28,8 @@ float xAt(int i)
 void main()
 {
     float x = dataPosition.x;
-    int lo = segments.x;
-    int hi = segments.y;
+    int lo = int(segments.x + 0.5);
+    int hi = int(segments.y + 0.5);
     while (hi - lo > 1) {
         int mid = (lo + hi) / 2;
         if (xAt(mid) <= x)

@@ -17,7 +17,9 @@ uniform samplerBuffer xRing;
 uniform samplerBuffer yRing;
 
 out vec2 dataPosition;
-flat out ivec2 segments; // the run's first and last sample
+// The run's first and last sample, the same at every corner; not flat, which
+// would keep a software renderer from taking the rectangle as one.
+out vec2 segments;
 
 int slot(int i)
 {
@@ -52,9 +54,10 @@ void main()
     float lastX = texelFetch(xRing, slot(last)).r;
     if (!(firstX <= lastX))
         to = from;
-    vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
+    // Corners around the rectangle, as a fan: (0,0) (1,0) (1,1) (0,1).
+    vec2 corner = vec2(gl_VertexID == 1 || gl_VertexID == 2, gl_VertexID >> 1);
     float x = corner.x > 0.0 ? lastX : firstX;
     dataPosition = vec2(x, mix(from, to, corner.y));
-    segments = ivec2(first, last);
+    segments = vec2(first, last);
     gl_Position = transformViewport * vec4(dataPosition, 0.0, 1.0);
 }
