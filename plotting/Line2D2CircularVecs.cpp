@@ -4,6 +4,8 @@
 
 #include <glad/gl.h>
 
+#include "gl_buffer.h"
+
 namespace Qvis {
 
 namespace {
@@ -53,13 +55,7 @@ void Line2D2CircularVecs<T, U>::Draw(Shader shader, glm::mat4 transform)
         nPts = static_cast<int>(internalData.size() / 2);
         const size_t bytes = internalData.size() * sizeof(E);
         glBindBuffer(GL_ARRAY_BUFFER, VBO);
-        if (bytes > vboBytes) {
-            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), internalData.data(),
-                         GL_DYNAMIC_DRAW);
-            vboBytes = bytes;
-        } else if (bytes > 0) {
-            glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), internalData.data());
-        }
+        uploadGrowing(GL_ARRAY_BUFFER, bytes, internalData.data(), vboBytes);
         glBindBuffer(GL_ARRAY_BUFFER, 0);
         dataChanged = false;
     }

@@ -1,10 +1,10 @@
 #include "ShadedLine2D2CircularVecs.h"
 
-#include <cmath>
-
 #include <glad/gl.h>
 #include <glm/gtc/type_ptr.hpp>
 #include <glm/mat4x4.hpp>
+
+#include "gl_buffer.h"
 
 namespace Qvis {
 
@@ -34,8 +34,8 @@ ShadedLine2D2CircularVecs::ShadedLine2D2CircularVecs(std::vector<float>* xVec,
         glBufferData(GL_TEXTURE_BUFFER, sizeof(float), nullptr, GL_DYNAMIC_DRAW);
         glBindTexture(GL_TEXTURE_BUFFER, textures[i]);
         glTexBuffer(GL_TEXTURE_BUFFER, GL_R32F, buffers[i]);
+        bufferBytes[i] = sizeof(float);
     }
-    bufferBytes = sizeof(float);
     glBindTexture(GL_TEXTURE_BUFFER, 0);
     glBindBuffer(GL_TEXTURE_BUFFER, 0);
     updateInternalData(0);
@@ -59,15 +59,10 @@ void ShadedLine2D2CircularVecs::Draw(Shader shader, Shader edgeShader, glm::mat4
     if (dataChanged) {
         const size_t bytes = samples * sizeof(float);
         const float* rings[2] = {xVec ? xVec->data() : nullptr, yVec ? yVec->data() : nullptr};
-        for (int i = 0; i < 2 && bytes > 0; ++i) {
+        for (int i = 0; i < 2; ++i) {
             glBindBuffer(GL_TEXTURE_BUFFER, buffers[i]);
-            if (bytes > bufferBytes)
-                glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), rings[i], GL_DYNAMIC_DRAW);
-            else
-                glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(bytes), rings[i]);
+            uploadGrowing(GL_TEXTURE_BUFFER, bytes, rings[i], bufferBytes[i]);
         }
-        if (bytes > bufferBytes)
-            bufferBytes = bytes;
         glBindBuffer(GL_TEXTURE_BUFFER, 0);
         dataChanged = false;
     }

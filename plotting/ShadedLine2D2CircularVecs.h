@@ -13,7 +13,7 @@ namespace Qvis {
 class ShadedLine2D2CircularVecs : public IShadedLine2D {
 public:
     // The mode is kept for the interface's sake: the area is always drawn as
-    // one rectangle whose fragments find the curve above them.
+    // rectangles over runs of samples whose fragments find the curve.
     ShadedLine2D2CircularVecs(std::vector<float>* xVec, std::vector<float>* yVec,
                               unsigned int mode = 4);
 
@@ -33,7 +33,7 @@ private:
     unsigned int VAO = 0;
     unsigned int buffers[2] = {0, 0};
     unsigned int textures[2] = {0, 0};
-    size_t bufferBytes = 0;
+    size_t bufferBytes[2] = {0, 0};
     uint32_t samples = 0;
     uint32_t start = 0;
     bool dataChanged = false;

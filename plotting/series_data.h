@@ -94,8 +94,10 @@ void dropInnerStraightVertices(std::vector<E>& data)
     if (n < 3)
         return;
     E* v = data.data();
-    // The same y is the same bits (a NaN run aside, whose x never passes the
-    // test below): one integer compare per vertex where most are unequal.
+    // Level is compared by bits: one integer compare per vertex, where most
+    // differ. Bits also call a run of the same NaN y level, whose inner
+    // vertices lie in the gap the NaN makes either way; a NaN x never passes
+    // the test of x in between.
     using Bits = std::conditional_t<sizeof(E) == 8, uint64_t, uint32_t>;
     const auto bits = [](E e) {
         Bits b;

@@ -97,7 +97,6 @@ void Shader::build()
         ShaderUniforms& u = program->uniforms;
         u.transformViewport = glGetUniformLocation(ID, "transformViewport");
         u.inColor = glGetUniformLocation(ID, "inColor");
-        u.z = glGetUniformLocation(ID, "z");
         u.textColor = glGetUniformLocation(ID, "textColor");
         u.textProjection = glGetUniformLocation(ID, "textProjection");
         u.chunk = glGetUniformLocation(ID, "chunk");

@@ -13,7 +13,6 @@ namespace Qvis {
 struct ShaderUniforms {
     int transformViewport = -1;
     int inColor = -1;
-    int z = -1;
     int textColor = -1;
     int textProjection = -1;
     int chunk = -1;

@@ -139,7 +139,7 @@ void key_callback(GLFWwindow* window, int key, int /*scancode*/, int action, int
 
 // Keeps the size the window system reports, so that a frame needs no round
 // trip to ask for it.
-void reDraw(GLFWwindow* window, int width, int height)
+void keepSize(GLFWwindow* window, int width, int height)
 {
     if (auto* w = static_cast<Window*>(glfwGetWindowUserPointer(window)))
         w->setStoredSize(width, height);
@@ -181,7 +181,7 @@ void Window::initGLFW()
 
     glfwSetKeyCallback(window, key_callback);
     glfwSetWindowUserPointer(window, this);
-    glfwSetWindowSizeCallback(window, reDraw);
+    glfwSetWindowSizeCallback(window, keepSize);
 
     // Drawing order alone decides what lies on top: there is no depth buffer.
     glViewport(0, 0, width, height);

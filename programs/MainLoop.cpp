@@ -20,10 +20,15 @@ std::shared_ptr<IRData> makeSource(int argc, char** argv)
     return nullptr;
 }
 
+std::string usageLine(const char* program, const char* extra)
+{
+    return std::string("usage: ") + program + " [sim|file]" + (*extra ? " " : "") + extra +
+           " (sim: live telemetry, the default; file: replay telemetry.ibt)";
+}
+
 void printUsage(const char* program, const char* extra)
 {
-    std::fprintf(stderr, "usage: %s [sim|file]%s%s (sim: live telemetry, the default; file: replay telemetry.ibt)\n",
-                 program, *extra ? " " : "", extra);
+    std::fprintf(stderr, "%s\n", usageLine(program, extra).c_str());
 }
 
 bool wantsHelp(int argc, char** argv)

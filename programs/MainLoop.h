@@ -15,7 +15,8 @@
 // directory. Any other word selects nothing and yields null.
 std::shared_ptr<IRData> makeSource(int argc, char** argv);
 
-// Prints the one-line usage message of a program to standard error.
+// The one-line usage message of a program, and printing it to standard error.
+std::string usageLine(const char* program, const char* extra = "");
 void printUsage(const char* program, const char* extra = "");
 
 // True when the first argument asks for help: "--help" or "-h".

@@ -107,9 +107,7 @@ int main(int argc, char** argv)
     installStopRequestHandlers();
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
-        reportStartFailure(kProgram, "unknown argument \"" + std::string(argv[1]) +
-                                         "\"; usage: telemetry-overlay [sim|file] (sim: live telemetry, the "
-                                         "default; file: replay telemetry.ibt)");
+        reportStartFailure(kProgram, "unknown argument \"" + std::string(argv[1]) + "\"; " + usageLine(kProgram));
         return 2;
     }
     const std::string shaderProblem = Qvis::unreadableShaderSource();
