@@ -4,7 +4,7 @@
 
 ThrottleBrakeTraceView::ThrottleBrakeTraceView(HistoryPtrMap histories, unsigned int seconds,
                                                Qvis::WindowStyle style)
-    : Qvis::FramelessDraggableWindow(700, 80, true, true, std::move(style))
+    : Qvis::FramelessDraggableWindow(kWidth, kHeight, true, true, std::move(style))
 {
     setBackgroundColor(0.25f, 0.25f, 0.25f, 0.75f);
     historySeconds = seconds;

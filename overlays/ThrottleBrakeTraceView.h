@@ -15,6 +15,10 @@
 
 class ThrottleBrakeTraceView : public Qvis::FramelessDraggableWindow, private IDataStrings {
 public:
+    // The window's size at scale 1.
+    static constexpr int kWidth = 700;
+    static constexpr int kHeight = 80;
+
     using HistoryPtrMap = std::unordered_map<IDataStrings::VariableEnum, std::vector<float>*>;
 
     ThrottleBrakeTraceView(HistoryPtrMap histories, unsigned int historySeconds, Qvis::WindowStyle style = {});

@@ -4,7 +4,7 @@
 #include <utility>
 
 TrackMapView::TrackMapView(HistoryPtrMap histories, unsigned int seconds, Qvis::WindowStyle style)
-    : Qvis::FramelessDraggableWindow(800, 600, true, true, std::move(style))
+    : Qvis::FramelessDraggableWindow(kWidth, kHeight, true, true, std::move(style))
 {
     setBackgroundColor(0.25f, 0.25f, 0.25f, 0.75f);
     historySeconds = seconds;

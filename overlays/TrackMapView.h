@@ -13,6 +13,10 @@
 
 class TrackMapView : public Qvis::FramelessDraggableWindow {
 public:
+    // The window's size at scale 1.
+    static constexpr int kWidth = 800;
+    static constexpr int kHeight = 600;
+
     using HistoryPtrMap = std::unordered_map<IDataStrings::VariableEnum, std::vector<float>*>;
 
     TrackMapView(HistoryPtrMap histories, unsigned int historySeconds, Qvis::WindowStyle style = {});

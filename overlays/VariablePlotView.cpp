@@ -5,7 +5,7 @@
 
 VariablePlotView::VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
                                    HistoryPtrMap<int> intHistories, unsigned int seconds, Qvis::WindowStyle style)
-    : Qvis::FramelessDraggableWindow(800, 600, true, true, std::move(style))
+    : Qvis::FramelessDraggableWindow(kWidth, kHeight, true, true, std::move(style))
     , palette{{0.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f},
               {0.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f}}
 {

@@ -20,6 +20,10 @@
 
 class VariablePlotView : public Qvis::FramelessDraggableWindow, private IDataStrings {
 public:
+    // The window's size at scale 1.
+    static constexpr int kWidth = 800;
+    static constexpr int kHeight = 600;
+
     template <typename T>
     using HistoryPtrMap = std::unordered_map<IDataStrings::VariableEnum, std::vector<T>*>;
     template <typename U>

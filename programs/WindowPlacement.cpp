@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "ThrottleBrakeTraceView.h"
+#include "TrackMapView.h"
+#include "VariablePlotView.h"
+
 namespace {
 
 // Room left between windows, and between them and the monitor's edges.
@@ -37,8 +41,14 @@ std::vector<Qvis::ScreenRect> firstStartPlaces(const Qvis::ScreenRect& area, con
 
 Qvis::ScreenRect overlaySize(OverlayKind kind, float scale)
 {
-    const int width = kind == OverlayKind::Strip ? 700 : 800;
-    const int height = kind == OverlayKind::Strip ? 80 : 600;
+    int width = ThrottleBrakeTraceView::kWidth, height = ThrottleBrakeTraceView::kHeight;
+    if (kind == OverlayKind::TrackMap) {
+        width = TrackMapView::kWidth;
+        height = TrackMapView::kHeight;
+    } else if (kind == OverlayKind::VarPlot) {
+        width = VariablePlotView::kWidth;
+        height = VariablePlotView::kHeight;
+    }
     return {0, 0, static_cast<int>(width * scale + 0.5f), static_cast<int>(height * scale + 0.5f)};
 }
 
