@@ -1,6 +1,7 @@
 #include "IRData.h"
 
 #include "irsdk_client.h"
+#include "irsdk_utils.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -95,6 +96,11 @@ const char* IRData::whyNoTelemetry()
     case irsdkDiskClient::OpenError::NotARecording: return notARecordingText.c_str();
     default: return nullptr;
     }
+}
+
+int IRData::sessionInfoUpdate() const
+{
+    return sourceMode == SOURCE_LIVE ? irsdk_getSessionTextUpdate() : 0;
 }
 
 bool IRData::isCarOnTrack()
