@@ -50,6 +50,8 @@ public:
         return {m.getPtVar(IDataStrings::ZONE_T)->back(), m.getPtVar(IDataStrings::ZONE_B)->back()};
     }
 
+    void startAfresh() { controller->startAfresh(); }
+
     std::vector<Zones> run(size_t passes)
     {
         std::vector<Zones> out;
@@ -174,6 +176,23 @@ TEST_F(ReferenceLap, AFasterFirstBoundaryTimeDropsASlowerRecordedLap)
 
     EXPECT_EQ(midLapZoneThrottle(z, 3), constant(0.7f)) << "92.0 was no best: still no reference";
     EXPECT_EQ(midLapZoneThrottle(z, 4), constant(0.7f)) << "the 91.5 lap is the first reference";
+}
+
+// A new session drops the lap being recorded, keeps the reference lap, and
+// counts its own laps from its own first lap.
+TEST_F(ReferenceLap, ANewSessionKeepsTheReferenceLap)
+{
+    const auto first = lapsWithTimes({0.1f, 0.5f, 0.9f}, {-1.0f, 60.0f});
+    auto s = first;
+    const auto second = lapsWithTimes({0.3f, 0.7f, 0.2f}, {50.0f, 45.0f});
+    s.insert(s.end(), second.begin(), second.end());
+    PedalReplay replay(s);
+    EXPECT_EQ(midLapZoneThrottle(replay.run(first.size()), 3), constant(0.5f)) << "the 60.0 lap is the reference";
+    replay.startAfresh();
+    const std::vector<Zones> z = replay.run(second.size());
+    EXPECT_EQ(midLapZoneThrottle(z, 1), constant(0.5f)) << "the reference is gone";
+    EXPECT_EQ(midLapZoneThrottle(z, 2), constant(0.5f)) << "the new session's first lap became the reference";
+    EXPECT_EQ(midLapZoneThrottle(z, 3), constant(0.7f)) << "the new session's laps are not counted";
 }
 
 TEST_F(ReferenceLap, AnEqualLapTimeIsANewBest)

@@ -207,25 +207,10 @@ Inside insideOf(const AxesRect& r)
             static_cast<int>(r.top) - 2};
 }
 
-struct Extent {
-    int count = 0;
-    int left = 1 << 30, right = -1, bottom = 1 << 30, top = -1;
-};
-
 template <typename F>
 Extent extentOf(const Pixels& px, const Inside& in, F match)
 {
-    Extent e;
-    for (int y = in.bottom; y <= in.top; ++y)
-        for (int x = in.left; x <= in.right; ++x)
-            if (match(px.at(x, y))) {
-                ++e.count;
-                e.left = std::min(e.left, x);
-                e.right = std::max(e.right, x);
-                e.bottom = std::min(e.bottom, y);
-                e.top = std::max(e.top, y);
-            }
-    return e;
+    return extentOf(px, in.left, in.bottom, in.right + 1, in.top + 1, match);
 }
 
 // Glyphs of the text in a band: runs of columns holding any bright pixel.

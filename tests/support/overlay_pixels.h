@@ -29,6 +29,34 @@ inline bool isWhite(Rgb p)
     return p.r > 180 && p.g > 180 && p.b > 180;
 }
 
+// The pixels that matched: how many, and their bounding box.
+struct Extent {
+    int count = 0;
+    int left = 1 << 30, right = -1, bottom = 1 << 30, top = -1;
+    void add(int x, int y)
+    {
+        ++count;
+        left = x < left ? x : left;
+        right = x > right ? x : right;
+        bottom = y < bottom ? y : bottom;
+        top = y > top ? y : top;
+    }
+    int width() const { return count ? right - left + 1 : 0; }
+    int height() const { return count ? top - bottom + 1 : 0; }
+};
+
+// The pixels of [x0, x1) x [y0, y1) that match.
+template <class Match>
+Extent extentOf(const Pixels& px, int x0, int y0, int x1, int y1, Match match)
+{
+    Extent e;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            if (match(px.at(x, y)))
+                e.add(x, y);
+    return e;
+}
+
 // The axes rectangle of the track map and variable plot views in window
 // pixels: the plot covers (0.15, 0.1, 0.8, 0.85) of the window and the axes
 // fill it, inset on the left and at the bottom by the 0.03 tick size.
