@@ -2,7 +2,10 @@
 // three windows that leave the keyboard with the simulator, keys that hide,
 // show, lock and unlock them while the simulator has the keyboard, and the
 // settings it keeps; and nothing to run.
+#include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <memory>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -13,6 +16,8 @@
 #include <unistd.h>
 
 #include "child_process.h"
+#include "ibt_writer.h"
+#include "overlay_pixels.h"
 #include "desktop_session.h"
 #include "files.h"
 #include "pedal_recording.h"
@@ -35,6 +40,91 @@ bool allViewable(const std::vector<std::string>& ids, bool viewable)
 void press(const char* chord)
 {
     shellOutput(std::string("xdotool key ") + chord + "; sleep 0.3");
+}
+
+// A folder to run in: Shaders/, the settings given, the user's folders.
+struct Host {
+    explicit Host(const char* name, const std::string& settings) : dir(name)
+    {
+        char shaders[PATH_MAX];
+        EXPECT_NE(::realpath("Shaders", shaders), nullptr);
+        EXPECT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
+        shellOutput("mkdir -p '" + dir.path() + "/config/telemetry-overlay'");
+        std::ofstream(dir.path() + "/config/telemetry-overlay/settings.toml") << settings;
+    }
+    std::vector<std::string> env() const
+    {
+        return {"XDG_CONFIG_HOME=" + dir.path() + "/config", "IRSDK_SHM_PREFIX=truth" + std::to_string(::getpid()) + "_"};
+    }
+    TempFolder dir;
+};
+
+// One session of a drive: straight on at 20 m/s from `start` of session
+// time, a record a frame.
+struct DrivePart {
+    double start;
+    int uniqueId;
+    float yaw;
+    float throttle;
+    float speed;
+    int records;
+};
+
+bool writeDrive(const std::string& path, const std::vector<DrivePart>& parts)
+{
+    IbtWriter w;
+    for (const char* name : {"SessionTime", "SessionUniqueId", "IsOnTrack", "Throttle", "VelocityX", "YawNorth", "Speed"})
+        w.addVar(name, std::string(name) == "SessionTime" ? irsdk_double
+                        : std::string(name) == "SessionUniqueId" || std::string(name) == "IsOnTrack" ? irsdk_int
+                                                                                                      : irsdk_float);
+    w.setSessionText("WeekendInfo:\r\n TrackName: testring\r\n");
+    for (const DrivePart& p : parts)
+        for (int i = 0; i < p.records; ++i) {
+            w.beginRecord();
+            w.set("SessionTime", p.start + i / 60.0);
+            w.set("SessionUniqueId", p.uniqueId);
+            w.set("IsOnTrack", 1);
+            w.set("Throttle", p.throttle);
+            w.set("VelocityX", 20.0);
+            w.set("YawNorth", p.yaw);
+            w.set("Speed", p.speed);
+            w.endRecord();
+        }
+    return w.writeFile(path);
+}
+
+// The pixels of a capture inside the axes of the map or the plot, away from
+// their outline and `skipTop` rows below their top, that match; rows count
+// from the bottom.
+Extent insideAxes(const Picture& pic, bool (*match)(Rgb), int skipTop = 0)
+{
+    const AxesRect r = overlayAxesRect(pic.width, pic.height);
+    Extent e;
+    for (int y = static_cast<int>(r.bottom) + 3; y < static_cast<int>(r.top) - 3 - skipTop; ++y)
+        for (int x = static_cast<int>(r.left) + 3; x < static_cast<int>(r.right) - 3; ++x) {
+            const Picture::Pixel p = pic.at(x, pic.height - 1 - y);
+            if (match({p.r, p.g, p.b}))
+                e.add(x, y);
+        }
+    return e;
+}
+
+// A picture dimmed under the line: the top left corner (background in every
+// picture here) at a third of its grey, and the line's white in the middle.
+bool isStale(const Picture& pic)
+{
+    if (pic.width == 0 || pic.at(2, 2).g >= 30)
+        return false;
+    int white = 0;
+    for (int y = pic.height / 2 - 8; y < pic.height / 2 + 8; ++y)
+        for (int x = pic.width / 2 - 60; x < pic.width / 2 + 60; ++x)
+            white += isWhite({pic.at(x, y).r, pic.at(x, y).g, pic.at(x, y).b});
+    return white > 20;
+}
+
+bool isLive(const Picture& pic)
+{
+    return pic.width > 0 && isBackground({pic.at(2, 2).r, pic.at(2, 2).g, pic.at(2, 2).b}, 3);
 }
 
 } // namespace
@@ -126,4 +216,88 @@ TEST(TelemetryOverlay, WithNothingEnabledItSaysSoAndStops)
     ASSERT_TRUE(none.waitExit(10));
     EXPECT_EQ(none.exitStatus(), 2);
     EXPECT_NE(none.err().find("no overlay is enabled"), std::string::npos) << none.err();
+}
+
+// Live from a publisher that stalls, goes on, is stopped and started again
+// with a recording of two other sessions: every window says within two
+// seconds that the simulator stopped, comes back as it was when the session
+// goes on, and starts afresh with each new session.
+TEST(TelemetryOverlay, SilenceIsSaidAndEachNewSessionStartsAfresh)
+{
+    DesktopSession session;
+    if (!session.ready())
+        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    Host host("truth-sessions", "[strip]\nposition = [0, 0]\n"
+                                "[trackmap]\nenabled = true\nscale = 0.5\nposition = [0, 120]\n"
+                                "[varplot]\nenabled = true\nscale = 0.5\nposition = [420, 120]\n"
+                                "variables = [\"Speed\"]\n");
+    ASSERT_TRUE(writeDrive(host.dir.path() + "/a.ibt", {{100.0, 1, 0.0f, 0.8f, 20.0f, 600}}));
+    // Another session that begins before the first ended, along y; then one
+    // of another id that begins long after, along x.
+    ASSERT_TRUE(writeDrive(host.dir.path() + "/b.ibt",
+                           {{99.0, 2, 1.5707963f, 0.3f, 50.0f, 240}, {150.0, 3, 0.0f, 0.9f, 35.0f, 600}}));
+    auto publish = [&](const char* file) {
+        return std::make_unique<ChildProcess>(host.dir.path(), std::vector<std::string>{IBT_EXE, "publish", file, "--loop"},
+                                              host.env());
+    };
+    auto publisher = publish("a.ibt");
+    ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "sim"}, host.env());
+    std::vector<std::string> ids;
+    for (const char* title : kTitles)
+        ids.push_back(waitForWindow(title, 30));
+    for (size_t i = 0; i < ids.size(); ++i)
+        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << overlays.err();
+    const std::string strip = ids[0], map = ids[1], plot = ids[2];
+    const auto all = [&](bool (*is)(const Picture&)) {
+        return std::all_of(ids.begin(), ids.end(), [&](const std::string& id) { return is(captureWindow(id)); });
+    };
+    // The plot's line, below its legend, and the map's path.
+    const auto line = [&] { return insideAxes(captureWindow(plot), isCyan, 25); };
+    const auto path = [&] { return insideAxes(captureWindow(map), isWhite); };
+    ASSERT_TRUE(waitUntil(10, [&] { return path().width() > 100 && line().width() > 30; })) << "no live pictures";
+
+    // Stalled, still connected: every window says so within two seconds.
+    const int lineLeft = line().left;
+    publisher->signal(SIGSTOP);
+    const auto stalled = std::chrono::steady_clock::now();
+    for (const std::string& id : ids) {
+        EXPECT_TRUE(waitUntil(5, [&] { return isStale(captureWindow(id)); }));
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - stalled).count(), 2.0);
+    }
+    // Going on: live again, and the line still begins where it began.
+    publisher->signal(SIGCONT);
+    EXPECT_TRUE(waitUntil(3, [&] { return all(isLive); }));
+    EXPECT_LE(line().left, lineLeft) << "the same session started afresh";
+
+    // Stopped, then another session: live again, the path along y only,
+    // the line flat; then a third: along x only, the strip's area only as
+    // wide as its second.
+    publisher->stop(SIGINT);
+    EXPECT_TRUE(waitUntil(2, [&] { return all(isStale); }));
+    publisher = publish("b.ibt");
+    EXPECT_TRUE(waitUntil(5, [&] { return all(isLive); }));
+    // A path straight on from the origin alone lies across the middle of
+    // the map, where the zero extent across it is widened; a path joined to
+    // the last session's has its extremes on the map's edges.
+    const auto straight = [&](bool alongY) {
+        const Extent p = path();
+        const AxesRect r = overlayAxesRect(400, 300);
+        return alongY ? p.height() > 100 && p.width() <= 3 && std::abs(p.left - (r.left + r.right) / 2) <= 3
+                      : p.width() > 100 && p.height() <= 3 && std::abs(p.bottom - (r.bottom + r.top) / 2) <= 3;
+    };
+    EXPECT_TRUE(waitUntil(3, [&] { return straight(true); })) << "the path joins the two sessions";
+    EXPECT_LE(line().height(), 3) << "the line joins the two sessions";
+    EXPECT_TRUE(waitUntil(8, [&] { return straight(false); })) << "the path joins the two sessions";
+    EXPECT_LE(line().height(), 3) << "the line joins the two sessions";
+    const Picture pedals = captureWindow(strip);
+    int areaLeft = pedals.width;
+    for (int y = 0; y < pedals.height; ++y)
+        for (int x = 0; x < pedals.width; ++x)
+            if (pedals.at(x, y).g > pedals.at(x, y).r + 60 && pedals.at(x, y).g > pedals.at(x, y).b + 60)
+                areaLeft = std::min(areaLeft, x);
+    EXPECT_GT(areaLeft, pedals.width * 8 / 10) << "the strip's area joins the two sessions";
+
+    overlays.stop(SIGTERM);
+    EXPECT_EQ(overlays.exitStatus(), 0);
+    publisher->stop(SIGINT);
 }
