@@ -41,4 +41,7 @@ public:
     virtual TelemetryView view() = 0;
     // The session-info text, NUL-terminated; null while there is none.
     virtual const char* sessionText() = 0;
+    // A counter that moves whenever the session text may have changed; a
+    // source whose text never changes within a connection keeps it at 0.
+    virtual int sessionTextUpdate() const { return 0; }
 };
