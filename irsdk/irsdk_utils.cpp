@@ -422,6 +422,17 @@ const irsdk_VarDescriptor* irsdk_getVarHeaderPtr()
     return varTable(&count);
 }
 
+const irsdk_VarDescriptor* irsdk_getVarTable(int* count)
+{
+    *count = 0;
+    if (!isInitialized)
+        return nullptr;
+    const irsdk_VarDescriptor* table = varTable(count);
+    if (!table)
+        *count = 0;
+    return table;
+}
+
 const irsdk_VarDescriptor* irsdk_getVarHeaderEntry(int index)
 {
     if (!isInitialized)
