@@ -134,6 +134,8 @@ private:
                     number(n, path, 0.0, 1.0, "a number from 0 to 1", &o.opacity);
                 else if (kind == OverlayKind::VarPlot && k == "variables")
                     variables(n, path);
+                else if (kind == OverlayKind::VarPlot && k == "lanes")
+                    boolean(n, path, &out->varplotLanes);
                 else
                     unknown(path);
             });
@@ -338,6 +340,7 @@ enabled = false
 scale = 1
 opacity = 1
 variables = ["Throttle", "Brake", "Gear@int"]
+lanes = false   # true: each variable in a lane of its own, with its own scale
 
 # Keys that work while another window, such as the simulator, has the
 # keyboard: Ctrl, Shift, Alt or Super joined with + to a key.

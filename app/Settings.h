@@ -44,6 +44,7 @@ struct UserSettings {
     OverlaySettings varplot;
     bool hasVariables = false;
     std::vector<std::string> variables; // NAME[@TYPE] for the variable plot
+    bool varplotLanes = false;          // each variable in a lane of its own
     std::string showHideKey = "Ctrl+Shift+F1";
     std::string lockKey = "Ctrl+Shift+F2";
     ButtonBinding showHideButton;

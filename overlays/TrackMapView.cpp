@@ -27,7 +27,7 @@ void TrackMapView::setupPlot()
     plot = std::make_shared<Qvis::Plot>(0.15f, 0.1f, 0.8f, 0.85f, self);
     plot->setPlotOutlineOn(false);
     std::shared_ptr<Qvis::Axes> axes = plot->getAxes();
-    axes->setFontScaling(0.5f);
+    axes->setFontScaling(0.4f);
     axes->setEqualAxes(true);
     axes->setAutoScale(true);
     axes->setAutoScaleRound(false);

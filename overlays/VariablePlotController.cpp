@@ -4,7 +4,7 @@
 #include <utility>
 
 VariablePlotController::VariablePlotController(std::shared_ptr<IRData> source, unsigned int historySeconds,
-                                               std::vector<VarSetup> list, Qvis::WindowStyle style)
+                                               std::vector<VarSetup> list, Qvis::WindowStyle style, bool lanes)
     : varList(list)
     , irData(std::move(source))
 {
@@ -12,7 +12,7 @@ VariablePlotController::VariablePlotController(std::shared_ptr<IRData> source, u
     view = std::make_shared<VariablePlotView>(model->CommonModel<float>::getVarHistoryPts(),
                                               model->CommonModel<double>::getVarHistoryPts(),
                                               model->CommonModel<int>::getVarHistoryPts(), historySeconds,
-                                              std::move(style));
+                                              std::move(style), lanes);
     for (const VarSetup& v : varList)
         view->nameLine(v, v.varName);
 }

@@ -12,8 +12,9 @@
 
 class VariablePlotController : public IDataReceiver {
 public:
+    // With lanes, each variable in a lane of its own (VariablePlotView).
     VariablePlotController(std::shared_ptr<IRData> irData, unsigned int historySeconds, std::vector<VarSetup> list,
-                           Qvis::WindowStyle style = {});
+                           Qvis::WindowStyle style = {}, bool lanes = false);
     ~VariablePlotController();
     VariablePlotController(const VariablePlotController&) = delete;
     VariablePlotController& operator=(const VariablePlotController&) = delete;

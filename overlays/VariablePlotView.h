@@ -1,6 +1,8 @@
 // The variable plot: an 800 x 600 frameless, always-on-top, translucent window
 // with one coloured line per variable against session time, y autoscaled, and
-// a legend of the variables' names in their lines' colours.
+// a legend of the variables' names in their lines' colours. In lanes, each
+// line has a plot of its own, stacked top to bottom in the order of the
+// variables, with its own y range, labels and name, over one time axis.
 #pragma once
 
 #include <algorithm>
@@ -31,7 +33,8 @@ public:
     using LineList = std::vector<std::shared_ptr<Qvis::Line2D2CircularVecs<float, U>>>;
 
     VariablePlotView(HistoryPtrMap<float> floatHistories, HistoryPtrMap<double> doubleHistories,
-                     HistoryPtrMap<int> intHistories, unsigned int historySeconds, Qvis::WindowStyle style = {});
+                     HistoryPtrMap<int> intHistories, unsigned int historySeconds, Qvis::WindowStyle style = {},
+                     bool lanes = false);
     ~VariablePlotView();
 
     void setupPlot();
@@ -39,6 +42,8 @@ public:
                     HistoryPtrMap<int> intHistories);
     template <typename U>
     void setupLine(LineList<U>& lines, std::vector<float>* x, const HistoryPtrMap<U>& histories);
+    template <typename U>
+    static std::vector<IDataStrings::VariableEnum> lineSlots(const HistoryPtrMap<U>& histories);
     void drawView(unsigned int start);
     // A line of text over the plot while there is nothing to draw; null for none.
     void setMessage(const char* text);
@@ -47,7 +52,10 @@ public:
     // One frame into the back buffer, not yet presented; drawView presents it.
     void drawFrame(unsigned int start);
 
+    // The one plot, or the top lane.
     std::shared_ptr<Qvis::Plot> getPlot() const { return plot; }
+    // Every plot drawn, top to bottom: the one plot, or each lane.
+    const std::vector<std::shared_ptr<Qvis::Plot>>& getPlots() const { return plots; }
 
     // Colours of the lines in the order they were made.
     std::vector<glm::vec3> lineColours() const;
@@ -56,6 +64,15 @@ public:
     void nameLine(const VarSetup& variable, const std::string& label);
 
 private:
+    // A plot over the rectangle (x, y, width, height) of the window, with
+    // labelled axes that autoscale to its lines and a legend of their names.
+    std::shared_ptr<Qvis::Plot> makePlot(float x, float y, float width, float height);
+    // One lane per line, for lines of these slots: the lanes top to bottom in
+    // slot order, which is the order of the variables.
+    void setupLanes(std::vector<std::pair<IDataStrings::VariableEnum, int>> lines);
+    // The plot a line of this family and slot goes into.
+    Qvis::Plot& plotFor(IDataStrings::VariableEnum slot, int valueType);
+
     // A line with the family and slot it was made for.
     struct MadeLine {
         int valueType;
@@ -66,6 +83,9 @@ private:
     unsigned int historySeconds = 0;
     int colourIndex = -1;
     std::shared_ptr<Qvis::Plot> plot;
+    std::vector<std::shared_ptr<Qvis::Plot>> plots;
+    // In lanes, the family and slot of each lane's line, top to bottom.
+    std::vector<std::pair<IDataStrings::VariableEnum, int>> laneLines;
     LineList<int> intLines;
     LineList<float> floatLines;
     LineList<double> doubleLines;
@@ -80,20 +100,27 @@ private:
 template <typename U>
 void VariablePlotView::setupLine(LineList<U>& lines, std::vector<float>* x, const HistoryPtrMap<U>& histories)
 {
+    const int valueType = std::is_same_v<U, int>     ? VarSetup::VALUE_INT
+                          : std::is_same_v<U, float> ? VarSetup::VALUE_FLOAT
+                                                     : VarSetup::VALUE_DOUBLE;
+    for (IDataStrings::VariableEnum slot : lineSlots(histories)) {
+        ++colourIndex;
+        auto line = std::make_shared<Qvis::Line2D2CircularVecs<float, U>>(x, histories.at(slot));
+        lines.push_back(line);
+        line->setLineColour(palette[static_cast<size_t>(colourIndex) % palette.size()]);
+        plotFor(slot, valueType).addLine(line);
+        madeLines.push_back({valueType, slot, line});
+    }
+}
+
+// The slots of a family that get a line, in ascending order.
+template <typename U>
+std::vector<IDataStrings::VariableEnum> VariablePlotView::lineSlots(const HistoryPtrMap<U>& histories)
+{
     std::vector<IDataStrings::VariableEnum> slots;
     for (const auto& entry : histories)
         if (entry.first != SESSION_TIME)
             slots.push_back(entry.first);
     std::sort(slots.begin(), slots.end());
-    for (IDataStrings::VariableEnum slot : slots) {
-        ++colourIndex;
-        auto line = std::make_shared<Qvis::Line2D2CircularVecs<float, U>>(x, histories.at(slot));
-        lines.push_back(line);
-        line->setLineColour(palette[static_cast<size_t>(colourIndex) % palette.size()]);
-        plot->addLine(line);
-        const int valueType = std::is_same_v<U, int>     ? VarSetup::VALUE_INT
-                              : std::is_same_v<U, float> ? VarSetup::VALUE_FLOAT
-                                                         : VarSetup::VALUE_DOUBLE;
-        madeLines.push_back({valueType, slot, line});
-    }
+    return slots;
 }

@@ -9,6 +9,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
+#include "contrast.h"
 #include "transforms.h"
 
 namespace Qvis {
@@ -47,6 +48,12 @@ int toPixels(float fraction, int extent)
         return 1000000000;
     return static_cast<int>(v);
 }
+
+// The legend's backdrop: dark and nearly opaque, so that a line under it
+// shows faintly and the text's ground is at most about the overlays' grey,
+// against which the legend's shades are made legible.
+const glm::vec4 kLegendBackdrop(0.1f, 0.1f, 0.1f, 0.85f);
+const glm::vec3 kLegendGround(0.25f, 0.25f, 0.25f);
 
 } // namespace
 
@@ -90,6 +97,7 @@ void Axes::addLine(std::shared_ptr<ILine2D> line)
         return;
     line->setLineWidthScale(drawScale);
     lines.push_back(std::move(line));
+    legendShades.emplace_back(glm::vec3(-1.0f), glm::vec3(1.0f));
 }
 
 void Axes::addPosNegLine(std::shared_ptr<ILine2D> line)
@@ -122,6 +130,16 @@ void Axes::setFontScaling(float scaling)
 void Axes::setAxesLabelsOn(bool on)
 {
     axesLabelsOn = on;
+}
+
+void Axes::setXAxisLabelsOn(bool on)
+{
+    xLabelsOn = on;
+}
+
+void Axes::setYTickCount(int n)
+{
+    numYTicks = std::clamp(n, 2, 5);
 }
 
 void Axes::setAxesAreaOutlineOn(bool on)
@@ -199,9 +217,30 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     glLineWidth(drawScale);
     drawAxesTickMarks(plotShader, axesTransform);
     glLineWidth(1.0f);
+    drawText(plotShader, lowerLeft, upperRight);
+}
+
+// Labels, legend and message over everything else, in window pixels and
+// unstretched, at a size that follows the window's scale through the font.
+// lowerLeft and upperRight are the axes rectangle's corners in normalised
+// window coordinates.
+void Axes::drawText(Shader plotShader, glm::vec4 lowerLeft, glm::vec4 upperRight)
+{
+    if (!axesLabelsOn && !legendOn && message.empty())
+        return;
+    const float w = static_cast<float>(window->getWidth()), h = static_cast<float>(window->getHeight());
+    const float left = (1.0f + lowerLeft.x) / 2.0f * w, right = (1.0f + upperRight.x) / 2.0f * w;
+    const float bottom = (1.0f + lowerLeft.y) / 2.0f * h, top = (1.0f + upperRight.y) / 2.0f * h;
+    textShaderPt->Use();
+    const glm::mat4 pixels = glm::ortho(0.0f, w, 0.0f, h);
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(pixels));
     if (axesLabelsOn)
-        drawMajorAxesTickLabels(axesTransform);
-    drawLegendAndMessage(lowerLeft, upperRight);
+        drawMajorAxesTickLabels(left, bottom, right, top);
+    if (legendOn)
+        drawLegend(plotShader, left, top);
+    if (!message.empty())
+        font.RenderText(textShaderPt, message, (left + right) / 2.0f, (bottom + top) / 2.0f, noteScaling,
+                        glm::vec3(1.0f, 1.0f, 1.0f), 3);
 }
 
 // Corners of the axes rectangle as fractions of the window: left, bottom, right, top.
@@ -255,13 +294,11 @@ void Axes::drawPosNegLines(Shader shader, glm::mat4 transform)
         line->Draw(shader, transform);
 }
 
-// The labels are placed from the tick layout, so it is laid out even when the
-// ticks have no length and their draw, which would draw nothing, is skipped.
 void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
 {
-    AxesMaths::tickLayout(numMajorTicks, majorTickSizeW, majorTickSizeH, tickVerts);
     if (majorTickSizeW == 0.0f && majorTickSizeH == 0.0f)
         return;
+    AxesMaths::tickLayout(numMajorTicks, numYTicks, majorTickSizeW, majorTickSizeH, tickVerts);
     size_t floats = std::min(tickVerts.size(), static_cast<size_t>(maxTickVertices) * 2);
     glBindBuffer(GL_ARRAY_BUFFER, tickVBO);
     glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)),
@@ -273,71 +310,75 @@ void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
     glBindVertexArray(0);
 }
 
-// Labels 60 grid units below the x ticks and 80 left of the y ticks (times
-// the window's scale), on a window-sized pixel grid stretched over the axes
-// rectangle. Each axis writes as many decimals as its tick spacing needs.
-void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
+// The text program's projection is window pixels (set by Draw).
+// Labels in window pixels at the window's scale, however large the axes
+// rectangle (left, bottom, right, top in window pixels) is: each x label
+// centred under its tick, its baseline xLabelDrop below the rectangle; each
+// y label centred on its tick, yLabelGap left of the rectangle. Each axis
+// writes as many decimals as its tick spacing needs.
+void Axes::drawMajorAxesTickLabels(float left, float bottom, float right, float top)
 {
-    textShaderPt->Use();
-    float W = static_cast<float>(window->getWidth());
-    float H = static_cast<float>(window->getHeight());
-    glm::mat4 projection = transform * glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
-    std::array<float, 4> l = shownLimits();
-    int n = numMajorTicks;
-    if (tickVerts.size() < static_cast<size_t>(8 * n))
-        return;
+    const std::array<float, 4> l = shownLimits();
     const glm::vec3 white(1.0f, 1.0f, 1.0f);
-    const double below = 60.0 * drawScale;
-    const double left = 80.0 * drawScale;
-    const int xDecimals = AxesMaths::labelDecimals(l[0], l[1], n);
-    const int yDecimals = AxesMaths::labelDecimals(l[2], l[3], n);
-    for (int i = 0; i < n; ++i) {
-        float px = static_cast<float>((1.0f + tickVerts[4 * i]) / 2.0 * W);
-        float py = static_cast<float>((1.0f + tickVerts[4 * i + 1]) / 2.0 * H - below);
-        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[0], l[1], i, n), xDecimals);
-        font.RenderText(textShaderPt, text, px, py, fontScaling, white, 2);
+    const int nx = numMajorTicks, ny = numYTicks;
+    if (xLabelsOn) {
+        const int decimals = AxesMaths::labelDecimals(l[0], l[1], nx);
+        for (int i = 0; i < nx; ++i) {
+            const float x = left + (right - left) * static_cast<float>(i) / static_cast<float>(nx - 1);
+            const std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[0], l[1], i, nx), decimals);
+            font.RenderText(textShaderPt, text, x, bottom - xLabelDrop * drawScale, fontScaling, white, 2);
+        }
     }
-    for (int j = 0; j < n; ++j) {
-        int k = n + j;
-        float px = static_cast<float>((1.0f + tickVerts[4 * k]) / 2.0 * W - left);
-        float py = static_cast<float>((1.0f + tickVerts[4 * k + 1]) / 2.0 * H);
-        std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[2], l[3], j, n), yDecimals);
-        font.RenderText(textShaderPt, text, px, py, fontScaling, white, 3);
+    const int decimals = AxesMaths::labelDecimals(l[2], l[3], ny);
+    for (int j = 0; j < ny; ++j) {
+        const float y = bottom + (top - bottom) * static_cast<float>(j) / static_cast<float>(ny - 1);
+        const std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[2], l[3], j, ny), decimals);
+        font.RenderText(textShaderPt, text, left - yLabelGap * drawScale, y, fontScaling, white, 3);
     }
 }
 
-// Legend and message in window pixels, unstretched, at a size that follows
-// the window's scale through the font. lowerLeft and upperRight are the axes
-// rectangle's corners in normalised window coordinates.
-void Axes::drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight)
+// The plain lines' labels, one a row from the rectangle's upper left corner
+// (left, top in window pixels), over a backdrop as wide as the longest.
+void Axes::drawLegend(Shader shader, float left, float top)
 {
-    const bool anyLabel =
-        legendOn && std::any_of(lines.begin(), lines.end(), [](const auto& l) { return !l->getLabel().empty(); });
-    if (!anyLabel && message.empty())
-        return;
-    const float W = static_cast<float>(window->getWidth());
-    const float H = static_cast<float>(window->getHeight());
-    textShaderPt->Use();
-    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
-    const float left = (1.0f + lowerLeft.x) / 2.0f * W, right = (1.0f + upperRight.x) / 2.0f * W;
-    const float bottom = (1.0f + lowerLeft.y) / 2.0f * H, top = (1.0f + upperRight.y) / 2.0f * H;
     // The text's em in window pixels: the font's 48 x scale pixels at noteScaling.
     const float em = 48.0f * drawScale * noteScaling;
-    if (anyLabel) {
-        float baseline = top - 1.25f * em;
-        for (const auto& line : lines) {
-            if (line->getLabel().empty())
-                continue;
-            font.RenderText(textShaderPt, line->getLabel(), left + 0.5f * em, baseline, noteScaling,
-                            line->getColour(), 1);
-            baseline -= 1.25f * em;
-        }
+    int entries = 0;
+    float widest = 0.0f;
+    for (const auto& line : lines) {
+        if (line->getLabel().empty())
+            continue;
+        ++entries;
+        widest = std::max(widest, font.textWidth(line->getLabel(), noteScaling));
     }
-    if (!message.empty())
-        font.RenderText(textShaderPt, message, (left + right) / 2.0f, (bottom + top) / 2.0f, noteScaling,
-                        glm::vec3(1.0f, 1.0f, 1.0f), 3);
+    if (entries == 0)
+        return;
+    const float w = static_cast<float>(window->getWidth()), h = static_cast<float>(window->getHeight());
+    const glm::mat4 pixels = glm::ortho(0.0f, w, 0.0f, h);
+    const float x0 = left + 0.25f * em, x1 = left + 0.75f * em + widest;
+    const float y1 = top - 0.25f * em, y0 = top - (1.25f * static_cast<float>(entries) + 0.5f) * em;
+    // The backdrop: the outline's square stretched over the entries.
+    const glm::mat4 box = pixels * glm::translate(glm::mat4(1.0f), glm::vec3((x0 + x1) / 2.0f, (y0 + y1) / 2.0f, 0.0f)) *
+                          glm::scale(glm::mat4(1.0f), glm::vec3((x1 - x0) / 2.0f, (y1 - y0) / 2.0f, 1.0f));
+    setUniforms(shader, box, kLegendBackdrop.r, kLegendBackdrop.g, kLegendBackdrop.b, kLegendBackdrop.a);
+    glBindVertexArray(boxVAO);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+    glBindVertexArray(0);
+
+    float baseline = top - 1.25f * em;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& label = lines[i]->getLabel();
+        if (label.empty())
+            continue;
+        // The shade is made again only when the line's colour changed.
+        auto& [madeFor, shade] = legendShades[i];
+        if (madeFor != lines[i]->getColour()) {
+            madeFor = lines[i]->getColour();
+            shade = legibleOn(madeFor, kLegendGround);
+        }
+        font.RenderText(textShaderPt, label, left + 0.5f * em, baseline, noteScaling, shade, 1);
+        baseline -= 1.25f * em;
+    }
 }
 
 } // namespace Qvis

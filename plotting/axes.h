@@ -43,8 +43,9 @@ void widenZeroExtent(float* lo, float* hi);
 std::array<float, 4> usableLimits(float xmin, float xmax, float ymin, float ymax);
 // Maps data coordinates onto normalised axes coordinates (-1..1).
 glm::mat4 scale2AxesLimits(float xmin, float xmax, float ymin, float ymax);
-// Tick mark vertices: n x ticks on the bottom edge, then n y ticks on the left.
-void tickLayout(int n, float majorTickSizeW, float majorTickSizeH, std::vector<float>& tickVerts);
+// Tick mark vertices: nx x ticks on the bottom edge, then ny y ticks on the
+// left; an axis with fewer than two has none.
+void tickLayout(int nx, int ny, float majorTickSizeW, float majorTickSizeH, std::vector<float>& tickVerts);
 // Value of tick i of n between lo and hi.
 float tickValue(float lo, float hi, int i, int n);
 // Decimals of the labels of n ticks between lo and hi: the fewest, at least
@@ -73,13 +74,21 @@ public:
     void setPositionSize(float x, float y, float width, float height);
     void setFontScaling(float scaling);
     void setAxesLabelsOn(bool on);
+    // The x axis's labels alone (under axes stacked on one time axis, only
+    // the lowest has them); on by default.
+    void setXAxisLabelsOn(bool on);
+    // Ticks and labels on the y axis, 2 to 5 (5 by default), for axes too
+    // low for five labels.
+    void setYTickCount(int n);
     void setAxesAreaOutlineOn(bool on);
     void setXYAxesOn(bool on);
     // One line of text in white, centred on the axes rectangle and drawn over
     // everything else; null or empty for none.
     void setMessage(const char* text);
-    // The labels of the plain lines, each in its line's colour, stacked in the
-    // upper left corner of the axes rectangle.
+    // The labels of the plain lines, stacked in the upper left corner of the
+    // axes rectangle over a dark translucent backdrop, each in its line's
+    // colour or, where that is too dark to read on the overlays' grey, a
+    // lighter shade of it (contrast at least 4.5:1).
     void setLegendOn(bool on);
     Shader* getTextShaderPt();
 
@@ -115,8 +124,9 @@ private:
     void drawShadedLines(Shader shader, Shader edgeShader, glm::mat4 transform);
     void drawPosNegLines(Shader shader, glm::mat4 transform);
     void drawAxesTickMarks(Shader shader, glm::mat4 transform);
-    void drawMajorAxesTickLabels(glm::mat4 transform);
-    void drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight);
+    void drawText(Shader plotShader, glm::vec4 lowerLeft, glm::vec4 upperRight);
+    void drawMajorAxesTickLabels(float left, float bottom, float right, float top);
+    void drawLegend(Shader shader, float left, float top);
     std::array<float, 4> shownLimits() const;
     std::array<float, 4> overallExtremes();
 
@@ -130,6 +140,8 @@ private:
     float majorTickSizeW = 0.03f, minorTickSizeW = 0.015f;
     float majorTickSizeH = 0.03f, minorTickSizeH = 0.015f;
     int numMajorTicks = 5;
+    int numYTicks = 5;
+    bool xLabelsOn = true;
     int maxTickVertices = 20;
     bool axesLabelsOn = true;
     bool axesAreaOutlineOn = true;
@@ -143,6 +155,8 @@ private:
     std::vector<float> axesLineVerts;
     std::vector<float> tickVerts;
     std::vector<std::shared_ptr<ILine2D>> lines;
+    // Per plain line: the colour its legend shade was made for, and the shade.
+    std::vector<std::pair<glm::vec3, glm::vec3>> legendShades;
     std::vector<std::shared_ptr<ILine2D>> posNegLines;
     std::vector<std::shared_ptr<IShadedLine2D>> shadedLines;
     std::shared_ptr<IWindow> window;
@@ -154,6 +168,11 @@ private:
     float fontScaling = 1.0f;
     // Size of the legend and message text against the font's pixel size.
     static constexpr float noteScaling = 0.4f;
+    // Where the tick labels stand off the axes rectangle, in window pixels
+    // at scale 1: the x labels' baseline below it, the y labels' centres
+    // left of it.
+    static constexpr float xLabelDrop = 50.0f;
+    static constexpr float yLabelGap = 62.0f;
 };
 
 } // namespace Qvis

@@ -213,20 +213,17 @@ glm::mat4 scale2AxesLimits(float xmin, float xmax, float ymin, float ymax)
     return glm::scale(m, glm::vec3(sx, sy, 1.0f));
 }
 
-void tickLayout(int n, float majorTickSizeW, float majorTickSizeH, std::vector<float>& tickVerts)
+void tickLayout(int nx, int ny, float majorTickSizeW, float majorTickSizeH, std::vector<float>& tickVerts)
 {
     tickVerts.clear();
-    if (n < 2)
-        return;
-    float step = static_cast<float>(2.0 / (n - 1));
     float ly = static_cast<float>(2.0 / (1.0 - static_cast<double>(majorTickSizeH)) - 2.0);
     float lx = static_cast<float>(2.0 / (1.0 - static_cast<double>(majorTickSizeW)) - 2.0);
-    for (int i = 0; i < n; ++i) {
-        float t = static_cast<float>(i) * step - 1.0f;
+    for (int i = 0; nx >= 2 && i < nx; ++i) {
+        float t = static_cast<float>(i) * static_cast<float>(2.0 / (nx - 1)) - 1.0f;
         tickVerts.insert(tickVerts.end(), {t, -1.0f, t, -1.0f - ly});
     }
-    for (int j = 0; j < n; ++j) {
-        float t = static_cast<float>(j) * step - 1.0f;
+    for (int j = 0; ny >= 2 && j < ny; ++j) {
+        float t = static_cast<float>(j) * static_cast<float>(2.0 / (ny - 1)) - 1.0f;
         tickVerts.insert(tickVerts.end(), {-1.0f, t, -1.0f - lx, t});
     }
 }

@@ -154,6 +154,17 @@ void GLFont::loadGlyphs(const char* fontPath, unsigned int pixelHeight)
     FT_Done_FreeType(ft);
 }
 
+float GLFont::textWidth(const std::string& text, float scale) const
+{
+    float width = 0.0f;
+    for (char c : text) {
+        const auto g = characters.find(c);
+        if (g != characters.end())
+            width += static_cast<float>(g->second.advance >> 6) * scale;
+    }
+    return width;
+}
+
 // Draws text with the given text program; textProjection is the caller's.
 void GLFont::RenderText(Shader* shader, const std::string& text, float x, float y, float scale,
                         glm::vec3 colour, int alignment)

@@ -58,6 +58,10 @@ public:
     void drawHCentreAligned(const std::string& text, float x, float y, float scale);
     void drawVCentreAligned(const std::string& text, float x, float y, float scale);
 
+    // How far text drawn at this scale reaches from its start: the sum of
+    // its glyphs' advances.
+    float textWidth(const std::string& text, float scale) const;
+
     // Number of glyph records, for callers that check the font loaded.
     size_t glyphCount() const { return characters.size(); }
 

@@ -42,7 +42,8 @@ std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRD
         return std::make_unique<ControllerOverlay<TrackMapController>>(kind, source, kMapSeconds, style);
     case OverlayKind::VarPlot:
         return std::make_unique<ControllerOverlay<VariablePlotController>>(kind, source, kHistorySeconds,
-                                                                           variables, style);
+                                                                           variables, style,
+                                                                           settings.values().varplotLanes);
     case OverlayKind::Strip:
         break;
     }

@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     auto plot = std::make_shared<Qvis::Plot>(0.0f, 0.0f, 1.0f, 1.0f, window);
     plot->setPlotOutlineOn(false);
     auto axes = plot->getAxes();
-    axes->setFontScaling(0.45f);
+    axes->setFontScaling(0.36f);
 
     // Ten seconds of samples in rings that have already wrapped once.
     const unsigned n = 625;

@@ -72,7 +72,7 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
     const std::string good = "locked = true\nreference-laps = false\n"
                              "[strip]\nposition = [-700, 35]\nscale = 2\nopacity = 0.5\n"
                              "[trackmap]\nenabled = true\nscale = \"auto\"\n"
-                             "[varplot]\nvariables = [\"Speed\", \"Gear@int\"]\n"
+                             "[varplot]\nvariables = [\"Speed\", \"Gear@int\"]\nlanes = true\n"
                              "[keys]\nshow-hide = \"Ctrl+Alt+H\"\n"
                              "[buttons]\nlock = { device = \"Wheel\", button = 7 }\n";
     UserSettings s;
@@ -91,6 +91,7 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
     EXPECT_TRUE(s.trackmap.autoScale);
     EXPECT_FALSE(s.varplot.enabled);
     EXPECT_EQ(s.variables, (std::vector<std::string>{"Speed", "Gear@int"}));
+    EXPECT_TRUE(s.varplotLanes);
     EXPECT_EQ(s.showHideKey, "Ctrl+Alt+H");
     EXPECT_EQ(s.lockKey, "Ctrl+Shift+F2");
     EXPECT_EQ(s.lockButton.device, "Wheel");

@@ -277,10 +277,13 @@ TEST_F(VariablePlotReplay, LinesScrollInARoundedRangeUnderALegendOfTheirNames)
     EXPECT_GT(rect.top - cyan.top, 15.0);
 
     // The legend: one name a row, top down in the order of the lines, each
-    // in its line's colour and left-aligned; the missing one says so, which
-    // makes it the longest.
+    // in its line's colour, or for the red line a lighter red that reads on
+    // the grey, left-aligned over a dark backdrop; the missing one says so,
+    // which makes it the longest.
+    const auto lightRed = [](Rgb p) { return p.r > 200 && p.g > 110 && p.g < 190 && std::abs(p.g - p.b) < 20; };
     const Extent names[] = {extentOf(*px, legend, isCyan), extentOf(*px, legend, isWhite),
-                            extentOf(*px, legend, isRed)};
+                            extentOf(*px, legend, lightRed)};
+    EXPECT_LT(px->at(names[0].left - 2, names[1].bottom).r, 40) << "no backdrop";
     for (const Extent& e : names) {
         EXPECT_GT(e.count, 20);
         EXPECT_NEAR(e.left, names[0].left, 3.0);

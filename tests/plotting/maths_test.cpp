@@ -1,5 +1,5 @@
-// Limits, rounding, equal axes, ticks, labels and viewport transforms: the
-// plotting arithmetic that needs no GL context.
+// Limits, rounding, equal axes, ticks, labels, viewport transforms and the
+// contrast of text: the plotting arithmetic that needs no GL context.
 #include <cmath>
 #include <limits>
 #include <string>
@@ -9,6 +9,7 @@
 #include <glm/vec4.hpp>
 
 #include "axes.h"
+#include "contrast.h"
 #include "transforms.h"
 #include "window.h"
 
@@ -214,7 +215,7 @@ TEST(CompareMinMax, MergesStrictlyAndIgnoresNaN)
 TEST(TickLayout, FiveTicksAtEdgesQuartersAndMiddle)
 {
     std::vector<float> t{0, 0, -1, 1};
-    AxesMaths::tickLayout(5, 0.03f, 0.03f, t);
+    AxesMaths::tickLayout(5, 5, 0.03f, 0.03f, t);
     ASSERT_EQ(t.size(), 40u);
     const float steps[] = {-1.0f, -0.5f, 0.0f, 0.5f, 1.0f};
     for (int i = 0; i < 5; ++i) {
@@ -225,8 +226,13 @@ TEST(TickLayout, FiveTicksAtEdgesQuartersAndMiddle)
         EXPECT_FLOAT_EQ(t[20 + 4 * i + 1], steps[i]);
         EXPECT_FLOAT_EQ(t[20 + 4 * i + 2], -1.0618557f);
     }
-    AxesMaths::tickLayout(5, 0, 0, t);
+    AxesMaths::tickLayout(5, 5, 0, 0, t);
     EXPECT_FLOAT_EQ(t[3], -1.0f); // zero-length marks
+    // A low lane's y axis: its top and bottom only.
+    AxesMaths::tickLayout(5, 2, 0.03f, 0.03f, t);
+    ASSERT_EQ(t.size(), 28u);
+    EXPECT_FLOAT_EQ(t[21], -1.0f);
+    EXPECT_FLOAT_EQ(t[25], 1.0f);
 }
 
 TEST(TickLabels, AsManyDecimalsAsTheSpacingNeedsAndAtLeastOne)
@@ -298,4 +304,24 @@ TEST(IsOnAMonitor, NeedsAGrabbableCornerOnOneMonitor)
     for (const Case& c : cases)
         EXPECT_EQ(isOnAMonitor(c.window, two), c.on) << c.window.x << "," << c.window.y;
     EXPECT_FALSE(isOnAMonitor({0, 0, 700, 80}, {})) << "no monitor at all";
+}
+
+// The overlays' palette on their grey: each colour, or for text the least
+// lighter shade of it, stands out by 4.5:1; the shade keeps the hue.
+TEST(Contrast, EveryPaletteColourGetsALegibleShadeOfItself)
+{
+    const glm::vec3 grey(0.25f);
+    EXPECT_NEAR(contrastRatio(glm::vec3(0.0f), glm::vec3(1.0f)), 21.0f, 1e-3f);
+    EXPECT_NEAR(contrastRatio(glm::vec3(1.0f, 0.0f, 0.0f), grey), 2.60f, 0.01f);
+    for (const glm::vec3 c : {glm::vec3(0, 1, 1), glm::vec3(1, 1, 1), glm::vec3(1, 0, 0), glm::vec3(0, 1, 0),
+                              glm::vec3(1, 1, 0), glm::vec3(0, 0, 1), glm::vec3(0.3f, 0.1f, 0.5f)}) {
+        const glm::vec3 shade = legibleOn(c, grey);
+        EXPECT_GE(contrastRatio(shade, grey), 4.5f) << c.r << " " << c.g << " " << c.b;
+        if (contrastRatio(c, grey) >= 4.5f) {
+            EXPECT_EQ(shade, c);
+        } else {
+            EXPECT_LT(contrastRatio(shade, grey), 4.55f) << "more than the least lighter shade";
+            EXPECT_NEAR((shade.r - shade.g) * (c.r - c.b), (shade.r - shade.b) * (c.r - c.g), 1e-5f) << "another hue";
+        }
+    }
 }

@@ -376,20 +376,21 @@ TEST_F(GlTest, TickLabelsShowOneDecimalValuesAtTheirAnchors)
     EXPECT_GT(labels.countNot(0, 0, W, 45, grey), 200); // x labels below the rectangle
     EXPECT_GT(labels.countNot(0, 45, 60, H, grey), 200); // y labels left of it
 
-    // The same strings drawn directly at the documented anchors give the same frame.
+    // The same strings drawn directly at the documented anchors, in window
+    // pixels: x labels centred under their ticks with their baseline 50
+    // below the rectangle, y labels centred on theirs 62 left of it.
     window->preLoopDraw(true);
     Shader* text = axes->getTextShaderPt();
     text->Use();
-    glm::mat4 t = Transforms::viewportTransform(0.15f, 0.15f, 0.8f, 0.75f) *
-                  glm::ortho(0.0f, float(W), 0.0f, float(H));
+    glm::mat4 t = glm::ortho(0.0f, float(W), 0.0f, float(H));
     glUniformMatrix4fv(text->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(t));
     GLFont font(defaultFontPath());
     const char* xs[] = {"0.0", "2.5", "5.0", "7.5", "10.0"};
     const char* ys[] = {"-1.0", "-0.5", "0.0", "0.5", "1.0"};
+    const float left = 0.15f * W, bottom = 0.15f * H, width = 0.8f * W, height = 0.75f * H;
     for (int i = 0; i < 5; ++i) {
-        float f = (1.0f + (i * 0.5f - 1.0f)) / 2.0f;
-        font.RenderText(text, xs[i], f * W, -60.0f, 1.0f, {1, 1, 1}, 2);
-        font.RenderText(text, ys[i], -80.0f, f * H, 1.0f, {1, 1, 1}, 3);
+        font.RenderText(text, xs[i], left + width * i / 4.0f, bottom - 50.0f, 1.0f, {1, 1, 1}, 2);
+        font.RenderText(text, ys[i], left - 62.0f, bottom + height * i / 4.0f, 1.0f, {1, 1, 1}, 3);
     }
     Pixels expected(W, H);
     EXPECT_EQ(labels.raw(), expected.raw());
