@@ -118,6 +118,7 @@ void FramelessDraggableWindow::cursor_position_callback(GLFWwindow* window, doub
     int wx = 0, wy = 0;
     glfwGetWindowPos(window, &wx, &wy);
     glfwSetWindowPos(window, wx + w->dragOffsetX, wy + w->dragOffsetY);
+    w->dragged = w->dragged || w->dragOffsetX != 0 || w->dragOffsetY != 0;
 }
 
 } // namespace Qvis

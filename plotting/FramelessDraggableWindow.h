@@ -28,6 +28,9 @@ public:
     void setLocked(bool locked);
     bool isLocked() const { return locked; }
 
+    // Whether the user has dragged the window anywhere since it opened.
+    bool wasDragged() const { return dragged; }
+
     static void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
     static void cursor_position_callback(GLFWwindow* window, double xpos, double ypos);
 
@@ -42,6 +45,7 @@ private:
     bool alwaysOnTop = false;
     bool locked = false;
     bool hidden = false;
+    bool dragged = false;
     int hiddenX = 0;
     int hiddenY = 0;
 };

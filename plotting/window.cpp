@@ -36,22 +36,6 @@ bool nextPositionSet = false;
 int nextX = 0;
 int nextY = 0;
 
-std::vector<ScreenRect> monitorRects()
-{
-    std::vector<ScreenRect> rects;
-    int count = 0;
-    GLFWmonitor** monitors = glfwGetMonitors(&count);
-    for (int i = 0; i < count; ++i) {
-        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
-        if (!mode)
-            continue;
-        ScreenRect r{0, 0, mode->width, mode->height};
-        glfwGetMonitorPos(monitors[i], &r.x, &r.y);
-        rects.push_back(r);
-    }
-    return rects;
-}
-
 float within(float v, float lo, float hi)
 {
     return std::isnan(v) ? 1.0f : std::clamp(v, lo, hi);
@@ -96,13 +80,35 @@ void setStartFailureHandler(void (*handler)(const std::string& message))
     startFailureHandler = handler;
 }
 
-bool primaryWorkArea(ScreenRect* area)
+// GLFW lists the primary monitor first.
+std::vector<ScreenRect> monitorAreas()
 {
-    GLFWmonitor* monitor = glfwInit() ? glfwGetPrimaryMonitor() : nullptr;
-    if (!monitor)
-        return false;
-    glfwGetMonitorWorkarea(monitor, &area->x, &area->y, &area->width, &area->height);
-    return area->width > 0 && area->height > 0;
+    std::vector<ScreenRect> rects;
+    int count = 0;
+    GLFWmonitor** monitors = glfwInit() ? glfwGetMonitors(&count) : nullptr;
+    for (int i = 0; i < count; ++i) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        if (!mode)
+            continue;
+        ScreenRect r{0, 0, mode->width, mode->height};
+        glfwGetMonitorPos(monitors[i], &r.x, &r.y);
+        rects.push_back(r);
+    }
+    return rects;
+}
+
+std::vector<ScreenRect> workAreas()
+{
+    std::vector<ScreenRect> rects;
+    int count = 0;
+    GLFWmonitor** monitors = glfwInit() ? glfwGetMonitors(&count) : nullptr;
+    for (int i = 0; i < count; ++i) {
+        ScreenRect r{0, 0, 0, 0};
+        glfwGetMonitorWorkarea(monitors[i], &r.x, &r.y, &r.width, &r.height);
+        if (r.width > 0 && r.height > 0)
+            rects.push_back(r);
+    }
+    return rects;
 }
 
 float primaryContentScale()
@@ -187,7 +193,7 @@ void Window::initGLFW()
     glViewport(0, 0, width, height);
     glClear(GL_COLOR_BUFFER_BIT);
     glLineWidth(1.0f);
-    if (nextPositionSet && isOnAMonitor({nextX, nextY, width, height}, monitorRects()))
+    if (nextPositionSet && isOnAMonitor({nextX, nextY, width, height}, monitorAreas()))
         glfwSetWindowPos(window, nextX, nextY);
     nextPositionSet = false;
     if (focusOnShow)

@@ -19,9 +19,11 @@ struct ScreenRect {
 // whole window, when it is smaller) on one monitor.
 bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monitors);
 
-// The primary monitor's work area (the desktop without its panels); false
-// when there is no monitor or GLFW cannot start.
-bool primaryWorkArea(ScreenRect* area);
+// Every monitor's whole area, and every monitor's work area (the desktop
+// without its panels), the primary monitor's first; empty when there is no
+// monitor or GLFW cannot start.
+std::vector<ScreenRect> monitorAreas();
+std::vector<ScreenRect> workAreas();
 
 // The primary monitor's content scale (1 on a monitor of ordinary density,
 // 2 on one of twice that); 1 when it is not known.

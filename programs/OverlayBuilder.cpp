@@ -35,7 +35,7 @@ std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRD
                                      const char* title, const Qvis::ScreenRect& fallback)
 {
     const OverlaySettings& own = settings.values().overlay(kind);
-    restoreWindowPosition(own, fallback);
+    restoreWindowPosition(kind, own, fallback);
     const Qvis::WindowStyle style = overlayWindowStyle(own, title);
     switch (kind) {
     case OverlayKind::TrackMap:
@@ -71,7 +71,9 @@ int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<I
         variables = varplotVariables(settings);
     std::unique_ptr<Overlay> overlay = makeOverlay(kind, source, settings, variables);
     runMainLoop(*source, {overlay.get()});
-    settings.store({windowPositionEdit(*overlay)});
+    const std::vector<settings::Edit> edits = windowPositionEdits({overlay.get()}, settings.values());
+    if (!edits.empty())
+        settings.store(edits);
     shutDown(*source);
     return 0;
 }

@@ -14,11 +14,6 @@
 // bad one (reported in one line), Throttle, Brake and Gear.
 std::vector<VarSetup> varplotVariables(ProgramSettings& settings);
 
-// An overlay on the source with its window open: at its saved place, else
-// at `fallback` (zero size: where the window manager puts it), with the
-// scale and opacity of its settings and the given title. The variable plot
-// shows `variables`; the strip keeps the best laps of live runs for the next
-// run unless the settings turn that off.
 // The rest of a program that shows one overlay, once its arguments are read:
 // checks the shaders (status 1 when they cannot be read), reads the
 // settings, opens the overlay where it was left, runs the main loop, keeps
@@ -27,6 +22,12 @@ std::vector<VarSetup> varplotVariables(ProgramSettings& settings);
 int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<IRData>& source,
                   std::vector<VarSetup> variables = {});
 
+// An overlay on the source with its window open: at its saved place when
+// that is on a monitor, else at `fallback` (zero size: where the window
+// manager puts it), with the scale and opacity of its settings and the given
+// title. The variable plot shows `variables`, in lanes when the settings ask
+// for them; the strip keeps the best laps of live runs for the next run
+// unless the settings turn that off.
 std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
                                      ProgramSettings& settings, const std::vector<VarSetup>& variables = {},
                                      const char* title = "qvisView", const Qvis::ScreenRect& fallback = {});

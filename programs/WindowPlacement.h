@@ -1,6 +1,6 @@
 // Where the overlay windows open: where the user left them, saved in the
-// settings when a program ends; on a first start, side by side on the
-// primary monitor.
+// settings when a program ends; overlays without such a place where they
+// cover none of the placed ones, side by side.
 #pragma once
 
 #include <vector>
@@ -9,24 +9,42 @@
 #include "Settings.h"
 #include "window.h"
 
-// The places of windows of the given sizes that have no saved place yet, in
-// the same order: the first (the strip) centred low on the monitor's work
-// area, the others in a row above it from the left, wrapping to a new row
-// above when a row is full. None overlaps another while they fit.
-std::vector<Qvis::ScreenRect> firstStartPlaces(const Qvis::ScreenRect& workArea,
-                                               const std::vector<Qvis::ScreenRect>& sizes);
+// One overlay window as the placement sees it: its saved place, or only its
+// size when it has no place to open at.
+struct OverlayWindow {
+    Qvis::ScreenRect rect;
+    bool placed = false;
+};
+
+// Where the windows open, in the same order: a placed one at its place; the
+// others on the work area of the monitor that holds the placed ones (most of
+// them; the first work area, the primary monitor's, when none is placed),
+// each at its first-start place (the first window, the strip, centred low,
+// the others in rows above it from the left) when that covers no placed or
+// earlier window, else at the free place nearest to it, else where it covers
+// least. None overlaps another while they fit.
+std::vector<Qvis::ScreenRect> openingPlaces(const std::vector<Qvis::ScreenRect>& workAreas,
+                                            const std::vector<OverlayWindow>& windows);
 
 // The window of an overlay at the given scale, in screen units.
 Qvis::ScreenRect overlaySize(OverlayKind kind, float scale);
 
-// Makes the next window created open at the overlay's saved place, or at
-// `fallback` when it has none (fallback with zero size: where the window
-// manager puts it). A place on no monitor is left out when the window opens.
-void restoreWindowPosition(const OverlaySettings& overlay, const Qvis::ScreenRect& fallback = {});
+// The overlay's window as the placement sees it: placed at its saved place
+// when it has one on a monitor; a place on no monitor (one since unplugged)
+// counts as none.
+OverlayWindow overlayWindow(OverlayKind kind, const OverlaySettings& overlay);
+
+// Makes the next window created open at the overlay's saved place when it is
+// on a monitor, else at `fallback` (zero size: where the window manager puts
+// it).
+void restoreWindowPosition(OverlayKind kind, const OverlaySettings& overlay, const Qvis::ScreenRect& fallback = {});
 
 // How the overlay's window looks: its title, and its scale (the monitor's
 // content scale for "auto", within 0.5 to 4) and opacity from the settings.
 Qvis::WindowStyle overlayWindowStyle(const OverlaySettings& overlay, const char* title = "qvisView");
 
-// The settings edit that saves where the overlay's window is.
-settings::Edit windowPositionEdit(Overlay& overlay);
+// The settings edits that save where the overlays' windows are, each
+// overlay's with its settings as read at the start. A window whose saved
+// place was on no monitor, and which the user has not moved since it opened
+// elsewhere, gets none: its place stays for the monitor to come back.
+std::vector<settings::Edit> windowPositionEdits(const std::vector<Overlay*>& overlays, const UserSettings& saved);

@@ -128,15 +128,13 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // Overlays without a saved place open side by side, the strip below.
+    // Overlays without a saved place on a monitor open side by side, the
+    // strip below, where they cover none of those with one.
     Qvis::setStartFailureHandler(reportWindowFailure);
-    std::vector<Qvis::ScreenRect> sizes;
+    std::vector<OverlayWindow> windows;
     for (OverlayKind kind : kinds)
-        sizes.push_back(overlaySize(kind, overlayWindowStyle(chosen.overlay(kind)).scale));
-    Qvis::ScreenRect workArea{};
-    std::vector<Qvis::ScreenRect> places(kinds.size());
-    if (Qvis::primaryWorkArea(&workArea))
-        places = firstStartPlaces(workArea, sizes);
+        windows.push_back(overlayWindow(kind, chosen.overlay(kind)));
+    const std::vector<Qvis::ScreenRect> places = openingPlaces(Qvis::workAreas(), windows);
     const std::vector<VarSetup> variables = varplotVariables(settings);
     std::vector<std::unique_ptr<Overlay>> overlays;
     std::vector<Overlay*> loop;
@@ -163,9 +161,7 @@ int main(int argc, char** argv)
         if (finished)
             return;
         finished = true;
-        std::vector<settings::Edit> edits;
-        for (const auto& overlay : overlays)
-            edits.push_back(windowPositionEdit(*overlay));
+        std::vector<settings::Edit> edits = windowPositionEdits(loop, chosen);
         if (locked != chosen.locked)
             edits.push_back(settings::boolEdit("", "locked", locked));
         settings.store(edits, "the window positions and the lock");

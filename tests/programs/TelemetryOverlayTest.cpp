@@ -301,3 +301,129 @@ TEST(TelemetryOverlay, SilenceIsSaidAndEachNewSessionStartsAfresh)
     EXPECT_EQ(overlays.exitStatus(), 0);
     publisher->stop(SIGINT);
 }
+
+namespace {
+
+// A Place's window rectangle, for overlap checks.
+long long overlapOf(const Place& a, int aw, int ah, const Place& b, int bw, int bh)
+{
+    const long long w = std::min(a.x + aw, b.x + bw) - std::max(a.x, b.x);
+    const long long h = std::min(a.y + ah, b.y + bh) - std::max(a.y, b.y);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+} // namespace
+
+// The plots turned on after the strip was placed where they would open: they
+// open beside it. The variable plot in lanes, replaying variables of ranges
+// 0 to 1, 0 to 8000 and 1 to 6: each line fills its lane.
+TEST(TelemetryOverlay, NewOverlaysOpenBesideThePlacedOneAndLanesFillTheirPlace)
+{
+    DesktopSession session;
+    if (!session.ready())
+        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    Host host("truth-lanes", "[strip]\nposition = [16, 560]\n"
+                             "[trackmap]\nenabled = true\nscale = 0.5\n"
+                             "[varplot]\nenabled = true\nscale = 0.5\nlanes = true\n"
+                             "variables = [\"Throttle\", \"RPM\", \"Gear@int\"]\n");
+    IbtWriter w;
+    w.addVar("SessionTime", irsdk_double);
+    w.addVar("IsOnTrack", irsdk_int);
+    w.addVar("Throttle", irsdk_float);
+    w.addVar("RPM", irsdk_float);
+    w.addVar("Gear", irsdk_int);
+    for (int i = 0; i < 300; ++i) {
+        w.beginRecord();
+        w.set("SessionTime", 20.0 + i / 60.0);
+        w.set("IsOnTrack", 1);
+        w.set("Throttle", (i % 60) / 59.0);
+        w.set("RPM", 8000.0 * (1.0 - std::abs(i % 120 - 60) / 60.0));
+        w.set("Gear", 1 + (i / 12) % 6);
+        w.endRecord();
+    }
+    ASSERT_TRUE(w.writeFile(host.dir.path() + "/telemetry.ibt"));
+    ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, host.env());
+    std::vector<std::string> ids;
+    for (const char* title : kTitles)
+        ids.push_back(waitForWindow(title, 30));
+    for (size_t i = 0; i < ids.size(); ++i)
+        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << overlays.err();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const Place strip = placeOf(ids[0]), map = placeOf(ids[1]), plot = placeOf(ids[2]);
+    EXPECT_EQ(strip, (Place{16, 560}));
+    EXPECT_EQ(overlapOf(map, 400, 300, strip, 700, 80), 0) << map;
+    EXPECT_EQ(overlapOf(plot, 400, 300, strip, 700, 80), 0) << plot;
+    EXPECT_EQ(overlapOf(plot, 400, 300, map, 400, 300), 0) << plot << " " << map;
+    for (const Place& p : {map, plot}) {
+        EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x + 400 <= 1280 && p.y + 300 <= 1024) << p;
+    }
+
+    // Lanes top to bottom in the order of the variables: Throttle (white),
+    // RPM (red) and Gear (cyan, int lines coming first in the palette), each
+    // line reaching the top and the bottom of its lane's axes, right of the
+    // names.
+    Picture lanes;
+    ASSERT_TRUE(waitUntil(30, [&] {
+        const Picture a = captureWindow(ids[2]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        lanes = captureWindow(ids[2]);
+        return a.width == 400 && a == lanes;
+    })) << "the replay never ended";
+    bool (*const colours[])(Rgb) = {isWhite, isRed, isCyan};
+    const double laneHeight = (0.85 - 2 * 0.03) / 3;
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const double y = 0.1 + (2 - i) * (laneHeight + 0.03);
+        const int bottom = static_cast<int>(300 * (y + laneHeight * 0.03)), top = static_cast<int>(300 * (y + laneHeight));
+        Extent e;
+        for (int row = bottom + 3; row <= top - 3; ++row)
+            for (int x = 220; x < 375; ++x) {
+                const Picture::Pixel p = lanes.at(x, 299 - row);
+                if (colours[i]({p.r, p.g, p.b}))
+                    e.add(x, row);
+            }
+        EXPECT_LE(e.bottom, bottom + 4);
+        EXPECT_GE(e.top, top - 4);
+    }
+    overlays.stop(SIGTERM);
+    EXPECT_EQ(overlays.exitStatus(), 0);
+}
+
+// Places saved on a monitor since unplugged: the windows open apart at their
+// first-start places, and the saved places stay, but for the one moved.
+TEST(TelemetryOverlay, PlacesOnNoMonitorOpenApartAndStayUntilMoved)
+{
+    DesktopSession session;
+    if (!session.ready())
+        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    Host host("truth-offscreen", "[strip]\nposition = [5000, 5000]\n"
+                                 "[trackmap]\nenabled = true\nscale = 0.5\nposition = [5000, 5000]\n"
+                                 "[varplot]\nenabled = true\nscale = 0.5\nposition = [-3000, 200]\n");
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(30000, 0.1f, 0.00003f), 0.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(host.dir.path() + "/telemetry.ibt", s));
+    ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, host.env());
+    std::vector<std::string> ids;
+    for (const char* title : kTitles)
+        ids.push_back(waitForWindow(title, 30));
+    for (size_t i = 0; i < ids.size(); ++i)
+        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << overlays.err();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const Place strip = placeOf(ids[0]), map = placeOf(ids[1]), plot = placeOf(ids[2]);
+    EXPECT_EQ(overlapOf(map, 400, 300, strip, 700, 80), 0) << map << " " << strip;
+    EXPECT_EQ(overlapOf(plot, 400, 300, strip, 700, 80), 0) << plot << " " << strip;
+    EXPECT_EQ(overlapOf(plot, 400, 300, map, 400, 300), 0) << plot << " " << map;
+    EXPECT_GT(strip.y, map.y) << "the strip is below the plots";
+
+    drag(ids[1], 40, 30);
+    const Place moved = placeOf(ids[1]);
+    EXPECT_FALSE(moved == map) << "not dragged";
+    overlays.stop(SIGTERM);
+    EXPECT_EQ(overlays.exitStatus(), 0);
+    const std::string kept = readFile(host.dir.path() + "/config/telemetry-overlay/settings.toml");
+    EXPECT_NE(kept.find("[strip]\nposition = [5000, 5000]\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("[varplot]\nenabled = true\nscale = 0.5\nposition = [-3000, 200]\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("position = [" + std::to_string(moved.x) + ", " + std::to_string(moved.y) + "]"),
+              std::string::npos)
+        << kept;
+}
