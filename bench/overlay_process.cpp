@@ -4,6 +4,8 @@
 //   overlay_process overlay PASSES RECORDING [SCALE]    the throttle/brake overlay replaying RECORDING
 //   overlay_process overlays PASSES RECORDING [SCALE]   the strip, the track map and the variable
 //                                                       plot in one loop, as telemetry-overlay runs them
+//   overlay_process varplot PASSES RECORDING [SCALE]    the variable plot alone with Speed, RPM and Gear
+//   overlay_process lanes PASSES RECORDING [SCALE]      the same in lanes
 //   overlay_process bare PASSES [SCALE]                 a 700 x 80 window with the same framebuffer
 //   overlay_process first-frame RECORDING START_NS      the time from START_NS (CLOCK_REALTIME, taken
 //                                                       before exec) to the strip's first frame
@@ -11,10 +13,13 @@
 // waits as many passes) and draws a few passes untimed, so that the shader
 // programs and the driver's compiled state are built as at start-up, then
 // times PASSES passes and prints the process CPU
-// time per pass, the passes per second and the peak resident memory. Under
+// time per pass, the passes per second, the heap allocations per pass (the
+// program's operator new is counted) and the peak resident memory. Under
 // callgrind only the timed passes are collected.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <new>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -39,6 +44,57 @@
 #include "TrackMapController.h"
 #include "VariablePlotController.h"
 #include "window.h"
+
+namespace {
+
+// Allocations through operator new while `counting` is set (the timed passes).
+std::atomic<long> allocations{0};
+std::atomic<bool> counting{false};
+
+} // namespace
+
+namespace {
+
+void* counted(std::size_t n)
+{
+    if (counting)
+        ++allocations;
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    return counted(n);
+}
+
+void* operator new[](std::size_t n)
+{
+    return counted(n);
+}
+
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -82,9 +138,10 @@ double wallSeconds()
 
 void report(const char* what, const Qvis::WindowStyle& style, int passes, double cpu, double wall)
 {
-    std::printf("%s at scale %g: %d passes, CPU time per pass %.3f ms, %.1f passes a second, peak memory %.1f MiB\n",
+    std::printf("%s at scale %g: %d passes, CPU time per pass %.3f ms, %.1f passes a second, "
+                "%.2f heap allocations per pass, peak memory %.1f MiB\n",
                 what, static_cast<double>(style.scale), passes, cpu / passes * 1000.0, passes / wall,
-                peakKiB() / 1024.0);
+                static_cast<double>(allocations) / passes, peakKiB() / 1024.0);
 }
 
 } // namespace
@@ -107,8 +164,11 @@ int main(int argc, char** argv)
     }
     const bool bare = argc >= 3 && std::strcmp(argv[1], "bare") == 0;
     const bool three = argc >= 4 && std::strcmp(argv[1], "overlays") == 0;
-    if (!bare && !three && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
-        std::fprintf(stderr, "usage: overlay_process overlay|overlays PASSES RECORDING [SCALE] | bare PASSES [SCALE]\n");
+    const bool plot = argc >= 4 && std::strcmp(argv[1], "varplot") == 0;
+    const bool lanes = argc >= 4 && std::strcmp(argv[1], "lanes") == 0;
+    if (!bare && !three && !plot && !lanes && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
+        std::fprintf(stderr, "usage: overlay_process overlay|overlays|varplot|lanes PASSES RECORDING [SCALE] | "
+                             "bare PASSES [SCALE]\n");
         return 2;
     }
     const int passes = std::atoi(argv[2]);
@@ -125,8 +185,10 @@ int main(int argc, char** argv)
             window.pass();
         const double start = cpuSeconds(), wall = wallSeconds();
         CALLGRIND_START_INSTRUMENTATION;
+        counting = true;
         for (int i = 0; i < passes; ++i)
             window.pass();
+        counting = false;
         CALLGRIND_STOP_INSTRUMENTATION;
         report("bare window", style, passes, cpuSeconds() - start, wallSeconds() - wall);
         glfwTerminate();
@@ -135,8 +197,16 @@ int main(int argc, char** argv)
 
     auto irData = std::make_shared<IRData>(argv[3]);
     std::vector<std::unique_ptr<Overlay>> owned;
-    owned.push_back(
-        std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10, style));
+    if (plot || lanes) {
+        std::vector<VarSetup> variables;
+        std::string error;
+        parseVarSetups({"Speed", "RPM", "Gear@int"}, &variables, &error);
+        owned.push_back(std::make_unique<ControllerOverlay<VariablePlotController>>(OverlayKind::VarPlot, irData, 10,
+                                                                                     variables, style, lanes));
+    } else {
+        owned.push_back(
+            std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10, style));
+    }
     if (three) {
         owned.push_back(
             std::make_unique<ControllerOverlay<TrackMapController>>(OverlayKind::TrackMap, irData, 120, style));
@@ -159,10 +229,16 @@ int main(int argc, char** argv)
         runPass(*irData, overlays, state);
     const double start = cpuSeconds(), wall = wallSeconds();
     CALLGRIND_START_INSTRUMENTATION;
+    counting = true;
     for (int i = 0; i < passes; ++i)
         runPass(*irData, overlays, state);
+    counting = false;
     CALLGRIND_STOP_INSTRUMENTATION;
-    report(three ? "three overlays" : "overlay", style, passes, cpuSeconds() - start, wallSeconds() - wall);
+    report(three  ? "three overlays"
+           : plot ? "variable plot, three variables, one plot"
+           : lanes ? "variable plot, three variables, lanes"
+                   : "overlay",
+           style, passes, cpuSeconds() - start, wallSeconds() - wall);
     shutDown(*irData);
     return 0;
 }
