@@ -14,13 +14,6 @@ const int kGap = 16;
 
 using Qvis::ScreenRect;
 
-long long overlapArea(const ScreenRect& a, const ScreenRect& b)
-{
-    const long long w = std::min(0LL + a.x + a.width, 0LL + b.x + b.width) - std::max(a.x, b.x);
-    const long long h = std::min(0LL + a.y + a.height, 0LL + b.y + b.height) - std::max(a.y, b.y);
-    return w > 0 && h > 0 ? w * h : 0;
-}
-
 // The windows side by side on a first start, in the order of `sizes`: the
 // first (the strip) centred low on the work area, where the eye goes from
 // the road, the others in rows above it from the left, bottom row first,
@@ -101,6 +94,13 @@ ScreenRect placeBeside(const ScreenRect& area, const std::vector<ScreenRect>& ta
 }
 
 } // namespace
+
+long long overlapArea(const ScreenRect& a, const ScreenRect& b)
+{
+    const long long w = std::min(0LL + a.x + a.width, 0LL + b.x + b.width) - std::max(a.x, b.x);
+    const long long h = std::min(0LL + a.y + a.height, 0LL + b.y + b.height) - std::max(a.y, b.y);
+    return w > 0 && h > 0 ? w * h : 0;
+}
 
 std::vector<ScreenRect> openingPlaces(const std::vector<ScreenRect>& workAreas, const std::vector<OverlayWindow>& windows)
 {

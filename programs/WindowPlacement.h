@@ -26,6 +26,9 @@ struct OverlayWindow {
 std::vector<Qvis::ScreenRect> openingPlaces(const std::vector<Qvis::ScreenRect>& workAreas,
                                             const std::vector<OverlayWindow>& windows);
 
+// The area two rectangles have in common, 0 when they do not overlap.
+long long overlapArea(const Qvis::ScreenRect& a, const Qvis::ScreenRect& b);
+
 // The window of an overlay at the given scale, in screen units.
 Qvis::ScreenRect overlaySize(OverlayKind kind, float scale);
 

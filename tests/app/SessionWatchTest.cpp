@@ -1,8 +1,10 @@
 // What the session watch makes of a source: which records begin another
 // session, and when a live picture goes stale and comes back, on a stand-in
-// simulator's real live telemetry and on a recording, with a clock moved by
-// hand.
+// simulator's real live telemetry, with a clock moved by hand.
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,9 +12,9 @@
 
 #include "IRData.h"
 #include "SessionWatch.h"
-#include "pedal_recording.h"
 #include "private_live_names.h"
-#include "stand_in_simulator.h"
+#include "ibt_writer.h"
+#include "live_publisher.h"
 
 namespace {
 
@@ -22,6 +24,43 @@ const std::vector<std::pair<const char*, int>> kVars = {
     {"SessionTime", irsdk_double}, {"SessionUniqueId", irsdk_int}, {"SessionNum", irsdk_int}};
 const std::string kSessionA = "WeekendInfo:\n TrackName: testring\n SessionID: 7\n SubSessionID: 70\n";
 const std::string kSessionB = "WeekendInfo:\n TrackName: testring\n SessionID: 8\n SubSessionID: 80\n";
+
+// A simulator stand-in: live telemetry of a session's clock and ids.
+class Simulator {
+public:
+    bool start(const std::string& text)
+    {
+        layout = std::make_unique<IbtWriter>();
+        for (const auto& v : kVars)
+            layout->addVar(v.first, v.second);
+        std::vector<irsdk_VarDescriptor> vars;
+        for (int i = 0; i < layout->varCount(); ++i)
+            vars.push_back(layout->descriptor(i));
+        publisher.setConnected(publisher.open(text, vars, layout->recordLength()));
+        return publisher.isOpen();
+    }
+    void send(double time, int uniqueId, int sessionNum)
+    {
+        layout->beginRecord();
+        layout->set(0, time);
+        layout->set(1, uniqueId);
+        layout->set(2, sessionNum);
+        publisher.publish(layout->record().data());
+    }
+    // Another text in place of the first (no longer than it) and the
+    // header's counter moved, as a simulator rewrites it during a session.
+    void rewriteSessionText(const std::string& text)
+    {
+        irsdk_TelemetryHeader* h = publisher.header();
+        std::memcpy(publisher.memory() + h->sessionTextOffset, text.c_str(), text.size() + 1);
+        __atomic_add_fetch(&h->sessionTextUpdate, 1, __ATOMIC_RELEASE);
+    }
+    void stop() { publisher.close(); }
+
+private:
+    std::unique_ptr<IbtWriter> layout;
+    LivePublisher publisher;
+};
 
 struct Step {
     const char* what;
@@ -36,7 +75,7 @@ struct Step {
 TEST(SessionWatch, LiveSessionsAndSilences)
 {
     useProcessPrivateNames("sessionwatch");
-    StandInSimulator simulator;
+    Simulator simulator;
     IRData source;
     SessionWatch watch;
     SessionWatch::Clock::time_point now{};
@@ -57,33 +96,24 @@ TEST(SessionWatch, LiveSessionsAndSilences)
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
-        const StandInSimulator::Values record = {
-            {"SessionTime", s.time}, {"SessionUniqueId", s.uniqueId}, {"SessionNum", s.sessionNum}};
-        bool fresh = false;
-        if (s.action == Step::Stop || s.action == Step::StartA) {
+        if (s.action == Step::Stop || s.action == Step::StartA)
             simulator.stop();
-            fresh = source.updateData();
-        }
+        int tries = 0;
         if (s.action == Step::StartA) {
-            ASSERT_TRUE(simulator.start(kVars, kSessionA));
+            source.updateData(); // sees the telemetry gone
+            ASSERT_TRUE(simulator.start(kSessionA));
             // The source finds new objects under the name within a second,
             // and takes the first records of a connection for its layout.
-            for (int tries = 0; tries < 200 && !fresh; ++tries) {
-                simulator.send(record);
-                fresh = source.updateData();
-            }
-            ASSERT_TRUE(fresh);
+            while (!source.updateData() && ++tries < 200)
+                simulator.send(s.time, s.uniqueId, s.sessionNum);
+            ASSERT_LT(tries, 200);
         }
         if (s.action == Step::RewriteB)
             simulator.rewriteSessionText(kSessionB);
-        if (s.action == Step::Send || s.action == Step::RewriteB) {
-            simulator.send(record);
-            fresh = source.updateData();
-            EXPECT_TRUE(fresh);
-        }
-        if (s.action == Step::Wait) {
-            EXPECT_FALSE(source.updateData());
-        }
+        if (s.action == Step::Send || s.action == Step::RewriteB)
+            simulator.send(s.time, s.uniqueId, s.sessionNum);
+        const bool fresh = s.action == Step::StartA || source.updateData();
+        EXPECT_EQ(fresh, s.action != Step::Wait && s.action != Step::Stop);
         now += milliseconds(s.action == Step::Wait ? static_cast<int>(s.time) : 16);
         const SessionWatch::Verdict v = watch.observe(source, fresh, now);
         EXPECT_EQ(v.newSession, s.newSession);
@@ -91,30 +121,6 @@ TEST(SessionWatch, LiveSessionsAndSilences)
     }
     simulator.stop();
     source.updateData();
-}
-
-// A recording is never stale, also long after its end; its time going back
-// begins another session as live time does.
-TEST(SessionWatch, ARecordingStandsStillAtItsEnd)
-{
-    std::vector<PedalSample> s;
-    appendLap(s, 1, {0.1f, 0.2f, 0.3f}, 0.5f, 0.0f, 0.0f);
-    s[2].time = 50.0;
-    const std::string path = tempRecordingPath("sessions");
-    ASSERT_TRUE(writePedalRecording(path, s));
-    IRData source(path.c_str());
-    SessionWatch watch;
-    SessionWatch::Clock::time_point now{};
-    const bool expected[] = {false, false, true, false};
-    for (bool newSession : expected) {
-        now += std::chrono::seconds(5);
-        const bool fresh = source.updateData();
-        const SessionWatch::Verdict v = watch.observe(source, fresh, now);
-        EXPECT_EQ(v.newSession, newSession);
-        EXPECT_EQ(v.stale, nullptr);
-    }
-    source.endSession();
-    std::remove(path.c_str());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <fstream>
 #include <string>
@@ -70,61 +71,95 @@ struct DrivePart {
     int records;
 };
 
-bool writeDrive(const std::string& path, const std::vector<DrivePart>& parts)
+// A recording of the variables (name, type code), record i holding values(i)
+// in the same order.
+bool writeRecording(const std::string& path, const std::vector<std::pair<const char*, int>>& vars, int records,
+                    const std::function<std::vector<double>(int)>& values)
 {
     IbtWriter w;
-    for (const char* name : {"SessionTime", "SessionUniqueId", "IsOnTrack", "Throttle", "VelocityX", "YawNorth", "Speed"})
-        w.addVar(name, std::string(name) == "SessionTime" ? irsdk_double
-                        : std::string(name) == "SessionUniqueId" || std::string(name) == "IsOnTrack" ? irsdk_int
-                                                                                                      : irsdk_float);
-    w.setSessionText("WeekendInfo:\r\n TrackName: testring\r\n");
-    for (const DrivePart& p : parts)
-        for (int i = 0; i < p.records; ++i) {
-            w.beginRecord();
-            w.set("SessionTime", p.start + i / 60.0);
-            w.set("SessionUniqueId", p.uniqueId);
-            w.set("IsOnTrack", 1);
-            w.set("Throttle", p.throttle);
-            w.set("VelocityX", 20.0);
-            w.set("YawNorth", p.yaw);
-            w.set("Speed", p.speed);
-            w.endRecord();
-        }
+    for (const auto& v : vars)
+        w.addVar(v.first, v.second);
+    for (int i = 0; i < records; ++i) {
+        w.beginRecord();
+        const std::vector<double> row = values(i);
+        for (size_t k = 0; k < row.size(); ++k)
+            w.set(static_cast<int>(k), row[k]);
+        w.endRecord();
+    }
     return w.writeFile(path);
 }
 
-// The pixels of a capture inside the axes of the map or the plot, away from
-// their outline and `skipTop` rows below their top, that match; rows count
-// from the bottom.
+bool writeDrive(const std::string& path, const std::vector<DrivePart>& parts)
+{
+    int records = 0;
+    for (const DrivePart& p : parts)
+        records += p.records;
+    return writeRecording(path,
+                          {{"SessionTime", irsdk_double}, {"SessionUniqueId", irsdk_int}, {"IsOnTrack", irsdk_int},
+                           {"Throttle", irsdk_float}, {"VelocityX", irsdk_float}, {"YawNorth", irsdk_float},
+                           {"Speed", irsdk_float}},
+                          records, [&](int i) {
+                              size_t k = 0;
+                              for (; i >= parts[k].records; ++k)
+                                  i -= parts[k].records;
+                              const DrivePart& p = parts[k];
+                              return std::vector<double>{p.start + i / 60.0, double(p.uniqueId), 1, p.throttle,
+                                                         20.0, p.yaw, p.speed};
+                          });
+}
+
+// A capture's pixel, rows counted from the bottom as in the views.
+Rgb pixel(const Picture& pic, int x, int row)
+{
+    const Picture::Pixel p = pic.at(x, pic.height - 1 - row);
+    return {p.r, p.g, p.b};
+}
+
+// The pixels of a capture in [x0, x1) x [row0, row1) that match.
+Extent extentIn(const Picture& pic, int x0, int row0, int x1, int row1, bool (*match)(Rgb))
+{
+    Extent e;
+    for (int row = row0; row < row1; ++row)
+        for (int x = x0; x < x1; ++x)
+            if (match(pixel(pic, x, row)))
+                e.add(x, row);
+    return e;
+}
+
+// The matching pixels inside the axes of the map or the plot, away from
+// their outline and `skipTop` rows below their top.
 Extent insideAxes(const Picture& pic, bool (*match)(Rgb), int skipTop = 0)
 {
     const AxesRect r = overlayAxesRect(pic.width, pic.height);
-    Extent e;
-    for (int y = static_cast<int>(r.bottom) + 3; y < static_cast<int>(r.top) - 3 - skipTop; ++y)
-        for (int x = static_cast<int>(r.left) + 3; x < static_cast<int>(r.right) - 3; ++x) {
-            const Picture::Pixel p = pic.at(x, pic.height - 1 - y);
-            if (match({p.r, p.g, p.b}))
-                e.add(x, y);
-        }
-    return e;
+    return extentIn(pic, static_cast<int>(r.left) + 3, static_cast<int>(r.bottom) + 3, static_cast<int>(r.right) - 3,
+                    static_cast<int>(r.top) - 3 - skipTop, match);
 }
 
 // A picture dimmed under the line: the top left corner (background in every
 // picture here) at a third of its grey, and the line's white in the middle.
 bool isStale(const Picture& pic)
 {
-    if (pic.width == 0 || pic.at(2, 2).g >= 30)
-        return false;
-    int white = 0;
-    for (int y = pic.height / 2 - 8; y < pic.height / 2 + 8; ++y)
-        for (int x = pic.width / 2 - 60; x < pic.width / 2 + 60; ++x)
-            white += isWhite({pic.at(x, y).r, pic.at(x, y).g, pic.at(x, y).b});
-    return white > 20;
+    const int w = pic.width, h = pic.height;
+    return w > 0 && pixel(pic, 2, h - 3).g < 30 && extentIn(pic, w / 2 - 60, h / 2 - 8, w / 2 + 60, h / 2 + 8, isWhite).count > 20;
 }
 
 bool isLive(const Picture& pic)
 {
-    return pic.width > 0 && isBackground({pic.at(2, 2).r, pic.at(2, 2).g, pic.at(2, 2).b}, 3);
+    return pic.width > 0 && !isStale(pic);
+}
+
+// The three windows of telemetry-overlay, once shown; none when one is missing.
+std::vector<std::string> windowsOf(ChildProcess& overlays)
+{
+    std::vector<std::string> ids;
+    for (const char* title : kTitles) {
+        ids.push_back(waitForWindow(title, 30));
+        if (ids.back().empty()) {
+            ADD_FAILURE() << "no window " << title << "\n" << overlays.err();
+            return {};
+        }
+    }
+    return ids;
 }
 
 } // namespace
@@ -153,11 +188,8 @@ TEST(TelemetryOverlay, KeysHideShowLockAndUnlockWhileTheSimulatorKeepsTheKeyboar
     ASSERT_FALSE(simulator.id().empty());
     ASSERT_TRUE(simulator.activate());
     ChildProcess host(dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, {"XDG_CONFIG_HOME=" + dir.path() + "/config"});
-    std::vector<std::string> ids;
-    for (const char* title : kTitles)
-        ids.push_back(waitForWindow(title, 30));
-    for (size_t i = 0; i < ids.size(); ++i)
-        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << host.err();
+    const std::vector<std::string> ids = windowsOf(host);
+    ASSERT_EQ(ids.size(), 3u);
     const std::string strip = ids[0];
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(placeOf(strip), (Place{200, 900}));
@@ -242,11 +274,8 @@ TEST(TelemetryOverlay, SilenceIsSaidAndEachNewSessionStartsAfresh)
     };
     auto publisher = publish("a.ibt");
     ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "sim"}, host.env());
-    std::vector<std::string> ids;
-    for (const char* title : kTitles)
-        ids.push_back(waitForWindow(title, 30));
-    for (size_t i = 0; i < ids.size(); ++i)
-        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << overlays.err();
+    const std::vector<std::string> ids = windowsOf(overlays);
+    ASSERT_EQ(ids.size(), 3u);
     const std::string strip = ids[0], map = ids[1], plot = ids[2];
     const auto all = [&](bool (*is)(const Picture&)) {
         return std::all_of(ids.begin(), ids.end(), [&](const std::string& id) { return is(captureWindow(id)); });
@@ -290,12 +319,9 @@ TEST(TelemetryOverlay, SilenceIsSaidAndEachNewSessionStartsAfresh)
     EXPECT_TRUE(waitUntil(8, [&] { return straight(false); })) << "the path joins the two sessions";
     EXPECT_LE(line().height(), 3) << "the line joins the two sessions";
     const Picture pedals = captureWindow(strip);
-    int areaLeft = pedals.width;
-    for (int y = 0; y < pedals.height; ++y)
-        for (int x = 0; x < pedals.width; ++x)
-            if (pedals.at(x, y).g > pedals.at(x, y).r + 60 && pedals.at(x, y).g > pedals.at(x, y).b + 60)
-                areaLeft = std::min(areaLeft, x);
-    EXPECT_GT(areaLeft, pedals.width * 8 / 10) << "the strip's area joins the two sessions";
+    const Extent area = extentIn(pedals, 0, 0, pedals.width, pedals.height,
+                                 [](Rgb p) { return p.g > p.r + 60 && p.g > p.b + 60; });
+    EXPECT_GT(area.left, pedals.width * 8 / 10) << "the strip's area joins the two sessions";
 
     overlays.stop(SIGTERM);
     EXPECT_EQ(overlays.exitStatus(), 0);
@@ -314,49 +340,39 @@ long long overlapOf(const Place& a, int aw, int ah, const Place& b, int bw, int 
 
 } // namespace
 
-// The plots turned on after the strip was placed where they would open: they
-// open beside it. The variable plot in lanes, replaying variables of ranges
-// 0 to 1, 0 to 8000 and 1 to 6: each line fills its lane.
+// The plots turned on after the strip was placed where they would open, one
+// with a place on a monitor since unplugged: they open beside it, and that
+// place stays, but for the window dragged. The variable plot in lanes,
+// replaying variables of ranges 0 to 1, 0 to 8000 and 1 to 6: each line
+// fills its lane.
 TEST(TelemetryOverlay, NewOverlaysOpenBesideThePlacedOneAndLanesFillTheirPlace)
 {
     DesktopSession session;
     if (!session.ready())
         GTEST_SKIP() << "no Xvfb with openbox could be started";
     Host host("truth-lanes", "[strip]\nposition = [16, 560]\n"
-                             "[trackmap]\nenabled = true\nscale = 0.5\n"
-                             "[varplot]\nenabled = true\nscale = 0.5\nlanes = true\n"
+                             "[trackmap]\nenabled = true\nscale = 0.5\nposition = [5000, 5000]\n"
+                             "[varplot]\nenabled = true\nscale = 0.5\nposition = [-3000, 200]\nlanes = true\n"
                              "variables = [\"Throttle\", \"RPM\", \"Gear@int\"]\n");
-    IbtWriter w;
-    w.addVar("SessionTime", irsdk_double);
-    w.addVar("IsOnTrack", irsdk_int);
-    w.addVar("Throttle", irsdk_float);
-    w.addVar("RPM", irsdk_float);
-    w.addVar("Gear", irsdk_int);
-    for (int i = 0; i < 300; ++i) {
-        w.beginRecord();
-        w.set("SessionTime", 20.0 + i / 60.0);
-        w.set("IsOnTrack", 1);
-        w.set("Throttle", (i % 60) / 59.0);
-        w.set("RPM", 8000.0 * (1.0 - std::abs(i % 120 - 60) / 60.0));
-        w.set("Gear", 1 + (i / 12) % 6);
-        w.endRecord();
-    }
-    ASSERT_TRUE(w.writeFile(host.dir.path() + "/telemetry.ibt"));
+    ASSERT_TRUE(writeRecording(host.dir.path() + "/telemetry.ibt",
+                               {{"SessionTime", irsdk_double}, {"IsOnTrack", irsdk_int}, {"Throttle", irsdk_float},
+                                {"RPM", irsdk_float}, {"Gear", irsdk_int}},
+                               300, [](int i) {
+                                   return std::vector<double>{20.0 + i / 60.0, 1, (i % 60) / 59.0,
+                                                              8000.0 * (1.0 - std::abs(i % 120 - 60) / 60.0),
+                                                              1.0 + (i / 12) % 6};
+                               }));
     ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, host.env());
-    std::vector<std::string> ids;
-    for (const char* title : kTitles)
-        ids.push_back(waitForWindow(title, 30));
-    for (size_t i = 0; i < ids.size(); ++i)
-        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << overlays.err();
+    const std::vector<std::string> ids = windowsOf(overlays);
+    ASSERT_EQ(ids.size(), 3u);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const Place strip = placeOf(ids[0]), map = placeOf(ids[1]), plot = placeOf(ids[2]);
     EXPECT_EQ(strip, (Place{16, 560}));
     EXPECT_EQ(overlapOf(map, 400, 300, strip, 700, 80), 0) << map;
     EXPECT_EQ(overlapOf(plot, 400, 300, strip, 700, 80), 0) << plot;
     EXPECT_EQ(overlapOf(plot, 400, 300, map, 400, 300), 0) << plot << " " << map;
-    for (const Place& p : {map, plot}) {
+    for (const Place& p : {map, plot})
         EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x + 400 <= 1280 && p.y + 300 <= 1024) << p;
-    }
 
     // Lanes top to bottom in the order of the variables: Throttle (white),
     // RPM (red) and Gear (cyan, int lines coming first in the palette), each
@@ -375,54 +391,18 @@ TEST(TelemetryOverlay, NewOverlaysOpenBesideThePlacedOneAndLanesFillTheirPlace)
         SCOPED_TRACE(i);
         const double y = 0.1 + (2 - i) * (laneHeight + 0.03);
         const int bottom = static_cast<int>(300 * (y + laneHeight * 0.03)), top = static_cast<int>(300 * (y + laneHeight));
-        Extent e;
-        for (int row = bottom + 3; row <= top - 3; ++row)
-            for (int x = 220; x < 375; ++x) {
-                const Picture::Pixel p = lanes.at(x, 299 - row);
-                if (colours[i]({p.r, p.g, p.b}))
-                    e.add(x, row);
-            }
+        const Extent e = extentIn(lanes, 220, bottom + 3, 375, top - 2, colours[i]);
         EXPECT_LE(e.bottom, bottom + 4);
         EXPECT_GE(e.top, top - 4);
     }
-    overlays.stop(SIGTERM);
-    EXPECT_EQ(overlays.exitStatus(), 0);
-}
 
-// Places saved on a monitor since unplugged: the windows open apart at their
-// first-start places, and the saved places stay, but for the one moved.
-TEST(TelemetryOverlay, PlacesOnNoMonitorOpenApartAndStayUntilMoved)
-{
-    DesktopSession session;
-    if (!session.ready())
-        GTEST_SKIP() << "no Xvfb with openbox could be started";
-    Host host("truth-offscreen", "[strip]\nposition = [5000, 5000]\n"
-                                 "[trackmap]\nenabled = true\nscale = 0.5\nposition = [5000, 5000]\n"
-                                 "[varplot]\nenabled = true\nscale = 0.5\nposition = [-3000, 200]\n");
-    std::vector<PedalSample> s;
-    appendLap(s, 1, fractionRamp(30000, 0.1f, 0.00003f), 0.5f, 0.0f, 0.0f);
-    ASSERT_TRUE(writePedalRecording(host.dir.path() + "/telemetry.ibt", s));
-    ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, host.env());
-    std::vector<std::string> ids;
-    for (const char* title : kTitles)
-        ids.push_back(waitForWindow(title, 30));
-    for (size_t i = 0; i < ids.size(); ++i)
-        ASSERT_FALSE(ids[i].empty()) << "no window " << kTitles[i] << "\n" << overlays.err();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    const Place strip = placeOf(ids[0]), map = placeOf(ids[1]), plot = placeOf(ids[2]);
-    EXPECT_EQ(overlapOf(map, 400, 300, strip, 700, 80), 0) << map << " " << strip;
-    EXPECT_EQ(overlapOf(plot, 400, 300, strip, 700, 80), 0) << plot << " " << strip;
-    EXPECT_EQ(overlapOf(plot, 400, 300, map, 400, 300), 0) << plot << " " << map;
-    EXPECT_GT(strip.y, map.y) << "the strip is below the plots";
-
-    drag(ids[1], 40, 30);
-    const Place moved = placeOf(ids[1]);
-    EXPECT_FALSE(moved == map) << "not dragged";
+    drag(ids[2], 40, 30);
+    const Place moved = placeOf(ids[2]);
+    EXPECT_FALSE(moved == plot) << "not dragged";
     overlays.stop(SIGTERM);
     EXPECT_EQ(overlays.exitStatus(), 0);
     const std::string kept = readFile(host.dir.path() + "/config/telemetry-overlay/settings.toml");
-    EXPECT_NE(kept.find("[strip]\nposition = [5000, 5000]\n"), std::string::npos) << kept;
-    EXPECT_NE(kept.find("[varplot]\nenabled = true\nscale = 0.5\nposition = [-3000, 200]\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("[trackmap]\nenabled = true\nscale = 0.5\nposition = [5000, 5000]\n"), std::string::npos) << kept;
     EXPECT_NE(kept.find("position = [" + std::to_string(moved.x) + ", " + std::to_string(moved.y) + "]"),
               std::string::npos)
         << kept;

@@ -12,13 +12,6 @@ namespace {
 
 using Qvis::ScreenRect;
 
-long long overlap(const ScreenRect& a, const ScreenRect& b)
-{
-    const long long w = std::min(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
-    const long long h = std::min(a.y + a.height, b.y + b.height) - std::max(a.y, b.y);
-    return w > 0 && h > 0 ? w * h : 0;
-}
-
 bool inside(const ScreenRect& r, const ScreenRect& area)
 {
     return r.x >= area.x && r.y >= area.y && r.x + r.width <= area.x + area.width &&
@@ -38,7 +31,7 @@ void expectApart(const std::vector<ScreenRect>& places, const ScreenRect& area)
     for (size_t i = 0; i < places.size(); ++i) {
         EXPECT_TRUE(inside(places[i], area)) << i;
         for (size_t j = 0; j < i; ++j)
-            EXPECT_EQ(overlap(places[i], places[j]), 0) << i << " over " << j;
+            EXPECT_EQ(overlapArea(places[i], places[j]), 0) << i << " over " << j;
     }
 }
 
@@ -95,9 +88,9 @@ TEST(OpeningPlaces, NewOverlaysAvoidThePlacedOnesOnTheirMonitor)
     const std::vector<ScreenRect> places =
         openingPlaces({area}, {{map, true}, {overlaySize(OverlayKind::VarPlot, 1.0f), false}});
     EXPECT_TRUE(inside(places[1], area));
-    long long least = overlap(map, area);
+    long long least = overlapArea(map, area);
     for (int x = area.x; x + 800 <= area.width; ++x)
         for (int y = area.y; y + 600 <= area.height; ++y)
-            least = std::min(least, overlap(map, {x, y, 800, 600}));
-    EXPECT_EQ(overlap(places[1], map), least);
+            least = std::min(least, overlapArea(map, {x, y, 800, 600}));
+    EXPECT_EQ(overlapArea(places[1], map), least);
 }
