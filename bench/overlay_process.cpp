@@ -16,10 +16,8 @@
 // time per pass, the passes per second, the heap allocations per pass (the
 // program's operator new is counted) and the peak resident memory. Under
 // callgrind only the timed passes are collected.
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <new>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -43,58 +41,8 @@
 #include "ThrottleBrakeTraceController.h"
 #include "TrackMapController.h"
 #include "VariablePlotController.h"
+#include "heap_count.h"
 #include "window.h"
-
-namespace {
-
-// Allocations through operator new while `counting` is set (the timed passes).
-std::atomic<long> allocations{0};
-std::atomic<bool> counting{false};
-
-} // namespace
-
-namespace {
-
-void* counted(std::size_t n)
-{
-    if (counting)
-        ++allocations;
-    if (void* p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t n)
-{
-    return counted(n);
-}
-
-void* operator new[](std::size_t n)
-{
-    return counted(n);
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -136,7 +84,7 @@ double wallSeconds()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void report(const char* what, const Qvis::WindowStyle& style, int passes, double cpu, double wall)
+void report(const char* what, const Qvis::WindowStyle& style, int passes, double cpu, double wall, long allocations)
 {
     std::printf("%s at scale %g: %d passes, CPU time per pass %.3f ms, %.1f passes a second, "
                 "%.2f heap allocations per pass, peak memory %.1f MiB\n",
@@ -184,13 +132,12 @@ int main(int argc, char** argv)
         for (int i = 0; i < kWarmPasses; ++i)
             window.pass();
         const double start = cpuSeconds(), wall = wallSeconds();
+        const long allocated = heapAllocations();
         CALLGRIND_START_INSTRUMENTATION;
-        counting = true;
         for (int i = 0; i < passes; ++i)
             window.pass();
-        counting = false;
         CALLGRIND_STOP_INSTRUMENTATION;
-        report("bare window", style, passes, cpuSeconds() - start, wallSeconds() - wall);
+        report("bare window", style, passes, cpuSeconds() - start, wallSeconds() - wall, heapAllocations() - allocated);
         glfwTerminate();
         return 0;
     }
@@ -228,17 +175,17 @@ int main(int argc, char** argv)
     for (int i = 0; i < kWarmPasses; ++i)
         runPass(*irData, overlays, state);
     const double start = cpuSeconds(), wall = wallSeconds();
+    const long allocated = heapAllocations();
     CALLGRIND_START_INSTRUMENTATION;
-    counting = true;
     for (int i = 0; i < passes; ++i)
         runPass(*irData, overlays, state);
-    counting = false;
     CALLGRIND_STOP_INSTRUMENTATION;
+    const long allocations = heapAllocations() - allocated;
     report(three  ? "three overlays"
            : plot ? "variable plot, three variables, one plot"
            : lanes ? "variable plot, three variables, lanes"
                    : "overlay",
-           style, passes, cpuSeconds() - start, wallSeconds() - wall);
+           style, passes, cpuSeconds() - start, wallSeconds() - wall, allocations);
     shutDown(*irData);
     return 0;
 }

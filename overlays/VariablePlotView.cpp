@@ -9,6 +9,8 @@ namespace {
 // lower left, and the room between lanes.
 const float kPlotsLeft = 0.15f, kPlotsBottom = 0.1f, kPlotsWidth = 0.8f, kPlotsHeight = 0.85f;
 const float kLaneGap = 0.03f;
+// The labels' size against the font's 48 pixels.
+const float kFontScaling = 0.4f;
 
 } // namespace
 
@@ -54,7 +56,7 @@ std::shared_ptr<Qvis::Plot> VariablePlotView::makePlot(float x, float y, float w
     auto made = std::make_shared<Qvis::Plot>(x, y, width, height, self);
     made->setPlotOutlineOn(false);
     std::shared_ptr<Qvis::Axes> axes = made->getAxes();
-    axes->setFontScaling(0.4f);
+    axes->setFontScaling(kFontScaling);
     axes->setAutoScale(true);
     axes->setPositionSize(0.0f, 0.0f, 1.0f, 1.0f);
     axes->setLegendOn(true);
@@ -78,7 +80,7 @@ void VariablePlotView::setupLanes(std::vector<std::pair<IDataStrings::VariableEn
     if (n == 0)
         return;
     const float laneHeight = (kPlotsHeight - kLaneGap * static_cast<float>(n - 1)) / static_cast<float>(n);
-    const float textHeight = 48.0f * 0.4f;
+    const float textHeight = 48.0f * kFontScaling;
     for (size_t i = 0; i < n; ++i) {
         const float y = kPlotsBottom + static_cast<float>(n - 1 - i) * (laneHeight + kLaneGap);
         std::shared_ptr<Qvis::Axes> axes = makePlot(kPlotsLeft, y, kPlotsWidth, laneHeight)->getAxes();

@@ -54,8 +54,6 @@ public:
 
     // The one plot, or the top lane.
     std::shared_ptr<Qvis::Plot> getPlot() const { return plot; }
-    // Every plot drawn, top to bottom: the one plot, or each lane.
-    const std::vector<std::shared_ptr<Qvis::Plot>>& getPlots() const { return plots; }
 
     // Colours of the lines in the order they were made.
     std::vector<glm::vec3> lineColours() const;
