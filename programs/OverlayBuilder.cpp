@@ -66,6 +66,7 @@ int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<I
     if (!shaderSourcesReadable(program))
         return 1;
     ProgramSettings settings(program);
+    settings.writeFirstStartFile();
     if (kind == OverlayKind::VarPlot && variables.empty())
         variables = varplotVariables(settings);
     std::unique_ptr<Overlay> overlay = makeOverlay(kind, source, settings, variables);
