@@ -119,47 +119,42 @@ const char* const kShaderSources[5][2] = {
 
 namespace {
 
-// The folder found to hold every source, once found; *problem says why none
-// does while that is so.
-bool findShaderFolder(std::string* folder, std::string* problem)
+// The folder that holds every source ("" for the working directory), kept
+// once found. While none does, the working directory, and *problem says why.
+std::string shaderFolder(std::string* problem)
 {
     static bool found = false;
     static std::string kept;
-    if (found) {
-        *folder = kept;
-        return true;
-    }
+    if (found)
+        return kept;
     std::vector<std::string> files;
     for (const auto& program : kShaderSources)
         files.insert(files.end(), program, program + 2);
     const std::vector<std::string> folders = resourceFolders();
-    for (const std::string& candidate : folders) {
-        if (!unreadableResource(candidate, files).empty())
-            continue;
-        found = true;
-        kept = candidate;
-        *folder = kept;
-        return true;
+    for (const std::string& folder : folders) {
+        if (unreadableResource(folder, files).empty()) {
+            found = true;
+            kept = folder;
+            return kept;
+        }
     }
     *problem = unreadableResource(folders[0], files) + "; looked in " + describeResourceFolders(folders) +
                ": start the program from a folder that holds its Shaders folder, or install it again";
-    folder->clear();
-    return false;
+    return folders[0];
 }
 
 } // namespace
 
 std::string shaderSourcePath(int program, int stage)
 {
-    std::string folder, problem;
-    findShaderFolder(&folder, &problem);
-    return folder + kShaderSources[program][stage];
+    std::string problem;
+    return shaderFolder(&problem) + kShaderSources[program][stage];
 }
 
 std::string unreadableShaderSource()
 {
-    std::string folder, problem;
-    findShaderFolder(&folder, &problem);
+    std::string problem;
+    shaderFolder(&problem);
     return problem;
 }
 
