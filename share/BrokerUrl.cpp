@@ -42,14 +42,16 @@ bool parseBrokerUrl(const std::string& url, BrokerAddress* out, std::string* err
         return fail(error, "\"" + url + "\" is not a broker URL");
     }
     const size_t slash = rest.find('/');
+    std::string hostPort = rest.substr(0, slash);
+    // A password in the URL would be seen in every list of processes; and
+    // the URL is not repeated in a message once it may hold one.
+    if (hostPort.find('@') != std::string::npos)
+        return fail(error, "a login in the URL is not taken; give the user name and password apart");
     if (slash == std::string::npos)
         return fail(error, "no topic in " + url);
-    std::string hostPort = rest.substr(0, slash);
     a.topic = rest.substr(slash + 1);
     while (!a.topic.empty() && a.topic.back() == '/')
         a.topic.pop_back();
-    if (hostPort.find('@') != std::string::npos)
-        return fail(error, "a login in the URL is not taken; give the user name and password apart");
     size_t portColon = std::string::npos;
     if (!hostPort.empty() && hostPort[0] == '[') {
         const size_t close = hostPort.find(']');
