@@ -65,7 +65,7 @@ TEST(IbtShare, EveryRecordOfAReplayArrivesInOrderAndExactly)
 {
     TestBroker broker;
     if (!broker.problem().empty())
-        GTEST_SKIP() << broker.problem();
+        FAIL() << broker.problem();
     TempFolder dir("share-exact");
     const std::string lap = writeLap(dir);
     const std::vector<std::string> columns = {"SessionTime", "Throttle", "Brake", "LapDistPct", "Lap", "IsOnTrack"};
@@ -89,7 +89,7 @@ TEST(IbtShare, BothSidesConnectAgainWhenTheBrokerRestarts)
 {
     TestBroker broker;
     if (!broker.problem().empty())
-        GTEST_SKIP() << broker.problem();
+        FAIL() << broker.problem();
     TempFolder dir("share-restart");
     const std::string lap = writeLap(dir);
     auto watch = ibt(dir, "watch", {"watch", "--from", broker.url("team/restart"), "--timeout-ms", "30000", "Lap"});
@@ -114,7 +114,7 @@ TEST(IbtShare, OverTlsWithALoginOnlyTheVariablesAskedForAreShared)
 {
     TestBroker broker(true);
     if (!broker.problem().empty())
-        GTEST_SKIP() << broker.problem();
+        FAIL() << broker.problem();
     TempFolder dir("share-tls");
     const std::string lap = writeLap(dir);
     const std::string url = broker.secureUrl("team/tls");
@@ -150,7 +150,7 @@ TEST(IbtShare, AWrongPasswordIsOneLineAndNeverShowsThePassword)
 {
     TestBroker broker(true);
     if (!broker.problem().empty())
-        GTEST_SKIP() << broker.problem();
+        FAIL() << broker.problem();
     TempFolder dir("share-login");
     const std::string lap = writeLap(dir);
     const std::string url = broker.secureUrl("team/login");
