@@ -74,3 +74,17 @@ std::string waitForWindow(const std::string& title, double seconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
+
+Picture waitForStillPicture(const std::string& windowId, double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    Picture last = captureWindow(windowId);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Picture now = captureWindow(windowId);
+        if (now.width > 0 && now == last)
+            return now;
+        last = now;
+    }
+    return Picture{};
+}

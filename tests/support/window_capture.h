@@ -36,3 +36,8 @@ std::string visibleWindow(const std::string& title);
 
 // Waits up to `seconds` for a visible window with this title.
 std::string waitForWindow(const std::string& title, double seconds);
+
+// The window's picture once it stands still (a replay has ended): two
+// captures half a second apart agree. Empty when it still moves after
+// `seconds`.
+Picture waitForStillPicture(const std::string& windowId, double seconds);
