@@ -67,6 +67,8 @@ bool BrokerConnection::start(std::string* why)
     }
     mosquitto_threaded_set(client, true);
     mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Each record goes out as it comes, not held back to be sent with the next.
+    mosquitto_int_option(client, MOSQ_OPT_TCP_NODELAY, 1);
     if (!login.username.empty())
         mosquitto_username_pw_set(client, login.username.c_str(), login.password.empty() ? nullptr : login.password.c_str());
     if (address.tls) {
