@@ -1,8 +1,10 @@
-// The team view as a team-mate meets it: telemetry-overlay on a broker URL,
-// fed by ibt share replaying a recording once, ends on the same strip
-// picture, pixel for pixel, as telemetry-overlay replaying the file itself.
+// The team view as a driver and a team-mate meet it: telemetry-overlay
+// shares what its overlays take when the settings say so, and on a broker
+// URL, fed by ibt share replaying a recording once, it ends on the same
+// strip picture, pixel for pixel, as telemetry-overlay replaying the file.
 #include <climits>
 #include <csignal>
+#include <fstream>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -76,4 +78,43 @@ TEST(TeamView, TheViewerEndsOnTheSamePictureAsTheRecordingItself)
     const Picture viewed = endPicture(dir, "viewer", url, {IBT_EXE, "share", url, dir.file("telemetry.ibt")});
     ASSERT_GT(viewed.width, 0) << "the view did not come to rest";
     EXPECT_TRUE(viewed == replay) << "the viewer's strip differs from the replay's";
+}
+
+TEST(TeamView, TelemetryOverlaySharesTheRecordsItsOverlaysTake)
+{
+    REQUIRE_TEST_DISPLAY();
+    TestBroker broker;
+    if (!broker.problem().empty())
+        FAIL() << broker.problem();
+    TempFolder dir("team-share");
+    char shaders[PATH_MAX];
+    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
+    ASSERT_EQ(::symlink(shaders, dir.file("Shaders").c_str()), 0);
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(400, 0.1f, 0.002f), 0.0f, 0.0f, 0.0f);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i].throttle = static_cast<float>(i) / 400.0f;
+    ASSERT_TRUE(writePedalRecording(dir.file("telemetry.ibt"), s));
+    shellOutput("mkdir -p '" + dir.file("config/telemetry-overlay") + "'");
+    std::ofstream(dir.file("config/telemetry-overlay/settings.toml"))
+        << "[share]\nenabled = true\nurl = \"" << broker.url("team/driver") << "\"\n";
+
+    ChildProcess watch({IBT_EXE, "watch", "--from", broker.url("team/driver"), "--count", "150", "SessionTime",
+                        "Throttle"},
+                       dir.file("watch.out"), dir.file("watch.err"));
+    ASSERT_TRUE(broker.waitForViewers("team/driver", 1, 10));
+    ChildProcess driver(dir.path(), {TELEMETRY_OVERLAY_EXE, "file"},
+                        {"XDG_CONFIG_HOME=" + dir.file("config"), "XDG_DATA_HOME=" + dir.file("data")});
+    ASSERT_TRUE(watch.waitExit(60)) << driver.err();
+    EXPECT_EQ(watch.exitStatus(), 0) << watch.err();
+    const std::string csv = shellOutput(std::string(IBT_EXE) + " csv '" + dir.file("telemetry.ibt") +
+                                        "' SessionTime Throttle");
+    // Records taken before the connection was made are not kept for it;
+    // from the first shared one on, every record arrives, in order.
+    const std::string out = watch.out();
+    const std::string rows = out.substr(out.find('\n') + 1);
+    EXPECT_EQ(out.substr(0, out.find('\n')), "SessionTime,Throttle");
+    EXPECT_NE(csv.find(rows), std::string::npos) << out;
+    endOverlay(driver);
+    EXPECT_EQ(driver.err(), "");
 }
