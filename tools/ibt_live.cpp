@@ -47,6 +47,21 @@ bool ibtStopRequested()
     return stopRequested != 0;
 }
 
+int ibtReplayOption(const char* command, int argc, char** argv, int* i, double* rate, bool* loop)
+{
+    const std::string arg = argv[*i];
+    if (arg == "--loop") {
+        *loop = true;
+        return 1;
+    }
+    if (arg != "--rate")
+        return 0;
+    if (!ibtParsePositive(*i + 1 < argc ? argv[*i + 1] : nullptr, kMaxRate, *rate) || *rate < kMinRate)
+        return ibtError(command, "--rate needs a rate in Hz from 0.001 to 1000000");
+    ++*i;
+    return 1;
+}
+
 bool ibtSleepUntil(std::chrono::steady_clock::time_point deadline)
 {
     const auto step = std::chrono::milliseconds(50);
@@ -90,13 +105,12 @@ int ibtPublish(int argc, char** argv)
     bool loop = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--rate") {
-            if (!ibtParsePositive(i + 1 < argc ? argv[i + 1] : nullptr, kMaxRate, rate) || rate < kMinRate)
-                return ibtError("publish", "--rate needs a rate in Hz from 0.001 to 1000000");
-            ++i;
-        } else if (arg == "--loop") {
-            loop = true;
-        } else if (!arg.empty() && arg[0] == '-') {
+        const int taken = ibtReplayOption("publish", argc, argv, &i, &rate, &loop);
+        if (taken == 2)
+            return 2;
+        if (taken == 1)
+            continue;
+        if (!arg.empty() && arg[0] == '-') {
             return ibtError("publish", "unknown option " + arg);
         } else if (!path) {
             path = argv[i];

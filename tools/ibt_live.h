@@ -21,6 +21,11 @@ void ibtCatchStop();
 void ibtReleaseStop();
 bool ibtStopRequested();
 
+// Takes argv[*i] (and its value) when it is an option of a replay:
+// --rate HZ or --loop. Returns 1 when taken, 0 when it is not one, 2 after
+// printing one line for a bad rate.
+int ibtReplayOption(const char* command, int argc, char** argv, int* i, double* rate, bool* loop);
+
 // Sleeps until the deadline in short steps so that Ctrl-C is noticed at any
 // rate; false when a stop was requested.
 bool ibtSleepUntil(std::chrono::steady_clock::time_point deadline);

@@ -135,18 +135,14 @@ int ibtShare(int argc, char** argv)
     std::vector<std::string> variables;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const int taken = ibtLoginOption("share", argc, argv, &i, &login);
+        int taken = ibtLoginOption("share", argc, argv, &i, &login);
+        if (taken == 0)
+            taken = ibtReplayOption("share", argc, argv, &i, &rate, &loop);
         if (taken == 2)
             return 2;
         if (taken == 1)
             continue;
-        if (arg == "--rate") {
-            if (!ibtParsePositive(i + 1 < argc ? argv[i + 1] : nullptr, kMaxRate, rate) || rate < kMinRate)
-                return ibtError("share", "--rate needs a rate in Hz from 0.001 to 1000000");
-            ++i;
-        } else if (arg == "--loop") {
-            loop = true;
-        } else if (arg == "--timeout-ms") {
+        if (arg == "--timeout-ms") {
             if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, kMaxTimeoutMs, timeoutMs))
                 return ibtError("share", "--timeout-ms needs a whole number from 0 to " + std::to_string(kMaxTimeoutMs));
             ++i;

@@ -15,21 +15,10 @@
 #include "TelemetrySharer.h"
 #include "pedal_recording.h"
 #include "test_broker.h"
+#include "wait_until.h"
 #include "wire_format.h"
 
 namespace {
-
-template <class Condition>
-bool waitUntil(double seconds, Condition done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 BrokerAddress addressOf(const std::string& url)
 {

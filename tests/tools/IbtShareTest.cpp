@@ -17,10 +17,19 @@
 #include "pedal_recording.h"
 #include "temp_folder.h"
 #include "test_broker.h"
+#include "wait_until.h"
 
 namespace {
 
-std::unique_ptr<ChildProcess> ibt(const TempFolder& dir, const std::string& name, std::vector<std::string> args)
+using Args = std::vector<std::string>;
+
+Args operator+(Args a, const Args& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::unique_ptr<ChildProcess> ibt(const TempFolder& dir, const std::string& name, Args args)
 {
     args.insert(args.begin(), IBT_PATH);
     return std::make_unique<ChildProcess>(args, dir.file(name + ".out"), dir.file(name + ".err"));
@@ -32,18 +41,6 @@ size_t lines(const std::string& text)
     for (char c : text)
         n += c == '\n';
     return n;
-}
-
-template <class Condition>
-bool waitUntil(double seconds, Condition done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 // A lap of 400 samples whose throttle and fraction differ in every record.
@@ -68,9 +65,8 @@ TEST(IbtShare, EveryRecordOfAReplayArrivesInOrderAndExactly)
         FAIL() << broker.problem();
     TempFolder dir("share-exact");
     const std::string lap = writeLap(dir);
-    const std::vector<std::string> columns = {"SessionTime", "Throttle", "Brake", "LapDistPct", "Lap", "IsOnTrack"};
-    std::vector<std::string> watchArgs = {"watch", "--from", broker.url("team/exact"), "--count", "400"};
-    watchArgs.insert(watchArgs.end(), columns.begin(), columns.end());
+    const Args columns = {"SessionTime", "Throttle", "Brake", "LapDistPct", "Lap", "IsOnTrack"};
+    const Args watchArgs = Args{"watch", "--from", broker.url("team/exact"), "--count", "400"} + columns;
     auto watch = ibt(dir, "watch", watchArgs);
     ASSERT_TRUE(broker.waitForViewers("team/exact", 1, 10));
     auto share = ibt(dir, "share", {"share", broker.url("team/exact"), lap, "--rate", "400"});
@@ -78,8 +74,7 @@ TEST(IbtShare, EveryRecordOfAReplayArrivesInOrderAndExactly)
     EXPECT_EQ(share->err(), "");
     ASSERT_TRUE(watch->waitExit(20));
     EXPECT_EQ(watch->exitStatus(), 0) << watch->err();
-    std::vector<std::string> csvArgs = {"csv", lap};
-    csvArgs.insert(csvArgs.end(), columns.begin(), columns.end());
+    const Args csvArgs = Args{"csv", lap} + columns;
     auto csv = ibt(dir, "csv", csvArgs);
     ASSERT_EQ(csv->wait(), 0);
     EXPECT_EQ(watch->out(), csv->out());
@@ -118,14 +113,12 @@ TEST(IbtShare, OverTlsWithALoginOnlyTheVariablesAskedForAreShared)
     TempFolder dir("share-tls");
     const std::string lap = writeLap(dir);
     const std::string url = broker.secureUrl("team/tls");
-    const std::vector<std::string> login = {"--username", TestBroker::kUser, "--password-file", broker.passwordFile(),
+    const Args login = {"--username", TestBroker::kUser, "--password-file", broker.passwordFile(),
                                             "--ca-file", broker.caFile()};
-    std::vector<std::string> watchArgs = {"watch", "--from", url, "--count", "400", "Throttle", "Lap"};
-    watchArgs.insert(watchArgs.end(), login.begin(), login.end());
+    const Args watchArgs = Args{"watch", "--from", url, "--count", "400", "Throttle", "Lap"} + login;
     auto watch = ibt(dir, "watch", watchArgs);
     ASSERT_TRUE(broker.waitForViewers("team/tls", 1, 10)) << watch->err();
-    std::vector<std::string> shareArgs = {"share", url, lap, "--rate", "400", "--variables", "Throttle,Lap,NoSuchVar"};
-    shareArgs.insert(shareArgs.end(), login.begin(), login.end());
+    const Args shareArgs = Args{"share", url, lap, "--rate", "400", "--variables", "Throttle,Lap,NoSuchVar"} + login;
     auto share = ibt(dir, "share", shareArgs);
     EXPECT_EQ(share->wait(), 0) << share->err();
     EXPECT_EQ(share->err(), "ibt: share: not in the telemetry, so not shared: NoSuchVar\n");
@@ -135,8 +128,7 @@ TEST(IbtShare, OverTlsWithALoginOnlyTheVariablesAskedForAreShared)
     EXPECT_EQ(watch->out(), csv->out()) << watch->err();
 
     // A variable that was not shared is not there to watch.
-    std::vector<std::string> brakeArgs = {"watch", "--from", url, "--count", "1", "Brake"};
-    brakeArgs.insert(brakeArgs.end(), login.begin(), login.end());
+    const Args brakeArgs = Args{"watch", "--from", url, "--count", "1", "Brake"} + login;
     auto brake = ibt(dir, "brake", brakeArgs);
     ASSERT_TRUE(waitUntil(10, [&] { return broker.waitForViewers("team/tls", 2, 0); }));
     auto again = ibt(dir, "again", shareArgs);
@@ -154,12 +146,10 @@ TEST(IbtShare, AWrongPasswordIsOneLineAndNeverShowsThePassword)
     TempFolder dir("share-login");
     const std::string lap = writeLap(dir);
     const std::string url = broker.secureUrl("team/login");
-    const std::vector<std::string> login = {"--username", TestBroker::kUser, "--password-file",
+    const Args login = {"--username", TestBroker::kUser, "--password-file",
                                             broker.wrongPasswordFile(), "--ca-file", broker.caFile()};
-    std::vector<std::string> shareArgs = {"share", url, lap};
-    shareArgs.insert(shareArgs.end(), login.begin(), login.end());
-    std::vector<std::string> watchArgs = {"watch", "--from", url, "Lap"};
-    watchArgs.insert(watchArgs.end(), login.begin(), login.end());
+    const Args shareArgs = Args{"share", url, lap} + login;
+    const Args watchArgs = Args{"watch", "--from", url, "Lap"} + login;
     const std::string wrong = readFile(broker.wrongPasswordFile());
     for (auto* args : {&shareArgs, &watchArgs}) {
         auto child = ibt(dir, "child", *args);
