@@ -39,6 +39,7 @@ public:
     }
 
     const char* sessionText() override { return client.isConnected() ? irsdk_getSessionInfoStr() : nullptr; }
+    int sessionTextUpdate() const override { return irsdk_getSessionTextUpdate(); }
 
 private:
     irsdkClient& client = irsdkClient::instance();
@@ -201,6 +202,11 @@ bool IRData::hasVar(const char* name)
 const char* IRData::whyNoTelemetry()
 {
     return src->whyNoTelemetry();
+}
+
+int IRData::sessionInfoUpdate() const
+{
+    return src->sessionTextUpdate();
 }
 
 bool IRData::isCarOnTrack()

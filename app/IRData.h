@@ -40,6 +40,13 @@ public:
     // file that is not a recording. Null while it has telemetry, and before
     // a replay's first try to open its file.
     const char* whyNoTelemetry();
+    // What the overlays say over their last picture, dimmed, once the
+    // source stops sending: null for a replay, which just stands still at
+    // its end.
+    const char* whyStale() const { return src->whyStale(); }
+    // A counter that moves whenever the session text may have changed; a
+    // recording's text never does.
+    int sessionInfoUpdate() const;
     bool isCarOnTrack();
     void endSession();
     int getSessionVar(const char* path, char* val, int valLen);

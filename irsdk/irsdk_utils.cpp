@@ -363,6 +363,14 @@ bool irsdk_isConnected()
     return (status & irsdk_statusConnected) > 0 && elapsed < timeout;
 }
 
+int irsdk_getSessionTextUpdate()
+{
+    if (!isInitialized)
+        return -1;
+    const int32_t update = headerWord(offsetof(irsdk_TelemetryHeader, sessionTextUpdate));
+    return detachIfLost() ? -1 : update;
+}
+
 const irsdk_TelemetryHeader* irsdk_getHeader()
 {
     return isInitialized ? pHeader : nullptr;

@@ -108,6 +108,20 @@ const char* BrokerSource::whyNoTelemetry()
     return telemetry.status() == SharedTelemetry::Status::Online ? nullptr : "Driver offline";
 }
 
+// A broker that went away, or a driver that went offline or stopped sending,
+// dims the picture; a shared replay stands still at its end, as a replay does.
+const char* BrokerSource::whyStale() const
+{
+    switch (connection.state()) {
+    case BrokerConnection::State::Connecting: return "Waiting for the broker";
+    case BrokerConnection::State::Refused: return "The broker refused the login";
+    case BrokerConnection::State::Connected: break;
+    }
+    if (telemetry.isReplay())
+        return nullptr;
+    return telemetry.status() == SharedTelemetry::Status::Online ? "Simulator stopped" : "Driver offline";
+}
+
 void BrokerSource::endSession()
 {
     connection.stop();

@@ -36,6 +36,8 @@ public:
     void endSession() override;
     TelemetryView view() override;
     const char* sessionText() override;
+    int sessionTextUpdate() const override { return telemetry.sessionUpdates(); }
+    const char* whyStale() const override;
 
     BrokerConnection::State brokerState() const { return connection.state(); }
     std::string brokerError() const { return connection.lastError(); }

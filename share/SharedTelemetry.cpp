@@ -29,6 +29,7 @@ SharedTelemetry::Outcome SharedTelemetry::apply(share::Topic topic, const char* 
             const size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - data) : size;
             session.assign(data, data + length);
             session.push_back('\0');
+            ++sessionCount;
         }
         return Outcome::Taken;
     case share::Topic::Layout:
@@ -91,6 +92,7 @@ SharedTelemetry::Outcome SharedTelemetry::takeLayout(const char* data, size_t si
     vars.swap(table);
     recordLength = h.recordLength;
     layoutId = prefix.layoutId;
+    replay = (prefix.sequence & share::kLayoutReplay) != 0;
     ++generation;
     record.clear();
     return Outcome::Taken;

@@ -36,6 +36,10 @@ public:
     TelemetryView view() const;
     // Null until a session text arrived.
     const char* sessionText() const { return session.empty() ? nullptr : session.data(); }
+    // Moves with every session text taken.
+    int sessionUpdates() const { return sessionCount; }
+    // The layout says the telemetry is a recording played back.
+    bool isReplay() const { return replay; }
 
     // The prefix of the latest record taken.
     uint32_t sequence() const { return lastSequence; }
@@ -55,6 +59,8 @@ private:
     unsigned generation = 0;
     std::vector<char> record; // empty until the layout's first record
     std::vector<char> session;
+    int sessionCount = 0;
+    bool replay = false;
     uint32_t lastSequence = 0;
     uint64_t lastSentAtUs = 0;
     std::string why;

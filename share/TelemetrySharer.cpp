@@ -6,14 +6,6 @@
 #include "value_convert.h"
 #include "wire_format.h"
 
-namespace {
-
-// The session text changes rarely (a new session, a driver joining); it is
-// compared with what was sent about twice a second at 60 Hz.
-const unsigned kSessionCheckRecords = 30;
-
-} // namespace
-
 TelemetrySharer::TelemetrySharer(BrokerAddress where, BrokerLogin login, std::vector<std::string> variables)
     : address(std::move(where))
     , wanted(std::move(variables))
@@ -59,7 +51,7 @@ void TelemetrySharer::publishRetained()
 
 // A new layout of the source: all its variables, or those asked for packed
 // one after the other in a record of their own.
-void TelemetrySharer::takeLayout(const TelemetryView& v)
+void TelemetrySharer::takeLayout(const TelemetryView& v, bool replay)
 {
     std::vector<irsdk_VarDescriptor> table;
     pieces.clear();
@@ -91,7 +83,8 @@ void TelemetrySharer::takeLayout(const TelemetryView& v)
     haveLayout = !table.empty() && recordLength > 0;
     record.assign(sizeof(share::PayloadPrefix) + static_cast<size_t>(recordLength), '\0');
     std::lock_guard<std::mutex> lock(retainedMutex);
-    layoutPayload = haveLayout ? share::encodeLayout(layoutId, table.data(), static_cast<int>(table.size()), recordLength)
+    layoutPayload = haveLayout ? share::encodeLayout(layoutId, table.data(), static_cast<int>(table.size()),
+                                                     recordLength, replay ? share::kLayoutReplay : 0)
                                : std::string();
     if (haveLayout)
         connection.publish(layoutTopic, layoutPayload.data(), layoutPayload.size(), true);
@@ -118,10 +111,13 @@ void TelemetrySharer::share(TelemetrySource& source)
     if (newLayout) {
         layoutTaken = true;
         sourceGeneration = v.layoutGeneration;
-        takeLayout(v);
+        takeLayout(v, !source.isLive());
     }
-    if (newLayout || ++sinceSessionCheck >= kSessionCheckRecords) {
-        sinceSessionCheck = 0;
+    // The text is copied and compared only when the source says it may
+    // have changed.
+    const int update = source.sessionTextUpdate();
+    if (newLayout || update != sessionUpdate) {
+        sessionUpdate = update;
         takeSessionText(source.sessionText());
     }
     if (!haveLayout)

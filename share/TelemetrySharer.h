@@ -44,7 +44,7 @@ private:
         int length;
     };
 
-    void takeLayout(const TelemetryView& v);
+    void takeLayout(const TelemetryView& v, bool replay);
     void takeSessionText(const char* text);
     void publishRetained();
 
@@ -70,6 +70,6 @@ private:
     uint32_t sequence = 0;
     uint64_t shared = 0;
     uint64_t dropped = 0;
-    unsigned sinceSessionCheck = 0;
+    int sessionUpdate = 0; // the source's session text counter when last compared
     std::vector<std::string> missing;
 };

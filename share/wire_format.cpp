@@ -24,12 +24,14 @@ std::string topicName(const std::string& base, Topic topic)
     return base + "/" + topicSuffix(topic);
 }
 
-std::string encodeLayout(uint32_t layoutId, const irsdk_VarDescriptor* vars, int varCount, int recordLength)
+std::string encodeLayout(uint32_t layoutId, const irsdk_VarDescriptor* vars, int varCount, int recordLength,
+                         uint32_t flags)
 {
     PayloadPrefix prefix{};
     std::memcpy(prefix.tag, kLayoutTag, sizeof prefix.tag);
     prefix.version = kFormatVersion;
     prefix.layoutId = layoutId;
+    prefix.sequence = flags;
     irsdk_TelemetryHeader header{};
     header.varCount = varCount;
     header.varTableOffset = sizeof header;

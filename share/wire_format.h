@@ -38,7 +38,8 @@ struct PayloadPrefix {
     char tag[4];         // "TLAY" for a layout, "TREC" for a record
     uint32_t version;    // kFormatVersion
     uint32_t layoutId;   // picked by the sharer for each layout it sends; a record names its layout
-    uint32_t sequence;   // a record's number in the sharer's run, counting every record it offered
+    uint32_t sequence;   // a record's number in the sharer's run, counting every record it offered;
+                         // in a layout, its flags (kLayoutReplay)
     uint64_t sentAtUs;   // a record's time of sending, microseconds since 1970 UTC by the sharer's clock
 };
 
@@ -47,13 +48,19 @@ struct PayloadPrefix {
 static_assert(sizeof(PayloadPrefix) == 24, "payload prefix is 24 bytes");
 static_assert(std::is_trivially_copyable<PayloadPrefix>::value, "prefix is copied as bytes");
 
+// A layout's flag: the shared telemetry is a recording played back, whose
+// viewers stand still at its end as a replay does, instead of saying that
+// the driver went offline.
+const uint32_t kLayoutReplay = 1;
+
 extern const char kLayoutTag[4];
 extern const char kRecordTag[4];
 
 // A layout payload: the prefix, a telemetry header whose varCount,
 // varTableOffset (counted from the header's first byte) and recordLength
 // are set and every other field 0, and the variable table right after it.
-std::string encodeLayout(uint32_t layoutId, const irsdk_VarDescriptor* vars, int varCount, int recordLength);
+std::string encodeLayout(uint32_t layoutId, const irsdk_VarDescriptor* vars, int varCount, int recordLength,
+                         uint32_t flags = 0);
 
 // The prefix of a record payload; the record's bytes follow it.
 PayloadPrefix recordPrefix(uint32_t layoutId, uint32_t sequence, uint64_t sentAtUs);

@@ -84,6 +84,7 @@ TEST(Broker, ALateViewerHasTheLayoutAndTheSessionTextAtOnce)
         return !view.isConnected();
     }));
     EXPECT_STREQ(view.whyNoTelemetry(), "Driver offline");
+    EXPECT_EQ(view.whyStale(), nullptr) << "a shared replay stands still at its end, as a replay does";
     EXPECT_FLOAT_EQ(view.getVarFloat("Throttle", 0), 0.75f) << "the last sample stays readable";
     std::remove(path.c_str());
 }
@@ -141,6 +142,11 @@ TEST(Broker, HostilePayloadsAreRefusedWithOneLineAndGoodRecordsStillArrive)
     });
     const std::string lines = testing::internal::GetCapturedStderr();
     EXPECT_EQ(gears, (std::vector<int>{4, 7}));
+    // Live telemetry that stops dims the picture with why.
+    EXPECT_STREQ(viewer.whyStale(), "Simulator stopped");
+    send(share::topicName(address.topic, share::Topic::Status), "offline");
+    viewer.next(16);
+    EXPECT_STREQ(viewer.whyStale(), "Driver offline");
     EXPECT_EQ(lines, "viewer: refused a layout of 30 bytes, too short for its header on team/hostile/layout\n"
                      "viewer: refused a layout whose variable table (1073741824 variables at 112) does not lie inside "
                      "its 256 bytes on team/hostile/layout\n"
