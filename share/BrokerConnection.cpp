@@ -1,8 +1,11 @@
 #include "BrokerConnection.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include <mosquitto.h>
 
@@ -28,9 +31,137 @@ void initLibrary()
 
 } // namespace
 
+struct BrokerConnection::Link {
+    using State = BrokerConnection::State;
+
+    std::string host;
+    int port = 0;
+    std::vector<std::string> subscriptions;
+    ConnectHandler connectHandler;
+    MessageHandler messageHandler;
+
+    mosquitto* client = nullptr;
+    std::atomic<State> current{State::Connecting};
+    std::atomic<int> inFlight{0};
+    std::atomic<int> connectCount{0};
+    std::atomic<bool> stopping{false};
+    // Set when the owner is gone: the handlers, which reach into it, are
+    // called no more.
+    std::atomic<bool> silenced{false};
+    mutable std::mutex mutex; // guards error, finished
+    std::condition_variable changed;
+    std::string error;
+    bool finished = false;
+
+    ~Link()
+    {
+        if (client)
+            mosquitto_destroy(client);
+    }
+
+    void setError(const std::string& text)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        error = text;
+    }
+
+    // Waits up to ms, or less when stopped; false when stopped.
+    bool pause(int ms)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping.load(); });
+        return !stopping;
+    }
+
+    // The connection's thread: connect without waiting on the network,
+    // serve the connection until it ends, wait a little longer each time,
+    // connect again; until stopped.
+    void run()
+    {
+        int retryMs = kFirstRetryMs;
+        while (!stopping) {
+            const int before = connectCount.load();
+            int rc = mosquitto_connect_async(client, host.c_str(), port, kKeepAliveSeconds);
+            if (rc == MOSQ_ERR_ERRNO)
+                setError(std::strerror(errno));
+            else if (rc != MOSQ_ERR_SUCCESS)
+                setError(mosquitto_strerror(rc));
+            // After a stop request the loop goes on until the goodbye is
+            // written and the broker closed the connection, or for a second.
+            const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+            while (rc == MOSQ_ERR_SUCCESS && !(stopping && std::chrono::steady_clock::now() > deadline)) {
+                rc = mosquitto_loop(client, 100, 1);
+                if (rc == MOSQ_ERR_ERRNO)
+                    setError(std::strerror(errno));
+                else if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN && rc != MOSQ_ERR_TLS &&
+                         rc != MOSQ_ERR_CONN_REFUSED)
+                    setError(mosquitto_strerror(rc));
+            }
+            if (current.load() == State::Connected)
+                current = State::Connecting;
+            if (connectCount.load() != before)
+                retryMs = kFirstRetryMs;
+            if (stopping || !pause(retryMs))
+                break;
+            retryMs = retryMs * 2 > kLastRetryMs ? kLastRetryMs : retryMs * 2;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+        changed.notify_all();
+    }
+
+    static void connectCallback(mosquitto* m, void* self, int rc)
+    {
+        auto* l = static_cast<Link*>(self);
+        if (rc != 0) {
+            l->setError(mosquitto_connack_string(rc));
+            l->current = State::Refused;
+            return;
+        }
+        l->inFlight = 0;
+        l->current = State::Connected;
+        ++l->connectCount;
+        for (const std::string& topic : l->subscriptions)
+            mosquitto_subscribe(m, nullptr, topic.c_str(), 0);
+        if (l->connectHandler && !l->silenced)
+            l->connectHandler();
+    }
+
+    static void disconnectCallback(mosquitto*, void* self, int)
+    {
+        auto* l = static_cast<Link*>(self);
+        if (l->current.load() == State::Connected)
+            l->current = State::Connecting;
+    }
+
+    static void publishCallback(mosquitto*, void* self, int)
+    {
+        auto* l = static_cast<Link*>(self);
+        if (l->inFlight.load() > 0)
+            --l->inFlight;
+    }
+
+    static void messageCallback(mosquitto*, void* self, const mosquitto_message* message)
+    {
+        auto* l = static_cast<Link*>(self);
+        if (l->messageHandler && !l->silenced && message->topic)
+            l->messageHandler(message->topic, static_cast<const char*>(message->payload),
+                              message->payloadlen > 0 ? static_cast<size_t>(message->payloadlen) : 0);
+    }
+
+    // The library's own error lines (a certificate that failed verification)
+    // say more than its result codes.
+    static void logCallback(mosquitto*, void* self, int level, const char* text)
+    {
+        if (level == MOSQ_LOG_ERR && text)
+            static_cast<Link*>(self)->setError(text);
+    }
+};
+
 BrokerConnection::BrokerConnection(BrokerAddress address, BrokerLogin login)
     : address(std::move(address))
     , login(std::move(login))
+    , link(std::make_shared<Link>())
 {
     initLibrary();
 }
@@ -38,8 +169,6 @@ BrokerConnection::BrokerConnection(BrokerAddress address, BrokerLogin login)
 BrokerConnection::~BrokerConnection()
 {
     stop();
-    if (client && !thread.joinable())
-        mosquitto_destroy(client);
 }
 
 void BrokerConnection::setWill(const std::string& topic, const std::string& payload)
@@ -60,11 +189,12 @@ bool BrokerConnection::start(std::string* why)
         return false;
     }
     errno = 0;
-    client = mosquitto_new(nullptr, true, this);
+    mosquitto* client = mosquitto_new(nullptr, true, link.get());
     if (!client) {
         *why = std::string("cannot make a broker client: ") + std::strerror(errno ? errno : ENOMEM);
         return false;
     }
+    link->client = client;
     mosquitto_threaded_set(client, true);
     mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     // Each record goes out as it comes, not held back to be sent with the next.
@@ -88,64 +218,29 @@ bool BrokerConnection::start(std::string* why)
     }
     if (!willTopic.empty())
         mosquitto_will_set(client, willTopic.c_str(), static_cast<int>(willPayload.size()), willPayload.data(), 1, true);
-    mosquitto_connect_callback_set(client, connectCallback);
-    mosquitto_disconnect_callback_set(client, disconnectCallback);
-    mosquitto_publish_callback_set(client, publishCallback);
-    mosquitto_message_callback_set(client, messageCallback);
-    mosquitto_log_callback_set(client, logCallback);
-    thread = std::thread(&BrokerConnection::run, this);
+    mosquitto_connect_callback_set(client, Link::connectCallback);
+    mosquitto_disconnect_callback_set(client, Link::disconnectCallback);
+    mosquitto_publish_callback_set(client, Link::publishCallback);
+    mosquitto_message_callback_set(client, Link::messageCallback);
+    mosquitto_log_callback_set(client, Link::logCallback);
+    link->host = address.host;
+    link->port = address.port;
+    link->subscriptions = subscriptions;
+    link->connectHandler = connectHandler;
+    link->messageHandler = messageHandler;
+    std::shared_ptr<Link> shared = link;
+    thread = std::thread([shared] { shared->run(); });
     return true;
-}
-
-// The connection's thread: connect, serve the connection until it ends,
-// wait a little longer each time, connect again; until stopped.
-void BrokerConnection::run()
-{
-    int retryMs = kFirstRetryMs;
-    while (!stopping) {
-        const int before = connectCount.load();
-        int rc = mosquitto_connect(client, address.host.c_str(), address.port, kKeepAliveSeconds);
-        if (rc == MOSQ_ERR_ERRNO)
-            setError(std::strerror(errno));
-        else if (rc != MOSQ_ERR_SUCCESS)
-            setError(mosquitto_strerror(rc));
-        // After a stop request the loop goes on until the goodbye is
-        // written and the broker closed the connection, or for a second.
-        const auto deadline = std::chrono::steady_clock::now() + kStopWait;
-        while (rc == MOSQ_ERR_SUCCESS && !(stopping && std::chrono::steady_clock::now() > deadline)) {
-            rc = mosquitto_loop(client, 100, 1);
-            if (rc == MOSQ_ERR_ERRNO)
-                setError(std::strerror(errno));
-            else if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN && rc != MOSQ_ERR_TLS && rc != MOSQ_ERR_CONN_REFUSED)
-                setError(mosquitto_strerror(rc));
-        }
-        if (current.load() == State::Connected)
-            current = State::Connecting;
-        if (connectCount.load() != before)
-            retryMs = kFirstRetryMs;
-        if (stopping || !pause(retryMs))
-            break;
-        retryMs = retryMs * 2 > kLastRetryMs ? kLastRetryMs : retryMs * 2;
-    }
-    std::lock_guard<std::mutex> lock(mutex);
-    finished = true;
-    changed.notify_all();
-}
-
-bool BrokerConnection::pause(int ms)
-{
-    std::unique_lock<std::mutex> lock(mutex);
-    changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping.load(); });
-    return !stopping;
 }
 
 bool BrokerConnection::publish(const std::string& topic, const void* data, size_t size, bool retain)
 {
-    if (current.load() != State::Connected || (!retain && inFlight.load() >= kMaxPending))
+    Link& l = *link;
+    if (l.current.load() != State::Connected || (!retain && l.inFlight.load() >= kMaxPending))
         return false;
-    ++inFlight;
-    if (mosquitto_publish(client, nullptr, topic.c_str(), static_cast<int>(size), data, 0, retain) != MOSQ_ERR_SUCCESS) {
-        --inFlight;
+    ++l.inFlight;
+    if (mosquitto_publish(l.client, nullptr, topic.c_str(), static_cast<int>(size), data, 0, retain) != MOSQ_ERR_SUCCESS) {
+        --l.inFlight;
         return false;
     }
     return true;
@@ -157,80 +252,39 @@ void BrokerConnection::stop(const std::string& topic, const std::string& payload
         return;
     if (!topic.empty())
         publish(topic, payload.data(), payload.size(), true);
+    Link& l = *link;
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        stopping = true;
-        changed.notify_all();
+        std::lock_guard<std::mutex> lock(l.mutex);
+        l.stopping = true;
+        l.changed.notify_all();
     }
-    mosquitto_disconnect(client);
-    std::unique_lock<std::mutex> lock(mutex);
-    // A thread still inside a connect to a broker that does not answer is
-    // left to the end of the process, with its client.
-    if (changed.wait_for(lock, kStopWait + std::chrono::milliseconds(500), [this] { return finished; })) {
+    mosquitto_disconnect(l.client);
+    std::unique_lock<std::mutex> lock(l.mutex);
+    if (l.changed.wait_for(lock, kStopWait + std::chrono::milliseconds(500), [&l] { return l.finished; })) {
         lock.unlock();
         thread.join();
-    } else {
-        lock.unlock();
-        thread.detach();
-        client = nullptr;
+        return;
     }
+    // A thread still inside a name lookup that does not return is left to
+    // the end of the process: it holds the link, and calls no handler of
+    // its owner again.
+    lock.unlock();
+    l.silenced = true;
+    thread.detach();
+}
+
+BrokerConnection::State BrokerConnection::state() const
+{
+    return link->current.load();
 }
 
 std::string BrokerConnection::lastError() const
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    return error;
+    std::lock_guard<std::mutex> lock(link->mutex);
+    return link->error;
 }
 
-void BrokerConnection::setError(const std::string& text)
+int BrokerConnection::pending() const
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    error = text;
-}
-
-void BrokerConnection::connectCallback(mosquitto* m, void* self, int rc)
-{
-    auto* c = static_cast<BrokerConnection*>(self);
-    if (rc != 0) {
-        c->setError(mosquitto_connack_string(rc));
-        c->current = State::Refused;
-        return;
-    }
-    c->inFlight = 0;
-    c->current = State::Connected;
-    ++c->connectCount;
-    for (const std::string& topic : c->subscriptions)
-        mosquitto_subscribe(m, nullptr, topic.c_str(), 0);
-    if (c->connectHandler)
-        c->connectHandler();
-}
-
-void BrokerConnection::disconnectCallback(mosquitto*, void* self, int)
-{
-    auto* c = static_cast<BrokerConnection*>(self);
-    if (c->current.load() == State::Connected)
-        c->current = State::Connecting;
-}
-
-void BrokerConnection::publishCallback(mosquitto*, void* self, int)
-{
-    auto* c = static_cast<BrokerConnection*>(self);
-    if (c->inFlight.load() > 0)
-        --c->inFlight;
-}
-
-void BrokerConnection::messageCallback(mosquitto*, void* self, const mosquitto_message* message)
-{
-    auto* c = static_cast<BrokerConnection*>(self);
-    if (c->messageHandler && message->topic)
-        c->messageHandler(message->topic, static_cast<const char*>(message->payload),
-                          message->payloadlen > 0 ? static_cast<size_t>(message->payloadlen) : 0);
-}
-
-// The library's own error lines (a certificate that failed verification)
-// say more than its result codes.
-void BrokerConnection::logCallback(mosquitto*, void* self, int level, const char* text)
-{
-    if (level == MOSQ_LOG_ERR && text)
-        static_cast<BrokerConnection*>(self)->setError(text);
+    return link->inFlight.load();
 }

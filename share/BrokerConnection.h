@@ -5,18 +5,13 @@
 // program's thread only hands messages over (publish) and reads the state.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BrokerUrl.h"
-
-struct mosquitto;
-struct mosquitto_message;
 
 class BrokerConnection {
 public:
@@ -59,44 +54,27 @@ public:
     // and ends the thread, waiting at most about a second for the broker.
     void stop(const std::string& topic = "", const std::string& payload = "");
 
-    State state() const { return current.load(); }
+    State state() const;
     // What went wrong last, as the broker or the network said it; empty
     // when nothing has. Never holds the password.
     std::string lastError() const;
     // Messages handed over but not written yet.
-    int pending() const { return inFlight.load(); }
-    // Connections made since start.
-    int connections() const { return connectCount.load(); }
+    int pending() const;
 
     static const int kMaxPending = 30;
 
+    // What the connection's thread shares with this object; the thread
+    // holds it too, so that a thread left behind at stop (inside a connect
+    // that does not return) never reaches a destroyed object.
+    struct Link;
+
 private:
-    void run();
-    void setError(const std::string& text);
-    // Waits up to ms, or less when stopped; false when stopped.
-    bool pause(int ms);
-
-    static void connectCallback(mosquitto* m, void* self, int rc);
-    static void disconnectCallback(mosquitto* m, void* self, int rc);
-    static void publishCallback(mosquitto* m, void* self, int mid);
-    static void messageCallback(mosquitto* m, void* self, const mosquitto_message* message);
-    static void logCallback(mosquitto* m, void* self, int level, const char* text);
-
     BrokerAddress address;
     BrokerLogin login;
     std::string willTopic, willPayload;
     std::vector<std::string> subscriptions;
     ConnectHandler connectHandler;
     MessageHandler messageHandler;
-
-    mosquitto* client = nullptr;
+    std::shared_ptr<Link> link;
     std::thread thread;
-    std::atomic<State> current{State::Connecting};
-    std::atomic<int> inFlight{0};
-    std::atomic<int> connectCount{0};
-    std::atomic<bool> stopping{false};
-    mutable std::mutex mutex; // guards error, finished
-    std::condition_variable changed;
-    std::string error;
-    bool finished = false;
 };

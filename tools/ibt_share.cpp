@@ -25,8 +25,9 @@ const char* const kShareHelp =
     "live telemetry, until Ctrl-C. --variables shares only the variables named.\n"
     "The password is read from the first line of the password file. Waits up to\n"
     "T ms (default 10000) for the broker at the start; after that it connects\n"
-    "again by itself whenever the broker goes away. Exit status 2 when the broker\n"
-    "cannot be reached at the start or refuses the login.\n";
+    "again by itself whenever the broker goes away (records meanwhile are lost).\n"
+    "Exit status 2 when the broker cannot be reached at the start or refuses the\n"
+    "login.\n";
 
 // Splits NAME,NAME,... into names; false for an empty name.
 bool splitNames(const std::string& text, std::vector<std::string>* names)
@@ -203,6 +204,13 @@ int ibtShare(int argc, char** argv)
             std::chrono::duration<double>(1.0 / rate));
         auto deadline = std::chrono::steady_clock::now();
         while (ibtSleepUntil(deadline)) {
+            // A replay may wait for a broker that is slow to take what it
+            // was given (a second at most), so that it loses no record; the
+            // overlay's sharing never waits.
+            const auto patience = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+            while (sharer.broker().pending() >= BrokerConnection::kMaxPending &&
+                   std::chrono::steady_clock::now() < patience && !ibtStopRequested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             sharer.share(source->source());
             deadline += period;
             const auto now = std::chrono::steady_clock::now();
