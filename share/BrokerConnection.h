@@ -45,9 +45,9 @@ public:
 
     // Hands a message to the connection's thread without waiting. A message
     // that is not retained is dropped (false) while not connected, or while
-    // more than kMaxPending messages wait to be written: a slow broker sheds
-    // records instead of piling them up. Retained messages are always queued
-    // while connected.
+    // kMaxPending messages wait to be written: a slow broker sheds records
+    // instead of piling them up. Retained messages are always queued while
+    // connected.
     bool publish(const std::string& topic, const void* data, size_t size, bool retain);
 
     // Publishes `payload` retained on `topic` when connected, says goodbye
