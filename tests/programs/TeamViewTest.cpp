@@ -36,7 +36,7 @@ Picture endPicture(const TempFolder& dir, const std::string& name, const std::st
     const std::string home = dir.file(name);
     ChildProcess overlay(dir.path(), {TELEMETRY_OVERLAY_EXE, source},
                          {"XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data"});
-    const std::string id = waitForWindow("Throttle/brake", 30);
+    const std::string id = waitForWindow("Throttle/brake", 30, overlay.id());
     EXPECT_FALSE(id.empty()) << overlay.err();
     if (id.empty())
         return {};
