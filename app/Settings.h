@@ -34,6 +34,17 @@ struct ButtonBinding {
     bool bound() const { return !device.empty() && button >= 0; }
 };
 
+// Sharing the telemetry through an MQTT broker while telemetry-overlay runs,
+// and the login that viewing from a broker uses too.
+struct ShareSettings {
+    bool enabled = false;
+    std::string url; // mqtt://HOST[:PORT]/TOPIC or mqtts://...
+    std::string username;
+    std::string password; // never printed
+    std::string caFile;
+    std::vector<std::string> variables; // empty: every variable
+};
+
 struct UserSettings {
     UserSettings() { strip.enabled = true; }
 
@@ -48,6 +59,7 @@ struct UserSettings {
     std::string lockKey = "Ctrl+Shift+F2";
     ButtonBinding showHideButton;
     ButtonBinding lockButton;
+    ShareSettings share;
 
     OverlaySettings& overlay(OverlayKind kind);
     const OverlaySettings& overlay(OverlayKind kind) const;

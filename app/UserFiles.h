@@ -90,6 +90,12 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
 // nothing when the folder does not exist.
 void removeStaleTemporaries(const std::string& path, const std::string& lockPath);
 
+// Leaves a file readable and writable by its owner only (one that holds a
+// password); *narrowed tells whether others could read or write it before.
+// On Windows the user's own folders are closed to other users already, and
+// nothing is changed. False, with *error set, when it cannot be done.
+bool restrictToOwner(const std::string& path, bool* narrowed, std::string* error);
+
 // Deletes a file; a missing file counts as deleted.
 bool removeFile(const std::string& path, std::string* error);
 

@@ -350,6 +350,24 @@ void removeStaleTemporaries(const std::string& path, const std::string& lockPath
         ::unlink(file.c_str());
 }
 
+bool restrictToOwner(const std::string& path, bool* narrowed, std::string* error)
+{
+    *narrowed = false;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        *error = systemError("cannot read the permissions of " + path);
+        return false;
+    }
+    if ((st.st_mode & 077) == 0)
+        return true;
+    if (::chmod(path.c_str(), st.st_mode & 0700) != 0) {
+        *error = systemError("cannot make " + path + " readable by its owner only");
+        return false;
+    }
+    *narrowed = true;
+    return true;
+}
+
 bool removeFile(const std::string& path, std::string* error)
 {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {

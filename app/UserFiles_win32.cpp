@@ -306,6 +306,12 @@ void removeStaleTemporaries(const std::string& path, const std::string& lockPath
         ::DeleteFileW(file.c_str());
 }
 
+bool restrictToOwner(const std::string&, bool* narrowed, std::string*)
+{
+    *narrowed = false;
+    return true;
+}
+
 bool removeFile(const std::string& path, std::string* error)
 {
     if (!::DeleteFileW(wide(path).c_str())) {

@@ -80,21 +80,6 @@ void expectColumn(const Picture& pic, int x, int from, int to, Pixel colour, con
                                                 << str(pic.at(x, y)) << ", expected " << str(colour);
 }
 
-// Waits until the replay has ended: two captures half a second apart agree.
-Picture waitForStillPicture(const std::string& id, double seconds)
-{
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    Picture last = captureWindow(id);
-    while (Clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        Picture now = captureWindow(id);
-        if (now.width > 0 && now == last)
-            return now;
-        last = now;
-    }
-    return Picture{};
-}
-
 // Column of the strip where relative session time t lies, for the newest time.
 int columnOf(double t, double newest)
 {
