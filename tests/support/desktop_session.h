@@ -4,11 +4,11 @@
 // the window manager's. DISPLAY points at it while the session lives.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <thread>
+
+#include "wait_until.h"
 
 class ChildProcess;
 
@@ -79,15 +79,3 @@ bool isViewable(const std::string& windowId);
 // (dx, dy) in steps a poll apart, release.
 void drag(const std::string& windowId, int dx, int dy);
 
-// Polls the condition until it holds; false when `seconds` pass first.
-template <class Condition>
-bool waitUntil(double seconds, Condition condition)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
