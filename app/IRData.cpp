@@ -53,11 +53,17 @@ void IRData::setupTiming()
 
 bool IRData::updateData()
 {
-    if (sourceMode == SOURCE_LIVE)
-        return client->waitForData(timeoutMs);
-    if (!diskClient.isFileOpen())
-        diskClient.openFile(filePath);
-    return diskClient.isFileOpen() && diskClient.getNextData();
+    bool fresh = false;
+    if (sourceMode == SOURCE_LIVE) {
+        fresh = client->waitForData(timeoutMs);
+    } else {
+        if (!diskClient.isFileOpen())
+            diskClient.openFile(filePath);
+        fresh = diskClient.isFileOpen() && diskClient.getNextData();
+    }
+    if (fresh)
+        ++samples;
+    return fresh;
 }
 
 float IRData::getVarFloat(const char* name, int entry)

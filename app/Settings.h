@@ -10,7 +10,7 @@
 #include <vector>
 
 // The overlays, by the name of their table.
-enum class OverlayKind { Strip, TrackMap, VarPlot };
+enum class OverlayKind { Strip, TrackMap, VarPlot, Delta };
 const char* tableName(OverlayKind kind);
 
 // One overlay's table.
@@ -40,6 +40,7 @@ struct UserSettings {
     OverlaySettings strip;
     OverlaySettings trackmap;
     OverlaySettings varplot;
+    OverlaySettings delta;
     bool hasVariables = false;
     std::vector<std::string> variables; // NAME[@TYPE] for the variable plot
     std::string showHideKey = "Ctrl+Shift+F1";

@@ -106,6 +106,12 @@ void Axes::addShadedLine(std::shared_ptr<IShadedLine2D> line)
         shadedLines.push_back(std::move(line));
 }
 
+void Axes::addText(std::shared_ptr<TextLabel> label)
+{
+    if (label)
+        texts.push_back(std::move(label));
+}
+
 void Axes::setPositionSize(float x, float y, float width, float height)
 {
     this->x = x;
@@ -202,6 +208,7 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     if (axesLabelsOn)
         drawMajorAxesTickLabels(axesTransform);
     drawLegendAndMessage(lowerLeft, upperRight);
+    drawTexts(parentTransform);
 }
 
 // Corners of the axes rectangle as fractions of the window: left, bottom, right, top.
@@ -338,6 +345,35 @@ void Axes::drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight)
     if (!message.empty())
         font.RenderText(textShaderPt, message, (left + right) / 2.0f, (bottom + top) / 2.0f, noteScaling,
                         glm::vec3(1.0f, 1.0f, 1.0f), 3);
+}
+
+// Each text in window pixels, unstretched, its anchor placed in the parent
+// plot's rectangle; its size follows the window's scale through the font.
+void Axes::drawTexts(glm::mat4 parentTransform)
+{
+    if (texts.empty())
+        return;
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    textShaderPt->Use();
+    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+    for (const auto& label : texts) {
+        if (label->getText().empty())
+            continue;
+        const glm::vec4 at =
+            parentTransform * glm::vec4(2.0f * label->getX() - 1.0f, 2.0f * label->getY() - 1.0f, 0.0f, 1.0f);
+        float x = (1.0f + at.x) / 2.0f * W;
+        const float y = (1.0f + at.y) / 2.0f * H;
+        // The font's glyphs are 48 pixels high at scale 1.
+        const float scaling = label->getPixelSize() / 48.0f;
+        int alignment = 2;
+        if (label->getAlign() == TextLabel::Align::Left)
+            alignment = 1;
+        else if (label->getAlign() == TextLabel::Align::Right)
+            x -= font.textWidth(label->getText(), scaling) / 2.0f;
+        font.RenderText(textShaderPt, label->getText(), x, y, scaling, label->getColour(), alignment);
+    }
 }
 
 } // namespace Qvis

@@ -14,6 +14,7 @@
 #include "IWindow.h"
 #include "font.h"
 #include "shader.h"
+#include "text_label.h"
 
 namespace Qvis {
 
@@ -69,6 +70,9 @@ public:
     void addLine(std::shared_ptr<ILine2D> line);
     void addPosNegLine(std::shared_ptr<ILine2D> line);
     void addShadedLine(std::shared_ptr<IShadedLine2D> line);
+    // Texts drawn over everything else, placed in fractions of the parent
+    // plot's rectangle.
+    void addText(std::shared_ptr<TextLabel> label);
 
     void setPositionSize(float x, float y, float width, float height);
     void setFontScaling(float scaling);
@@ -117,6 +121,7 @@ private:
     void drawAxesTickMarks(Shader shader, glm::mat4 transform);
     void drawMajorAxesTickLabels(glm::mat4 transform);
     void drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight);
+    void drawTexts(glm::mat4 parentTransform);
     std::array<float, 4> shownLimits() const;
     std::array<float, 4> overallExtremes();
 
@@ -145,6 +150,7 @@ private:
     std::vector<std::shared_ptr<ILine2D>> lines;
     std::vector<std::shared_ptr<ILine2D>> posNegLines;
     std::vector<std::shared_ptr<IShadedLine2D>> shadedLines;
+    std::vector<std::shared_ptr<TextLabel>> texts;
     std::shared_ptr<IWindow> window;
     Shader* textShaderPt;
     // The window's scale: line widths, label offsets and the font's pixel size.
