@@ -115,6 +115,12 @@ bool LapClock::take(double time, float pct, float speed)
     return crossed;
 }
 
+void LapClock::restart()
+{
+    havePrevious = false;
+    lapRunning = false;
+}
+
 std::vector<CompletedLap> completedLaps(const std::vector<LapSample>& samples)
 {
     std::vector<CompletedLap> laps;

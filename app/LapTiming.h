@@ -68,6 +68,9 @@ public:
     // over. Time that goes back (another session) or a crossing backwards
     // stops the lap being timed until the next crossing.
     bool take(double time, float pct, float speed);
+    // Another session: no lap is timed until the next crossing, and the next
+    // sample has none before it. The last lap driven and the storage stay.
+    void restart();
 
     // Whether a lap is being timed: the line was crossed since timing began.
     bool running() const { return lapRunning; }

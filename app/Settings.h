@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "SettingsEditor.h"
+
 // The overlays, by the name of their table.
 enum class OverlayKind { Strip, TrackMap, VarPlot, Delta };
 const char* tableName(OverlayKind kind);
@@ -59,23 +61,6 @@ namespace settings {
 // ...", "strip.scale is not ..."); the rest of the file still counts. False
 // when a line is not TOML at all: such a file is never written over.
 bool read(const std::string& text, UserSettings* out, std::vector<std::string>* problems);
-
-// One value a program writes back: `key` in `table` (empty for the top
-// level) becomes `value`, written as TOML ("true", "[10, 20]").
-struct Edit {
-    std::string table;
-    std::string key;
-    std::string value;
-};
-Edit positionEdit(OverlayKind kind, int x, int y);
-Edit boolEdit(const std::string& table, const std::string& key, bool value);
-
-// The text with the edits made: a value that is there is replaced where it
-// stands, a missing one is added to its table. Comments and everything else
-// stay. Should the text be too unusual to edit in place, it is written anew
-// from its values (every value kept, comments lost). The text must be one
-// that read() takes without a problem of syntax.
-std::string applyEdits(const std::string& text, const std::vector<Edit>& edits);
 
 // The file a first start writes: every key, with its default and a comment.
 std::string templateText();

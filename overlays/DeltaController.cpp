@@ -79,3 +79,16 @@ void DeltaController::setLocked(bool locked)
 {
     view->setLocked(locked);
 }
+
+void DeltaController::startAfresh()
+{
+    sampled = false;
+    model->setNoReference();
+    cursor.reset();
+    reference->startAfresh(*irData);
+}
+
+void DeltaController::setStale(const char* text)
+{
+    view->setNotice(text);
+}

@@ -32,6 +32,11 @@ public:
     void hideWindow();
     void getWindowPosition(int* x, int* y);
     void setLocked(bool locked);
+    // A new session begins with the next sample: no lap is timed until the
+    // car crosses the line; the reference lap stays.
+    void startAfresh();
+    // The line over the dimmed picture while the source sends nothing new; null when live.
+    void setStale(const char* text);
 
     std::shared_ptr<DeltaModel> getModel() const { return model; }
     std::shared_ptr<DeltaView> getView() const { return view; }

@@ -134,6 +134,7 @@ void DeltaView::drawFrame()
     bar->updateInternalData(0);
     centre->updateInternalData(0);
     plot->Draw();
+    notice.draw();
 }
 
 void DeltaView::setMessage(const char* text)

@@ -10,6 +10,7 @@
 #include "DeltaModel.h"
 #include "FramelessDraggableWindow.h"
 #include "ShadedLine2D2CircularVecs.h"
+#include "notice.h"
 #include "plot.h"
 #include "text_label.h"
 
@@ -28,6 +29,8 @@ public:
     void drawFrame();
     // A line of text over the window while there is nothing to show; null for none.
     void setMessage(const char* text);
+    // A line over the whole picture, dimmed, while it is not live; null for none.
+    void setNotice(const char* text) { notice.setText(text); }
 
     std::shared_ptr<Qvis::Plot> getPlot() const { return plot; }
 
@@ -51,4 +54,5 @@ private:
     std::vector<float> trackX{-DeltaModel::kBarSeconds, DeltaModel::kBarSeconds};
     std::vector<float> centreX{-kCentreHalfWidth, kCentreHalfWidth};
     std::vector<float> fullY{1.0f, 1.0f};
+    Qvis::Notice notice{*this};
 };

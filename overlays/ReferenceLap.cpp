@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -61,6 +62,28 @@ const std::vector<LapPoint>* ReferenceLap::timedReference() const
 float ReferenceLap::referenceLineTime() const
 {
     return lineTime[referenceIndex()];
+}
+
+void ReferenceLap::startAfresh(const IRData& source)
+{
+    if (freshStart && source.sampleNumber() == freshStartSample)
+        return;
+    freshStart = true;
+    freshStartSample = source.sampleNumber();
+    if (activeRecord == 2) {
+        recording[0].swap(recording[1]);
+        std::swap(timed[0], timed[1]);
+        std::swap(lineTime[0], lineTime[1]);
+    }
+    if (activeRecord != 0) {
+        recording[0].clear();
+        timed[0] = false;
+        storedReference = !recording[1].empty();
+        activeRecord = 0;
+    }
+    stripCursor = 0;
+    lapSeen = false;
+    lapClock.restart();
 }
 
 void ReferenceLap::adopt(const StoredLap& stored)

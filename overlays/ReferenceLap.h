@@ -37,6 +37,14 @@ public:
 
     const Sample& sample() const { return now; }
 
+    // A new session begins with the source's current or next sample: the lap
+    // being recorded belonged to the last one and is dropped, and the lap
+    // timing waits for the next crossing of the line. The reference lap stays,
+    // since it belongs to the track and car: it waits, as a kept lap does, for
+    // the first lap boundary. Every overlay that shows the reference calls
+    // this; the calls for one sample after the first do nothing.
+    void startAfresh(const IRData& source);
+
     // What the strip's reference lines show for this sample, worked out before
     // a lap boundary found on it changes the reference: the reference's pedals
     // at the first recorded position at or after the car's; before the first
@@ -64,6 +72,8 @@ private:
     void boundary(IRData& source, int lap);
 
     std::shared_ptr<ReferenceLapKeeper> keeper;
+    bool freshStart = false;
+    unsigned long long freshStartSample = 0;
     bool taken = false;
     unsigned long long lastSample = 0;
     Sample now;

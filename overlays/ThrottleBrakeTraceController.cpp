@@ -50,6 +50,18 @@ void ThrottleBrakeTraceController::setLocked(bool locked)
     view->setLocked(locked);
 }
 
+void ThrottleBrakeTraceController::startAfresh()
+{
+    model->reset();
+    sampled = false;
+    reference->startAfresh(*irData);
+}
+
+void ThrottleBrakeTraceController::setStale(const char* text)
+{
+    view->setNotice(text);
+}
+
 // One pass: time and pedals, then the reference lap's pedals at the car's lap
 // position, as the shared reference worked them out for this sample.
 void ThrottleBrakeTraceController::updateData()

@@ -111,45 +111,85 @@ TEST_F(DeltaOverlay, EachLapEndsAtItsDifferenceToTheStripsReference)
     std::remove(path.c_str());
 }
 
-// A kept lap of version 1 is the strip's reference from the first sample but
-// gives no delta; the same lap kept with its timing does, from the line on.
-TEST_F(DeltaOverlay, AKeptLapWithoutTimingGivesTheStripButNoDelta)
+namespace {
+
+// A lap of the pedal recordings' track and car, throttle = position, timed
+// at fifty seconds from line to line when asked, kept in its own folder.
+std::shared_ptr<ReferenceLapKeeper> keptLap(const TempFolder& dir, bool timed)
+{
+    StoredLap lap;
+    lap.key = {"testring", "testcar"};
+    lap.lapTime = 50.0f;
+    lap.timed = timed;
+    lap.lineTime = timed ? 50.0f : 0.0f;
+    for (int i = 1; i < 10; ++i)
+        lap.points.push_back({0.1f * i, 0.1f * i, 0.0f, timed ? 5.0f * i : 0.0f, 0.0f});
+    std::string error;
+    EXPECT_EQ(LapStore(dir.path()).save(lap, true, &error), LapStore::SaveStatus::Stored) << error;
+    return std::make_shared<ReferenceLapKeeper>("test", dir.path());
+}
+
+// Half a lap up to 0.95, then across the line to 0.02, 16 ms a sample.
+std::string halfLapAcrossTheLine()
 {
     std::vector<PedalSample> samples;
     appendLap(samples, 1, fractionRamp(10, 0.5f, 0.05f), 0.2f, 0.0f, 0.0f);
     appendLap(samples, 2, {0.02f, 0.05f, 0.3f}, 0.2f, 0.0f, 0.0f);
-    const std::string path = tempRecordingPath("delta_kept");
-    ASSERT_TRUE(writePedalRecording(path, samples));
+    const std::string path = tempRecordingPath("delta_half_lap");
+    EXPECT_TRUE(writePedalRecording(path, samples));
+    return path;
+}
 
+// Crossed between 0.95 and 0.02, 16 ms apart: 5/7 of the way; the kept lap
+// is at 1 s at 0.02.
+const float kDeltaAfterTheLine = 0.016f * 2.0f / 7.0f - 1.0f;
+
+} // namespace
+
+// A kept lap of version 1 is the strip's reference from the first sample but
+// gives no delta; the same lap kept with its timing does, from the line on.
+TEST_F(DeltaOverlay, AKeptLapWithoutTimingGivesTheStripButNoDelta)
+{
+    const std::string path = halfLapAcrossTheLine();
     for (bool timed : {false, true}) {
         SCOPED_TRACE(timed ? "version 2" : "version 1");
         TempFolder dir("laps");
-        StoredLap lap;
-        lap.key = {"testring", "testcar"};
-        lap.lapTime = 50.0f;
-        lap.timed = timed;
-        lap.lineTime = timed ? 50.0f : 0.0f;
-        for (int i = 1; i < 10; ++i)
-            lap.points.push_back({0.1f * i, 0.1f * i, 0.0f, timed ? 5.0f * i : 0.0f, 0.0f});
-        std::string error;
-        ASSERT_EQ(LapStore(dir.path()).save(lap, true, &error), LapStore::SaveStatus::Stored) << error;
-
-        Replay replay(path, std::make_shared<ReferenceLapKeeper>("test", dir.path()));
+        Replay replay(path, keptLap(dir, timed));
         ASSERT_TRUE(replay.step());
         EXPECT_FLOAT_EQ(replay.stripLine(), 0.5f) << "the kept lap's throttle at 0.5";
         EXPECT_EQ(replay.delta->getModel()->state(),
                   timed ? DeltaModel::State::OutLap : DeltaModel::State::NoReference);
         while (replay.reference->clock().crossings() == 0)
             ASSERT_TRUE(replay.step());
-        // Crossed between 0.95 and 0.02, 16 ms apart: 5/7 of the way.
-        const float intoLap = 0.016f * 2.0f / 7.0f;
         if (timed) {
             EXPECT_EQ(replay.delta->getModel()->state(), DeltaModel::State::Timing);
-            EXPECT_NEAR(replay.delta->getModel()->delta(), intoLap - 1.0f, 1e-4);
+            EXPECT_NEAR(replay.delta->getModel()->delta(), kDeltaAfterTheLine, 1e-4);
         } else {
             EXPECT_EQ(replay.delta->getModel()->state(), DeltaModel::State::NoReference);
         }
     }
+    std::remove(path.c_str());
+}
+
+// A new session on the sample just before the line, told to both overlays
+// as the main loop does (each starts afresh, then takes the sample): the
+// reference stays, and the crossing that follows starts the timing.
+TEST_F(DeltaOverlay, ANewSessionKeepsTheReferenceAndTimesFromTheNextCrossing)
+{
+    const std::string path = halfLapAcrossTheLine();
+    TempFolder dir("laps");
+    Replay replay(path, keptLap(dir, true));
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(replay.step());
+    ASSERT_TRUE(replay.source->updateData()); // 0.95: the new session's first sample
+    replay.delta->startAfresh();
+    replay.delta->updateData();
+    replay.strip->startAfresh();
+    replay.strip->updateData();
+    EXPECT_EQ(replay.delta->getModel()->state(), DeltaModel::State::OutLap);
+    ASSERT_TRUE(replay.step()); // 0.02
+    EXPECT_EQ(replay.delta->getModel()->state(), DeltaModel::State::Timing);
+    EXPECT_NEAR(replay.delta->getModel()->delta(), kDeltaAfterTheLine, 1e-4);
     std::remove(path.c_str());
 }
 
