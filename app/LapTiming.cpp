@@ -39,8 +39,9 @@ void LapCursor::seek(const std::vector<LapPoint>& table, float pct)
 }
 
 // Between the point before the cursor (or the line at 0) and the point at it
-// (or the line at 1); kept within the two times, so that rounding never puts a
-// time behind the one before it.
+// (or the line at 1); a point's own fraction gives its own time exactly, and
+// times between are kept within the two, so that rounding never puts a time
+// behind the one before it.
 float LapCursor::timeAt(const std::vector<LapPoint>& table, float lineTime, float pct)
 {
     pct = std::isnan(pct) ? 0.0f : std::clamp(pct, 0.0f, 1.0f);
@@ -49,7 +50,7 @@ float LapCursor::timeAt(const std::vector<LapPoint>& table, float lineTime, floa
     const float loTime = next == 0 ? 0.0f : table[next - 1].time;
     const float hiPct = next == table.size() ? 1.0f : table[next].pct;
     const float hiTime = next == table.size() ? lineTime : table[next].time;
-    if (!(hiPct > loPct))
+    if (!(hiPct > loPct) || pct == hiPct)
         return hiTime;
     const float t = loTime + (pct - loPct) / (hiPct - loPct) * (hiTime - loTime);
     return loTime <= hiTime ? std::clamp(t, loTime, hiTime) : t;
@@ -126,17 +127,23 @@ std::vector<CompletedLap> completedLaps(const std::vector<LapSample>& samples)
     std::vector<CompletedLap> laps;
     LapClock clock;
     size_t lapStart = 0;
+    // The samples behind the points of the lap being driven.
+    std::vector<size_t> taken;
     // Laps that still wait for the simulator's time, read after their line.
     size_t awaiting = 0;
     for (size_t i = 0; i < samples.size(); ++i) {
         const LapSample& s = samples[i];
+        const size_t before = clock.currentPoints();
         const bool crossed = clock.take(s.time, s.pct, s.speed);
         for (; awaiting < laps.size() && i >= laps[awaiting].end && s.pct > kReportedAfter && s.pct < kNearEnd;
              ++awaiting)
             if (s.lap > laps[awaiting].number && s.lastLapTime > 0.0f)
                 laps[awaiting].reportedTime = s.lastLapTime;
-        if (!crossed)
+        if (!crossed) {
+            if (clock.currentPoints() > before)
+                taken.push_back(i);
             continue;
+        }
         if (clock.lastLapEnd() == clock.crossings() && i > 0) {
             CompletedLap lap;
             lap.number = samples[i - 1].lap;
@@ -144,8 +151,12 @@ std::vector<CompletedLap> completedLaps(const std::vector<LapSample>& samples)
             lap.first = lapStart;
             lap.end = i;
             lap.timing = clock.lastLap();
+            lap.samples = taken;
             laps.push_back(std::move(lap));
         }
+        taken.clear();
+        if (clock.currentPoints() > 0)
+            taken.push_back(i);
         lapStart = i;
     }
     return laps;

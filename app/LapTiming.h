@@ -78,6 +78,8 @@ public:
     double lapStart() const { return start; }
     // Crossings seen so far.
     unsigned long crossings() const { return count; }
+    // Points in the timing table of the lap being driven.
+    size_t currentPoints() const { return current.size(); }
 
     // The last lap driven from line to line without a break, and its time;
     // empty with time 0 until there is one.
@@ -119,6 +121,7 @@ struct CompletedLap {
     float reportedTime = 0.0f;
     size_t first = 0, end = 0; // its samples: [first, end), the line between end - 1 and end
     std::vector<LapPoint> timing;
+    std::vector<size_t> samples; // the sample each point of timing was taken from
 };
 
 // Every lap of the samples driven from line to line, in order.

@@ -154,6 +154,20 @@ void Axes::setLegendOn(bool on)
     legendOn = on;
 }
 
+// The grid's buffer is made the first time: axes without nice ticks have none.
+void Axes::setNiceTicks(bool on)
+{
+    niceTicks = on;
+    if (on && gridVAO == 0)
+        makeVertexBuffer(&gridVAO, &gridVBO, static_cast<GLsizeiptr>(kGridVertices * 2 * sizeof(float)), nullptr,
+                         GL_DYNAMIC_DRAW);
+}
+
+void Axes::setXTickLabelsOn(bool on)
+{
+    xTickLabelsOn = on;
+}
+
 Shader* Axes::getTextShaderPt()
 {
     return textShaderPt;
@@ -195,6 +209,8 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     // brake, the map's outermost straight). Either would otherwise vanish.
     const int x0 = toPixels(left, w), y0 = toPixels(bottom, h);
     glScissor(x0 - 1, y0 - 1, std::max(0, toPixels(right - left, w) + 3), std::max(0, toPixels(top - bottom, h) + 3));
+    if (niceTicks)
+        drawNiceGrid(plotShader, plotTransform);
     if (xyAxesOn)
         drawAxesLines(plotShader, plotTransform);
     drawLines(plotShader, plotTransform);
@@ -205,7 +221,9 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     glLineWidth(drawScale);
     drawAxesTickMarks(plotShader, axesTransform);
     glLineWidth(1.0f);
-    if (axesLabelsOn)
+    if (axesLabelsOn && niceTicks)
+        drawNiceLabels(plotTransform);
+    else if (axesLabelsOn)
         drawMajorAxesTickLabels(axesTransform);
     drawLegendAndMessage(lowerLeft, upperRight);
     drawTexts(parentTransform);
@@ -311,6 +329,62 @@ void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
         float py = static_cast<float>((1.0f + tickVerts[4 * k + 1]) / 2.0 * H);
         std::string text = AxesMaths::tickLabel(AxesMaths::tickValue(l[2], l[3], j, n), yDecimals);
         font.RenderText(textShaderPt, text, px, py, fontScaling, white, 3);
+    }
+}
+
+// A faint line across the axes rectangle at every nice tick, in data
+// coordinates, under the series.
+void Axes::drawNiceGrid(Shader shader, glm::mat4 plotTransform)
+{
+    const std::array<float, 4> l = shownLimits();
+    AxesMaths::niceTicks(l[0], l[1], kNiceTicksX, niceX);
+    AxesMaths::niceTicks(l[2], l[3], kNiceTicksY, niceY);
+    gridVerts.clear();
+    for (float v : niceX)
+        gridVerts.insert(gridVerts.end(), {v, l[2], v, l[3]});
+    for (float v : niceY)
+        gridVerts.insert(gridVerts.end(), {l[0], v, l[1], v});
+    const size_t floats = std::min(gridVerts.size(), static_cast<size_t>(kGridVertices) * 2);
+    glBindBuffer(GL_ARRAY_BUFFER, gridVBO);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)), gridVerts.data());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    setUniforms(shader, plotTransform, 0.3f, 0.3f, 0.3f, 1.0f);
+    glBindVertexArray(gridVAO);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
+    glBindVertexArray(0);
+}
+
+// The nice ticks' labels in window pixels, unstretched, at fontScaling of the
+// font's size: the x labels centred below the rectangle, the y labels ending
+// just left of it, each with the decimals its axis' spacing needs.
+void Axes::drawNiceLabels(glm::mat4 plotTransform)
+{
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    textShaderPt->Use();
+    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+    const std::array<float, 4> l = shownLimits();
+    const glm::vec3 white(1.0f, 1.0f, 1.0f);
+    const float em = 48.0f * drawScale * fontScaling;
+    auto pixel = [&](float x, float y) {
+        const glm::vec4 p = plotTransform * glm::vec4(x, y, 0.0f, 1.0f);
+        return glm::vec2((1.0f + p.x) / 2.0f * W, (1.0f + p.y) / 2.0f * H);
+    };
+    if (xTickLabelsOn) {
+        const int decimals = AxesMaths::stepDecimals(AxesMaths::niceStep(l[0], l[1], kNiceTicksX));
+        for (float v : niceX) {
+            const glm::vec2 at = pixel(v, l[2]);
+            font.RenderText(textShaderPt, AxesMaths::tickLabel(v, decimals), at.x, at.y - 1.2f * em, fontScaling,
+                            white, 2);
+        }
+    }
+    const int decimals = AxesMaths::stepDecimals(AxesMaths::niceStep(l[2], l[3], kNiceTicksY));
+    for (float v : niceY) {
+        const glm::vec2 at = pixel(l[0], v);
+        const std::string text = AxesMaths::tickLabel(v, decimals);
+        const float width = font.textWidth(text, fontScaling);
+        font.RenderText(textShaderPt, text, at.x - 0.4f * em - width / 2.0f, at.y, fontScaling, white, 3);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "file_offset.h"
 #include "ibt_args.h"
 #include "ibt_columns.h"
+#include "ibt_compare.h"
 #include "ibt_laps.h"
 #include "ibt_live.h"
 #include "ibt_reference.h"
@@ -29,6 +30,8 @@ const char* const kUsage =
     "  synth OUT [--laps N] [--seed S]  write a demo session\n"
     "  laps FILE                      one line per lap from start line to start line, with its time\n"
     "  delta FILE LAP REFLAP          the time between two laps through the lap, as CSV\n"
+    "  compare FILE [--lap N] [--against M | --reference | --with OTHER[:LAP]] [--out PNG]\n"
+    "                                 two laps on one picture, lane by lane along the lap\n"
     "Reference laps kept for the overlay's live runs:\n"
     "  reference import FILE [--force] | list | remove TRACK CAR\n"
     "Live telemetry:\n"
@@ -244,6 +247,8 @@ int runCommand(int argc, char** argv)
         return ibtLaps(subArgc, subArgv);
     if (command == "delta")
         return ibtDelta(subArgc, subArgv);
+    if (command == "compare")
+        return ibtCompare(subArgc, subArgv);
     if (command == "reference")
         return ibtReference(subArgc, subArgv);
     if (command == "publish")

@@ -29,7 +29,8 @@ const char* const kDeltaHelp =
 
 } // namespace
 
-std::vector<LapSample> ibtLapSamples(irsdkDiskClient& reader)
+std::vector<LapSample> ibtLapSamples(irsdkDiskClient& reader,
+                                     const std::function<void(const irsdkDiskClient&)>& alsoRead)
 {
     const int lap = reader.getVarIdx("Lap");
     const int pct = reader.getVarIdx("LapDistPct");
@@ -49,12 +50,14 @@ std::vector<LapSample> ibtLapSamples(irsdkDiskClient& reader)
         s.time = reader.getVarDouble(time, 0);
         s.speed = reader.getVarFloat(speed, 0);
         samples.push_back(s);
+        if (alsoRead)
+            alsoRead(reader);
     }
     return samples;
 }
 
 bool ibtCompletedLaps(irsdkDiskClient& reader, const std::string& path, const char* command,
-                      std::vector<CompletedLap>* laps)
+                      std::vector<CompletedLap>* laps, const std::function<void(const irsdkDiskClient&)>& alsoRead)
 {
     for (const char* name : {"SessionTime", "LapDistPct"}) {
         if (reader.getVarIdx(name) < 0) {
@@ -62,7 +65,7 @@ bool ibtCompletedLaps(irsdkDiskClient& reader, const std::string& path, const ch
             return false;
         }
     }
-    *laps = completedLaps(ibtLapSamples(reader));
+    *laps = completedLaps(ibtLapSamples(reader, alsoRead));
     if (laps->empty()) {
         ibtError(command, path + " has no lap driven from start line to start line");
         return false;

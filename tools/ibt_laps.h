@@ -2,6 +2,7 @@
 // that they share with the reference and comparison commands.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,14 +10,18 @@
 
 class irsdkDiskClient;
 
-// Every remaining record of an open recording as the lap logic reads it.
-std::vector<LapSample> ibtLapSamples(irsdkDiskClient& reader);
+// Every remaining record of an open recording as the lap logic reads it;
+// alsoRead, when given, is called on each record after it was read, for
+// further variables.
+std::vector<LapSample> ibtLapSamples(irsdkDiskClient& reader,
+                                     const std::function<void(const irsdkDiskClient&)>& alsoRead = {});
 
 // The laps of an open recording driven from start line to start line; false,
 // with the one-line message printed for `command`, when the recording lacks
 // the variables lap timing needs or holds no such lap.
 bool ibtCompletedLaps(irsdkDiskClient& reader, const std::string& path, const char* command,
-                      std::vector<CompletedLap>* laps);
+                      std::vector<CompletedLap>* laps,
+                      const std::function<void(const irsdkDiskClient&)>& alsoRead = {});
 
 // The fastest of the laps by their time from line to line, the first of
 // equals; laps must not be empty.
