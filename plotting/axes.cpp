@@ -37,6 +37,21 @@ void makeVertexBuffer(unsigned int* vao, unsigned int* vbo, GLsizeiptr bytes, co
     glBindVertexArray(0);
 }
 
+// Uploads the first vertices of a line list into its buffer, as many as it
+// holds, and draws them as separate lines in one colour.
+void drawLineList(Shader& shader, const glm::mat4& transform, unsigned int vao, unsigned int vbo,
+                  const std::vector<float>& vertices, size_t capacity, float r, float g, float b)
+{
+    const size_t floats = std::min(vertices.size(), capacity * 2);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)), vertices.data());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    setUniforms(shader, transform, r, g, b, 1.0f);
+    glBindVertexArray(vao);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
+    glBindVertexArray(0);
+}
+
 // Window pixels of a fraction, truncated toward zero and kept within int.
 int toPixels(float fraction, int extent)
 {
@@ -287,15 +302,8 @@ void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
     AxesMaths::tickLayout(numMajorTicks, majorTickSizeW, majorTickSizeH, tickVerts);
     if (majorTickSizeW == 0.0f && majorTickSizeH == 0.0f)
         return;
-    size_t floats = std::min(tickVerts.size(), static_cast<size_t>(maxTickVertices) * 2);
-    glBindBuffer(GL_ARRAY_BUFFER, tickVBO);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)),
-                    tickVerts.data());
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    setUniforms(shader, transform, 1.0f, 1.0f, 1.0f, 1.0f);
-    glBindVertexArray(tickVAO);
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
-    glBindVertexArray(0);
+    drawLineList(shader, transform, tickVAO, tickVBO, tickVerts, static_cast<size_t>(maxTickVertices), 1.0f, 1.0f,
+                 1.0f);
 }
 
 // Labels 60 grid units below the x ticks and 80 left of the y ticks (times
@@ -332,6 +340,14 @@ void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
     }
 }
 
+// Text coordinates from here on: window pixels, unstretched, from the lower left.
+void Axes::useWindowPixelText(float W, float H)
+{
+    textShaderPt->Use();
+    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+}
+
 // A faint line across the axes rectangle at every nice tick, in data
 // coordinates, under the series.
 void Axes::drawNiceGrid(Shader shader, glm::mat4 plotTransform)
@@ -344,14 +360,7 @@ void Axes::drawNiceGrid(Shader shader, glm::mat4 plotTransform)
         gridVerts.insert(gridVerts.end(), {v, l[2], v, l[3]});
     for (float v : niceY)
         gridVerts.insert(gridVerts.end(), {l[0], v, l[1], v});
-    const size_t floats = std::min(gridVerts.size(), static_cast<size_t>(kGridVertices) * 2);
-    glBindBuffer(GL_ARRAY_BUFFER, gridVBO);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)), gridVerts.data());
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    setUniforms(shader, plotTransform, 0.3f, 0.3f, 0.3f, 1.0f);
-    glBindVertexArray(gridVAO);
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
-    glBindVertexArray(0);
+    drawLineList(shader, plotTransform, gridVAO, gridVBO, gridVerts, kGridVertices, 0.3f, 0.3f, 0.3f);
 }
 
 // The nice ticks' labels in window pixels, unstretched, at fontScaling of the
@@ -361,9 +370,7 @@ void Axes::drawNiceLabels(glm::mat4 plotTransform)
 {
     const float W = static_cast<float>(window->getWidth());
     const float H = static_cast<float>(window->getHeight());
-    textShaderPt->Use();
-    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+    useWindowPixelText(W, H);
     const std::array<float, 4> l = shownLimits();
     const glm::vec3 white(1.0f, 1.0f, 1.0f);
     const float em = 48.0f * drawScale * fontScaling;
@@ -399,9 +406,7 @@ void Axes::drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight)
         return;
     const float W = static_cast<float>(window->getWidth());
     const float H = static_cast<float>(window->getHeight());
-    textShaderPt->Use();
-    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+    useWindowPixelText(W, H);
     const float left = (1.0f + lowerLeft.x) / 2.0f * W, right = (1.0f + upperRight.x) / 2.0f * W;
     const float bottom = (1.0f + lowerLeft.y) / 2.0f * H, top = (1.0f + upperRight.y) / 2.0f * H;
     // The text's em in window pixels: the font's 48 x scale pixels at noteScaling.
@@ -429,9 +434,7 @@ void Axes::drawTexts(glm::mat4 parentTransform)
         return;
     const float W = static_cast<float>(window->getWidth());
     const float H = static_cast<float>(window->getHeight());
-    textShaderPt->Use();
-    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+    useWindowPixelText(W, H);
     for (const auto& label : texts) {
         if (label->getText().empty())
             continue;

@@ -142,6 +142,7 @@ private:
     void drawMajorAxesTickLabels(glm::mat4 transform);
     void drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight);
     void drawTexts(glm::mat4 parentTransform);
+    void useWindowPixelText(float W, float H);
     void drawNiceGrid(Shader shader, glm::mat4 plotTransform);
     void drawNiceLabels(glm::mat4 plotTransform);
     std::array<float, 4> shownLimits() const;

@@ -418,13 +418,13 @@ int ibtCompare(int argc, char** argv)
     if (!outFolder.empty() && !std::filesystem::is_directory(outFolder, ec))
         return fail("cannot write " + out + ": no folder " + outFolder.u8string());
 
-    Recording main;
-    if (!readRecording(path, &main))
+    Recording recording;
+    if (!readRecording(path, &recording))
         return 2;
-    const CompletedLap* lap = lapNumber >= 0 ? lapOf(main, lapNumber) : &main.laps[ibtFastestLap(main.laps)];
+    const CompletedLap* lap = lapNumber >= 0 ? lapOf(recording, lapNumber) : &recording.laps[ibtFastestLap(recording.laps)];
     if (!lap)
         return 2;
-    DrawnLap a = fromRecording(main, *lap);
+    DrawnLap a = fromRecording(recording, *lap);
     DrawnLap b;
     Recording second;
     if (reference) {
@@ -433,11 +433,11 @@ int ibtCompare(int argc, char** argv)
         StoredLap stored;
         if (folder.empty())
             return fail(error);
-        if (!main.key.known())
+        if (!recording.key.known())
             return fail(path + " names no track and car in its session info");
-        switch (LapStore(folder).load(main.key, &stored, &error)) {
+        switch (LapStore(folder).load(recording.key, &stored, &error)) {
         case LapStore::LoadStatus::Missing:
-            return fail("no reference lap kept for " + main.key.track + ", " + main.key.car);
+            return fail("no reference lap kept for " + recording.key.track + ", " + recording.key.car);
         case LapStore::LoadStatus::Bad:
             return fail(error);
         case LapStore::LoadStatus::Ok:
@@ -453,9 +453,9 @@ int ibtCompare(int argc, char** argv)
             other.erase(colon);
         if (!readRecording(other, &second))
             return 2;
-        if (second.key.track != main.key.track)
+        if (second.key.track != recording.key.track)
             return fail(other + " is a recording of " + (second.key.track.empty() ? "no named track" : second.key.track) +
-                        ", not of " + (main.key.track.empty() ? "no named track" : main.key.track));
+                        ", not of " + (recording.key.track.empty() ? "no named track" : recording.key.track));
         const CompletedLap* otherOne =
             otherLap >= 0 ? lapOf(second, otherLap) : &second.laps[ibtFastestLap(second.laps)];
         if (!otherOne)
@@ -464,9 +464,9 @@ int ibtCompare(int argc, char** argv)
     } else {
         const CompletedLap* against = nullptr;
         if (againstNumber >= 0) {
-            against = lapOf(main, againstNumber);
+            against = lapOf(recording, againstNumber);
         } else {
-            for (const CompletedLap& candidate : main.laps)
+            for (const CompletedLap& candidate : recording.laps)
                 if (&candidate != lap && (!against || candidate.lineTime < against->lineTime))
                     against = &candidate;
             if (!against)
@@ -475,7 +475,7 @@ int ibtCompare(int argc, char** argv)
         }
         if (!against)
             return 2;
-        b = fromRecording(main, *against);
+        b = fromRecording(recording, *against);
     }
     fillDelta(a, b);
 
@@ -495,11 +495,11 @@ int ibtCompare(int argc, char** argv)
     if (!shaders.empty())
         return fail("cannot build the shader programs: " + shaders);
 
-    const std::string title = (main.key.known() ? main.key.track + ", " + main.key.car + ": " : std::string()) +
+    const std::string title = (recording.key.known() ? recording.key.track + ", " + recording.key.car + ": " : std::string()) +
                               a.title + " in " + formatLapTime(a.time) + " against " + b.title + " in " +
                               formatLapTime(b.time) + ": " + signedSeconds(a.time - b.time);
     std::string error;
-    const std::string png = drawPicture(title, main.trackMetres, lanes, a, b, width, height, &error);
+    const std::string png = drawPicture(title, recording.trackMetres, lanes, a, b, width, height, &error);
     if (png.empty())
         return fail(error);
     if (!userfiles::writeFileAtomically(out, png, &error))

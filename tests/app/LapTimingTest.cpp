@@ -1,5 +1,6 @@
 // Lap timing from the start line: the crossing between two samples, the laps
 // of a run, and the time between two laps through the lap.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -19,7 +20,11 @@ const double kDt = 1.0 / 60.0;
 // then on, as the simulator does.
 std::vector<LapSample> drive(const std::vector<double>& speeds)
 {
-    auto speedOn = [&](double s) { return speeds[static_cast<size_t>(std::max(0.0, std::floor(s / kLength)))]; };
+    // The speed of the lap at s; past the last line, the last lap's.
+    auto speedOn = [&](double s) {
+        const double lap = std::clamp(std::floor(s / kLength), 0.0, static_cast<double>(speeds.size() - 1));
+        return speeds[static_cast<size_t>(lap)];
+    };
     std::vector<LapSample> out;
     double s = -0.5 * kLength, t = 0.013;
     float reported = -1.0f;
