@@ -423,8 +423,10 @@ ProgramSettings::ProgramSettings(const char* program) : name(program)
         // The first start of this version carries the old file over, once.
         const std::string legacy = path.substr(0, path.size() - 4) + "conf";
         std::string old;
-        if (userfiles::readFile(legacy, kMaxSettingsBytes, &old, &error) != userfiles::ReadStatus::Ok)
+        if (userfiles::readFile(legacy, kMaxSettingsBytes, &old, &error) != userfiles::ReadStatus::Ok) {
+            firstStart = true;
             return;
+        }
         text = settings::fromLegacy(old);
         const userfiles::FileLock lock(lockPathOf(path), kLockWaitMs);
         if (lock.held() && userfiles::writeFileAtomically(path, text, &error))
@@ -449,6 +451,22 @@ void ProgramSettings::reportBadValue(const std::string& key, const std::string& 
 {
     std::string error;
     report("settings file " + filePath(&error) + ": " + key + " is not " + what + "; using the default");
+}
+
+// Not when another program wrote one meanwhile. Failing costs nothing but
+// the file: the defaults hold.
+void ProgramSettings::writeFirstStartFile()
+{
+    if (!firstStart)
+        return;
+    firstStart = false;
+    std::string error, text;
+    const std::string path = filePath(&error);
+    const userfiles::FileLock lock(lockPathOf(path), kLockWaitMs);
+    if (!lock.held() || userfiles::readFile(path, kMaxSettingsBytes, &text, &error) != userfiles::ReadStatus::Missing)
+        return;
+    if (!userfiles::writeFileAtomically(path, settings::templateText(), &error))
+        report(error + "; using the default settings");
 }
 
 void ProgramSettings::store(const std::vector<settings::Edit>& edits, const std::string& what)

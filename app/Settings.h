@@ -96,9 +96,16 @@ public:
     // says `what` (e.g. "the window position") was not saved.
     void store(const std::vector<settings::Edit>& edits, const std::string& what = "the window position");
 
+    // At a first start, when no settings file was found, writes one with
+    // every key at its default and its comment, so that the user finds it at
+    // once where the usage text says. Programs call it once they run; the
+    // usage text only reads.
+    void writeFirstStartFile();
+
 private:
     void report(const std::string& line);
 
     const char* name;
     UserSettings settings;
+    bool firstStart = false;
 };

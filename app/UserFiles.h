@@ -24,6 +24,22 @@ std::string configFolder(std::string* error);
 // POSIX systems, %LOCALAPPDATA% on Windows, followed by the project's folder.
 std::string dataFolder(std::string* error);
 
+// The project's folder for state worth keeping across starts but not worth
+// saving, such as the last run's log: $XDG_STATE_HOME (~/.local/state) on
+// POSIX systems, %LOCALAPPDATA% on Windows, followed by the project's folder.
+std::string stateFolder(std::string* error);
+
+// The project's folder for what lives only while a program runs, such as the
+// lock of the one running copy: $XDG_RUNTIME_DIR on POSIX systems (the
+// state folder when it is unset or relative), %LOCALAPPDATA% on Windows,
+// followed by the project's folder.
+std::string runtimeFolder(std::string* error);
+
+// mkdir -p: creates a folder and the parents it lacks, new ones readable by
+// their owner only on POSIX systems. False, with *error set, when one cannot
+// be created or a file stands where a folder should.
+bool createFolders(const std::string& folder, std::string* error);
+
 enum class ReadStatus { Ok, Missing, Failed };
 
 // Reads a whole regular file of at most maxBytes bytes. Opening never
@@ -45,12 +61,15 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
     bool held() const { return locked; }
+    // Not held because another holder kept it for the whole wait.
+    bool heldElsewhere() const { return busy; }
     // Why the lock is not held.
     const std::string& error() const { return why; }
 
 private:
     intptr_t handle; // the platform's file descriptor or handle
     bool locked = false;
+    bool busy = false;
     std::string why;
 };
 

@@ -59,7 +59,8 @@ void printHelp(const char* program, const char* extra, const char* about, const 
                 "  Escape (in the window)            close it and end the program\n"
                 "  Ctrl-C (in the terminal)          end the program\n"
                 "Where the window was left, its scale and its opacity are kept in\n"
-                "%s\n",
+                "%s\n"
+                "version " OVERLAY_VERSION "\n",
                 program, *extra ? " " : "", extra, about, kSourceHelp, more, settingsFileForHelp().c_str());
 }
 

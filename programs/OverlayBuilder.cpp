@@ -74,6 +74,7 @@ int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<I
     if (!shaderSourcesReadable(program))
         return 1;
     ProgramSettings settings(program);
+    settings.writeFirstStartFile();
     if (kind == OverlayKind::VarPlot && variables.empty())
         variables = varplotVariables(settings);
     const bool showsReference = kind == OverlayKind::Strip || kind == OverlayKind::Delta;

@@ -13,6 +13,7 @@
 #include "MainLoop.h"
 #include "OverlayBuilder.h"
 #include "ProgramOutput.h"
+#include "SingleCopy.h"
 #include "WindowPlacement.h"
 #include "shader.h"
 
@@ -71,11 +72,14 @@ void printUsageAndKeys()
                 binding(s.lockKey, s.lockButton).c_str(), settingsFileForHelp().c_str());
     const std::string log = logFilePath(kProgram);
     if (!log.empty())
-        std::printf("Messages go to %s\n", log.c_str());
+        std::printf("Messages go to %s%s\n", log.c_str(), kLogFileWhen);
     const std::vector<ControllerButtons::Device> devices = ControllerButtons::connected();
+    if (devices.empty())
+        std::printf("No game controllers connected\n");
     for (size_t i = 0; i < devices.size(); ++i)
         std::printf("%s\"%s\" (GUID %s), %zu buttons\n", i == 0 ? "Game controllers connected:\n  " : "  ",
                     devices[i].name.c_str(), devices[i].guid.c_str(), devices[i].buttons.size());
+    std::printf("version %s\n", OVERLAY_VERSION);
 }
 
 // Takes the key of the settings' entry for the action; a key that cannot be
@@ -105,7 +109,18 @@ int main(int argc, char** argv)
         printUsageAndKeys();
         return 0;
     }
+    // A second copy would put its windows over the first's, and both would
+    // write one log: it ends before it opens either.
+    std::string claimError;
+    const CopyClaim claim = claimOnlyCopy(kProgram, &claimError);
+    if (claim == CopyClaim::AnotherRuns) {
+        reportStartFailure(kProgram, "another telemetry-overlay is already running for this user; this one ends");
+        return 1;
+    }
     useLogFile(kProgram);
+    if (claim == CopyClaim::Unknown)
+        std::fprintf(stderr, "%s: cannot tell whether another copy runs (%s); going on\n", kProgram,
+                     claimError.c_str());
     installStopRequestHandlers();
     std::shared_ptr<IRData> irData = makeSource(argc, argv);
     if (!irData) {
@@ -118,6 +133,7 @@ int main(int argc, char** argv)
         return 1;
     }
     ProgramSettings settings(kProgram);
+    settings.writeFirstStartFile();
     const UserSettings& chosen = settings.values();
     std::vector<OverlayKind> kinds;
     for (OverlayKind kind : kKinds)

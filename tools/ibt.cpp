@@ -38,7 +38,8 @@ const char* const kUsage =
     "  publish FILE [--rate HZ] [--loop]  publish a recording as live telemetry\n"
     "  watch [--count N] [--timeout-ms T] COLUMN...  print live records as CSV\n"
     "\n"
-    "'ibt COMMAND --help' describes a command. Errors exit with status 2.\n";
+    "'ibt COMMAND --help' describes a command. Errors exit with status 2.\n"
+    "version " OVERLAY_VERSION "\n";
 
 const char* const kInfoHelp =
     "usage: ibt info FILE\n"
