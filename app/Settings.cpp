@@ -18,7 +18,7 @@ const long long kMaxCoordinate = 1000000;
 // Lines of TOML syntax errors reported and passed over in one file.
 const int kMaxBadLines = 32;
 
-const OverlayKind kOverlays[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot};
+const OverlayKind kOverlays[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot, OverlayKind::Delta};
 
 // How long a program that ends waits for another one to finish its write.
 const int kLockWaitMs = 3000;
@@ -289,18 +289,30 @@ const char* tableName(OverlayKind kind)
         return "trackmap";
     case OverlayKind::VarPlot:
         return "varplot";
+    case OverlayKind::Delta:
+        return "delta";
     }
     return "";
 }
 
 OverlaySettings& UserSettings::overlay(OverlayKind kind)
 {
-    return kind == OverlayKind::Strip ? strip : kind == OverlayKind::TrackMap ? trackmap : varplot;
+    return const_cast<OverlaySettings&>(static_cast<const UserSettings*>(this)->overlay(kind));
 }
 
 const OverlaySettings& UserSettings::overlay(OverlayKind kind) const
 {
-    return kind == OverlayKind::Strip ? strip : kind == OverlayKind::TrackMap ? trackmap : varplot;
+    switch (kind) {
+    case OverlayKind::TrackMap:
+        return trackmap;
+    case OverlayKind::VarPlot:
+        return varplot;
+    case OverlayKind::Delta:
+        return delta;
+    case OverlayKind::Strip:
+        break;
+    }
+    return strip;
 }
 
 namespace settings {
@@ -359,6 +371,12 @@ scale = 1
 opacity = 1
 variables = ["Throttle", "Brake", "Gear@int"]
 lanes = false   # true: each variable in a lane of its own, with its own scale
+
+# The delta: the time against the reference lap at this point of the lap.
+[delta]
+enabled = false
+scale = 1
+opacity = 1
 
 # Keys that work while another window, such as the simulator, has the
 # keyboard: Ctrl, Shift, Alt or Super joined with + to a key.

@@ -6,11 +6,14 @@
 //                                                       plot in one loop, as telemetry-overlay runs them
 //   overlay_process varplot PASSES RECORDING [SCALE]    the variable plot alone with Speed, RPM and Gear
 //   overlay_process lanes PASSES RECORDING [SCALE]      the same in lanes
+//   overlay_process delta PASSES RECORDING [SCALE]      the delta overlay, from the third lap on
 //   overlay_process bare PASSES [SCALE]                 a 700 x 80 window with the same framebuffer
 //   overlay_process first-frame RECORDING START_NS      the time from START_NS (CLOCK_REALTIME, taken
 //                                                       before exec) to the strip's first frame
 // Each first fills the overlays' 625-sample histories (the bare window just
-// waits as many passes) and draws a few passes untimed, so that the shader
+// waits as many passes; the delta takes three minutes of the recording, so
+// that it has a reference lap and its tables have reached their size) and
+// draws a few passes untimed, so that the shader
 // programs and the driver's compiled state are built as at start-up, then
 // times PASSES passes and prints the process CPU
 // time per pass, the passes per second, the heap allocations per pass (the
@@ -37,16 +40,18 @@
 #define CALLGRIND_STOP_INSTRUMENTATION
 #endif
 
+#include "DeltaController.h"
 #include "MainLoop.h"
 #include "ThrottleBrakeTraceController.h"
 #include "TrackMapController.h"
 #include "VariablePlotController.h"
-#include "heap_count.h"
+#include "counting_new.h"
 #include "window.h"
 
 namespace {
 
 const int kFillPasses = 700; // more than the 625 samples of a 10 s history
+const int kDeltaFillPasses = 180 * 60;
 const int kWarmPasses = 20;
 
 double cpuSeconds()
@@ -114,8 +119,9 @@ int main(int argc, char** argv)
     const bool three = argc >= 4 && std::strcmp(argv[1], "overlays") == 0;
     const bool plot = argc >= 4 && std::strcmp(argv[1], "varplot") == 0;
     const bool lanes = argc >= 4 && std::strcmp(argv[1], "lanes") == 0;
-    if (!bare && !three && !plot && !lanes && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
-        std::fprintf(stderr, "usage: overlay_process overlay|overlays|varplot|lanes PASSES RECORDING [SCALE] | "
+    const bool delta = argc >= 4 && std::strcmp(argv[1], "delta") == 0;
+    if (!bare && !three && !plot && !lanes && !delta && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
+        std::fprintf(stderr, "usage: overlay_process overlay|overlays|varplot|lanes|delta PASSES RECORDING [SCALE] | "
                              "bare PASSES [SCALE]\n");
         return 2;
     }
@@ -150,6 +156,8 @@ int main(int argc, char** argv)
         parseVarSetups({"Speed", "RPM", "Gear@int"}, &variables, &error);
         owned.push_back(std::make_unique<ControllerOverlay<VariablePlotController>>(OverlayKind::VarPlot, irData, 10,
                                                                                      variables, style, lanes));
+    } else if (delta) {
+        owned.push_back(std::make_unique<ControllerOverlay<DeltaController>>(OverlayKind::Delta, irData, style));
     } else {
         owned.push_back(
             std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10, style));
@@ -166,7 +174,7 @@ int main(int argc, char** argv)
     std::vector<Overlay*> overlays;
     for (const auto& overlay : owned)
         overlays.push_back(overlay.get());
-    for (int i = 0; i < kFillPasses; ++i) {
+    for (int i = 0; i < (delta ? kDeltaFillPasses : kFillPasses); ++i) {
         irData->updateData();
         for (Overlay* overlay : overlays)
             overlay->updateData();
@@ -181,9 +189,10 @@ int main(int argc, char** argv)
         runPass(*irData, overlays, state);
     CALLGRIND_STOP_INSTRUMENTATION;
     const long allocations = heapAllocations() - allocated;
-    report(three  ? "three overlays"
-           : plot ? "variable plot, three variables, one plot"
+    report(three   ? "three overlays"
+           : plot  ? "variable plot, three variables, one plot"
            : lanes ? "variable plot, three variables, lanes"
+           : delta ? "delta"
                    : "overlay",
            style, passes, cpuSeconds() - start, wallSeconds() - wall, allocations);
     shutDown(*irData);

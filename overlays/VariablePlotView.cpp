@@ -84,7 +84,7 @@ void VariablePlotView::setupLanes(std::vector<std::pair<IDataStrings::VariableEn
     for (size_t i = 0; i < n; ++i) {
         const float y = kPlotsBottom + static_cast<float>(n - 1 - i) * (laneHeight + kLaneGap);
         std::shared_ptr<Qvis::Axes> axes = makePlot(kPlotsLeft, y, kPlotsWidth, laneHeight)->getAxes();
-        axes->setXAxisLabelsOn(i + 1 == n);
+        axes->setXTickLabelsOn(i + 1 == n);
         axes->setYTickCount(1 + static_cast<int>(laneHeight * static_cast<float>(kHeight) / (2.0f * textHeight)));
     }
     plot = plots.front();

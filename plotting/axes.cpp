@@ -38,6 +38,21 @@ void makeVertexBuffer(unsigned int* vao, unsigned int* vbo, GLsizeiptr bytes, co
     glBindVertexArray(0);
 }
 
+// Uploads the first vertices of a line list into its buffer, as many as it
+// holds, and draws them as separate lines in one colour.
+void drawLineList(Shader& shader, const glm::mat4& transform, unsigned int vao, unsigned int vbo,
+                  const std::vector<float>& vertices, size_t capacity, float r, float g, float b)
+{
+    const size_t floats = std::min(vertices.size(), capacity * 2);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)), vertices.data());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    setUniforms(shader, transform, r, g, b, 1.0f);
+    glBindVertexArray(vao);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
+    glBindVertexArray(0);
+}
+
 // Window pixels of a fraction, truncated toward zero and kept within int.
 int toPixels(float fraction, int extent)
 {
@@ -114,6 +129,12 @@ void Axes::addShadedLine(std::shared_ptr<IShadedLine2D> line)
         shadedLines.push_back(std::move(line));
 }
 
+void Axes::addText(std::shared_ptr<TextLabel> label)
+{
+    if (label)
+        texts.push_back(std::move(label));
+}
+
 void Axes::setPositionSize(float x, float y, float width, float height)
 {
     this->x = x;
@@ -130,16 +151,6 @@ void Axes::setFontScaling(float scaling)
 void Axes::setAxesLabelsOn(bool on)
 {
     axesLabelsOn = on;
-}
-
-void Axes::setXAxisLabelsOn(bool on)
-{
-    xLabelsOn = on;
-}
-
-void Axes::setYTickCount(int n)
-{
-    numYTicks = std::clamp(n, 2, 5);
 }
 
 void Axes::setAxesAreaOutlineOn(bool on)
@@ -164,6 +175,25 @@ void Axes::setMessage(const char* text)
 void Axes::setLegendOn(bool on)
 {
     legendOn = on;
+}
+
+// The grid's buffer is made the first time: axes without nice ticks have none.
+void Axes::setNiceTicks(bool on)
+{
+    niceTicks = on;
+    if (on && gridVAO == 0)
+        makeVertexBuffer(&gridVAO, &gridVBO, static_cast<GLsizeiptr>(kGridVertices * 2 * sizeof(float)), nullptr,
+                         GL_DYNAMIC_DRAW);
+}
+
+void Axes::setXTickLabelsOn(bool on)
+{
+    xTickLabelsOn = on;
+}
+
+void Axes::setYTickCount(int n)
+{
+    numYTicks = std::clamp(n, 2, 5);
 }
 
 Shader* Axes::getTextShaderPt()
@@ -207,6 +237,8 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     // brake, the map's outermost straight). Either would otherwise vanish.
     const int x0 = toPixels(left, w), y0 = toPixels(bottom, h);
     glScissor(x0 - 1, y0 - 1, std::max(0, toPixels(right - left, w) + 3), std::max(0, toPixels(top - bottom, h) + 3));
+    if (niceTicks)
+        drawNiceGrid(plotShader, plotTransform);
     if (xyAxesOn)
         drawAxesLines(plotShader, plotTransform);
     drawLines(plotShader, plotTransform);
@@ -217,30 +249,12 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     glLineWidth(drawScale);
     drawAxesTickMarks(plotShader, axesTransform);
     glLineWidth(1.0f);
-    drawText(plotShader, lowerLeft, upperRight);
-}
-
-// Labels, legend and message over everything else, in window pixels and
-// unstretched, at a size that follows the window's scale through the font.
-// lowerLeft and upperRight are the axes rectangle's corners in normalised
-// window coordinates.
-void Axes::drawText(Shader plotShader, glm::vec4 lowerLeft, glm::vec4 upperRight)
-{
-    if (!axesLabelsOn && !legendOn && message.empty())
-        return;
-    const float w = static_cast<float>(window->getWidth()), h = static_cast<float>(window->getHeight());
-    const float left = (1.0f + lowerLeft.x) / 2.0f * w, right = (1.0f + upperRight.x) / 2.0f * w;
-    const float bottom = (1.0f + lowerLeft.y) / 2.0f * h, top = (1.0f + upperRight.y) / 2.0f * h;
-    textShaderPt->Use();
-    const glm::mat4 pixels = glm::ortho(0.0f, w, 0.0f, h);
-    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(pixels));
-    if (axesLabelsOn)
-        drawMajorAxesTickLabels(left, bottom, right, top);
-    if (legendOn)
-        drawLegend(plotShader, left, top);
-    if (!message.empty())
-        font.RenderText(textShaderPt, message, (left + right) / 2.0f, (bottom + top) / 2.0f, noteScaling,
-                        glm::vec3(1.0f, 1.0f, 1.0f), 3);
+    if (axesLabelsOn && niceTicks)
+        drawNiceLabels(plotTransform);
+    else if (axesLabelsOn)
+        drawMajorAxesTickLabels(lowerLeft, upperRight);
+    drawLegendAndMessage(plotShader, lowerLeft, upperRight);
+    drawTexts(parentTransform);
 }
 
 // Corners of the axes rectangle as fractions of the window: left, bottom, right, top.
@@ -299,29 +313,26 @@ void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
     if (majorTickSizeW == 0.0f && majorTickSizeH == 0.0f)
         return;
     AxesMaths::tickLayout(numMajorTicks, numYTicks, majorTickSizeW, majorTickSizeH, tickVerts);
-    size_t floats = std::min(tickVerts.size(), static_cast<size_t>(maxTickVertices) * 2);
-    glBindBuffer(GL_ARRAY_BUFFER, tickVBO);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)),
-                    tickVerts.data());
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    setUniforms(shader, transform, 1.0f, 1.0f, 1.0f, 1.0f);
-    glBindVertexArray(tickVAO);
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
-    glBindVertexArray(0);
+    drawLineList(shader, transform, tickVAO, tickVBO, tickVerts, static_cast<size_t>(maxTickVertices), 1.0f, 1.0f,
+                 1.0f);
 }
 
-// The text program's projection is window pixels (set by Draw).
 // Labels in window pixels at the window's scale, however large the axes
-// rectangle (left, bottom, right, top in window pixels) is: each x label
+// rectangle (its corners in normalised window coordinates) is: each x label
 // centred under its tick, its baseline xLabelDrop below the rectangle; each
 // y label centred on its tick, yLabelGap left of the rectangle. Each axis
 // writes as many decimals as its tick spacing needs.
-void Axes::drawMajorAxesTickLabels(float left, float bottom, float right, float top)
+void Axes::drawMajorAxesTickLabels(glm::vec4 lowerLeft, glm::vec4 upperRight)
 {
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    useWindowPixelText(W, H);
+    const float left = (1.0f + lowerLeft.x) / 2.0f * W, right = (1.0f + upperRight.x) / 2.0f * W;
+    const float bottom = (1.0f + lowerLeft.y) / 2.0f * H, top = (1.0f + upperRight.y) / 2.0f * H;
     const std::array<float, 4> l = shownLimits();
     const glm::vec3 white(1.0f, 1.0f, 1.0f);
     const int nx = numMajorTicks, ny = numYTicks;
-    if (xLabelsOn) {
+    if (xTickLabelsOn) {
         const int decimals = AxesMaths::labelDecimals(l[0], l[1], nx);
         for (int i = 0; i < nx; ++i) {
             const float x = left + (right - left) * static_cast<float>(i) / static_cast<float>(nx - 1);
@@ -337,36 +348,99 @@ void Axes::drawMajorAxesTickLabels(float left, float bottom, float right, float 
     }
 }
 
-// The plain lines' labels, one a row from the rectangle's upper left corner
-// (left, top in window pixels), over a backdrop as wide as the longest.
-void Axes::drawLegend(Shader shader, float left, float top)
+// Text coordinates from here on: window pixels, unstretched, from the lower left.
+void Axes::useWindowPixelText(float W, float H)
 {
+    textShaderPt->Use();
+    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+}
+
+// A faint line across the axes rectangle at every nice tick, in data
+// coordinates, under the series.
+void Axes::drawNiceGrid(Shader shader, glm::mat4 plotTransform)
+{
+    const std::array<float, 4> l = shownLimits();
+    AxesMaths::niceTicks(l[0], l[1], kNiceTicksX, niceX);
+    AxesMaths::niceTicks(l[2], l[3], kNiceTicksY, niceY);
+    gridVerts.clear();
+    for (float v : niceX)
+        gridVerts.insert(gridVerts.end(), {v, l[2], v, l[3]});
+    for (float v : niceY)
+        gridVerts.insert(gridVerts.end(), {l[0], v, l[1], v});
+    drawLineList(shader, plotTransform, gridVAO, gridVBO, gridVerts, kGridVertices, 0.3f, 0.3f, 0.3f);
+}
+
+// The nice ticks' labels in window pixels, unstretched, at fontScaling of the
+// font's size: the x labels centred below the rectangle, the y labels ending
+// just left of it, each with the decimals its axis' spacing needs.
+void Axes::drawNiceLabels(glm::mat4 plotTransform)
+{
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    useWindowPixelText(W, H);
+    const std::array<float, 4> l = shownLimits();
+    const glm::vec3 white(1.0f, 1.0f, 1.0f);
+    const float em = 48.0f * drawScale * fontScaling;
+    auto pixel = [&](float x, float y) {
+        const glm::vec4 p = plotTransform * glm::vec4(x, y, 0.0f, 1.0f);
+        return glm::vec2((1.0f + p.x) / 2.0f * W, (1.0f + p.y) / 2.0f * H);
+    };
+    if (xTickLabelsOn) {
+        const int decimals = AxesMaths::stepDecimals(AxesMaths::niceStep(l[0], l[1], kNiceTicksX));
+        for (float v : niceX) {
+            const glm::vec2 at = pixel(v, l[2]);
+            font.RenderText(textShaderPt, AxesMaths::tickLabel(v, decimals), at.x, at.y - 1.2f * em, fontScaling,
+                            white, 2);
+        }
+    }
+    const int decimals = AxesMaths::stepDecimals(AxesMaths::niceStep(l[2], l[3], kNiceTicksY));
+    for (float v : niceY) {
+        const glm::vec2 at = pixel(l[0], v);
+        const std::string text = AxesMaths::tickLabel(v, decimals);
+        const float width = font.textWidth(text, fontScaling);
+        font.RenderText(textShaderPt, text, at.x - 0.4f * em - width / 2.0f, at.y, fontScaling, white, 3);
+    }
+}
+
+// Legend and message in window pixels, unstretched, at a size that follows
+// the window's scale through the font. lowerLeft and upperRight are the axes
+// rectangle's corners in normalised window coordinates. The legend lists the
+// plain lines' labels, one a row from the rectangle's upper left corner, over
+// a backdrop as wide as the longest.
+void Axes::drawLegendAndMessage(Shader shader, glm::vec4 lowerLeft, glm::vec4 upperRight)
+{
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    const float left = (1.0f + lowerLeft.x) / 2.0f * W, right = (1.0f + upperRight.x) / 2.0f * W;
+    const float bottom = (1.0f + lowerLeft.y) / 2.0f * H, top = (1.0f + upperRight.y) / 2.0f * H;
     // The text's em in window pixels: the font's 48 x scale pixels at noteScaling.
     const float em = 48.0f * drawScale * noteScaling;
     int entries = 0;
     float widest = 0.0f;
     for (const auto& line : lines) {
-        if (line->getLabel().empty())
+        if (!legendOn || line->getLabel().empty())
             continue;
         ++entries;
         widest = std::max(widest, font.textWidth(line->getLabel(), noteScaling));
     }
-    if (entries == 0)
+    if (entries > 0) {
+        // The backdrop: the outline's square stretched over the entries.
+        const float x0 = left + 0.25f * em, x1 = left + 0.75f * em + widest;
+        const float y1 = top - 0.25f * em, y0 = top - (1.25f * static_cast<float>(entries) + 0.5f) * em;
+        const glm::mat4 box = glm::ortho(0.0f, W, 0.0f, H) *
+                              glm::translate(glm::mat4(1.0f), glm::vec3((x0 + x1) / 2.0f, (y0 + y1) / 2.0f, 0.0f)) *
+                              glm::scale(glm::mat4(1.0f), glm::vec3((x1 - x0) / 2.0f, (y1 - y0) / 2.0f, 1.0f));
+        setUniforms(shader, box, kLegendBackdrop.r, kLegendBackdrop.g, kLegendBackdrop.b, kLegendBackdrop.a);
+        glBindVertexArray(boxVAO);
+        glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+        glBindVertexArray(0);
+    }
+    if (entries == 0 && message.empty())
         return;
-    const float w = static_cast<float>(window->getWidth()), h = static_cast<float>(window->getHeight());
-    const glm::mat4 pixels = glm::ortho(0.0f, w, 0.0f, h);
-    const float x0 = left + 0.25f * em, x1 = left + 0.75f * em + widest;
-    const float y1 = top - 0.25f * em, y0 = top - (1.25f * static_cast<float>(entries) + 0.5f) * em;
-    // The backdrop: the outline's square stretched over the entries.
-    const glm::mat4 box = pixels * glm::translate(glm::mat4(1.0f), glm::vec3((x0 + x1) / 2.0f, (y0 + y1) / 2.0f, 0.0f)) *
-                          glm::scale(glm::mat4(1.0f), glm::vec3((x1 - x0) / 2.0f, (y1 - y0) / 2.0f, 1.0f));
-    setUniforms(shader, box, kLegendBackdrop.r, kLegendBackdrop.g, kLegendBackdrop.b, kLegendBackdrop.a);
-    glBindVertexArray(boxVAO);
-    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
-    glBindVertexArray(0);
-
+    useWindowPixelText(W, H);
     float baseline = top - 1.25f * em;
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = 0; entries > 0 && i < lines.size(); ++i) {
         const std::string& label = lines[i]->getLabel();
         if (label.empty())
             continue;
@@ -378,6 +452,36 @@ void Axes::drawLegend(Shader shader, float left, float top)
         }
         font.RenderText(textShaderPt, label, left + 0.5f * em, baseline, noteScaling, shade, 1);
         baseline -= 1.25f * em;
+    }
+    if (!message.empty())
+        font.RenderText(textShaderPt, message, (left + right) / 2.0f, (bottom + top) / 2.0f, noteScaling,
+                        glm::vec3(1.0f, 1.0f, 1.0f), 3);
+}
+
+// Each text in window pixels, unstretched, its anchor placed in the parent
+// plot's rectangle; its size follows the window's scale through the font.
+void Axes::drawTexts(glm::mat4 parentTransform)
+{
+    if (texts.empty())
+        return;
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    useWindowPixelText(W, H);
+    for (const auto& label : texts) {
+        if (label->getText().empty())
+            continue;
+        const glm::vec4 at =
+            parentTransform * glm::vec4(2.0f * label->getX() - 1.0f, 2.0f * label->getY() - 1.0f, 0.0f, 1.0f);
+        float x = (1.0f + at.x) / 2.0f * W;
+        const float y = (1.0f + at.y) / 2.0f * H;
+        // The font's glyphs are 48 pixels high at scale 1.
+        const float scaling = label->getPixelSize() / 48.0f;
+        int alignment = 2;
+        if (label->getAlign() == TextLabel::Align::Left)
+            alignment = 1;
+        else if (label->getAlign() == TextLabel::Align::Right)
+            x -= font.textWidth(label->getText(), scaling) / 2.0f;
+        font.RenderText(textShaderPt, label->getText(), x, y, scaling, label->getColour(), alignment);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "IWindow.h"
 #include "font.h"
 #include "shader.h"
+#include "text_label.h"
 
 namespace Qvis {
 
@@ -57,6 +58,18 @@ int labelDecimals(float lo, float hi, int n);
 // zero on every platform; a value that rounds to zero has no minus sign.
 std::string tickLabel(float value, int decimals);
 
+// Round ticks, as analysis pictures have them: a step of 1, 2 or 5 x 10^k
+// that gives about `target` ticks between lo and hi (0 for limits without a
+// finite, positive extent).
+double niceStep(float lo, float hi, int target);
+// The multiples of the step within [lo, hi], ascending; at most 64.
+void niceTicks(float lo, float hi, int target, std::vector<float>& values);
+// lo and hi widened outward to the multiples of the step just beyond them.
+void niceLimits(float* lo, float* hi, int target);
+// Decimals for labels of ticks `step` apart: none for whole steps, one for
+// 0.5, 0.2 and 0.1, two for 0.05 ... (at most six).
+int stepDecimals(double step);
+
 } // namespace AxesMaths
 
 class Axes {
@@ -70,16 +83,13 @@ public:
     void addLine(std::shared_ptr<ILine2D> line);
     void addPosNegLine(std::shared_ptr<ILine2D> line);
     void addShadedLine(std::shared_ptr<IShadedLine2D> line);
+    // Texts drawn over everything else, placed in fractions of the parent
+    // plot's rectangle.
+    void addText(std::shared_ptr<TextLabel> label);
 
     void setPositionSize(float x, float y, float width, float height);
     void setFontScaling(float scaling);
     void setAxesLabelsOn(bool on);
-    // The x axis's labels alone (under axes stacked on one time axis, only
-    // the lowest has them); on by default.
-    void setXAxisLabelsOn(bool on);
-    // Ticks and labels on the y axis, 2 to 5 (5 by default), for axes too
-    // low for five labels.
-    void setYTickCount(int n);
     void setAxesAreaOutlineOn(bool on);
     void setXYAxesOn(bool on);
     // One line of text in white, centred on the axes rectangle and drawn over
@@ -90,6 +100,17 @@ public:
     // colour or, where that is too dark to read on the overlays' grey, a
     // lighter shade of it (contrast at least 4.5:1).
     void setLegendOn(bool on);
+    // Ticks at round values (AxesMaths::niceTicks) as a faint grid across the
+    // axes rectangle, labelled with the decimals their spacing needs, in
+    // window pixels beside the rectangle: for pictures, whose axes are long
+    // and thin. Off, the axes keep their five ticks at the limits and between.
+    void setNiceTicks(bool on);
+    // Whether the x ticks are labelled (lanes stacked on one x axis label
+    // only the lowest); on by default.
+    void setXTickLabelsOn(bool on);
+    // Ticks and labels on the y axis without nice ticks, 2 to 5 (5 by
+    // default), for axes too low for five labels.
+    void setYTickCount(int n);
     Shader* getTextShaderPt();
 
     void updateAxesLimits(float xmin, float xmax, float ymin, float ymax, bool turnOffAutoScale);
@@ -124,9 +145,12 @@ private:
     void drawShadedLines(Shader shader, Shader edgeShader, glm::mat4 transform);
     void drawPosNegLines(Shader shader, glm::mat4 transform);
     void drawAxesTickMarks(Shader shader, glm::mat4 transform);
-    void drawText(Shader plotShader, glm::vec4 lowerLeft, glm::vec4 upperRight);
-    void drawMajorAxesTickLabels(float left, float bottom, float right, float top);
-    void drawLegend(Shader shader, float left, float top);
+    void drawMajorAxesTickLabels(glm::vec4 lowerLeft, glm::vec4 upperRight);
+    void drawLegendAndMessage(Shader shader, glm::vec4 lowerLeft, glm::vec4 upperRight);
+    void drawTexts(glm::mat4 parentTransform);
+    void useWindowPixelText(float W, float H);
+    void drawNiceGrid(Shader shader, glm::mat4 plotTransform);
+    void drawNiceLabels(glm::mat4 plotTransform);
     std::array<float, 4> shownLimits() const;
     std::array<float, 4> overallExtremes();
 
@@ -141,12 +165,16 @@ private:
     float majorTickSizeH = 0.03f, minorTickSizeH = 0.015f;
     int numMajorTicks = 5;
     int numYTicks = 5;
-    bool xLabelsOn = true;
     int maxTickVertices = 20;
     bool axesLabelsOn = true;
     bool axesAreaOutlineOn = true;
     bool xyAxesOn = true;
     bool legendOn = false;
+    bool niceTicks = false;
+    bool xTickLabelsOn = true;
+    // The ticks' values and the grid's vertices, kept between frames.
+    std::vector<float> niceX, niceY, gridVerts;
+    unsigned int gridVAO = 0, gridVBO = 0;
     std::string message;
     unsigned int boxVAO = 0, boxVBO = 0;
     unsigned int axesLineVAO = 0, axesLineVBO = 0;
@@ -159,6 +187,7 @@ private:
     std::vector<std::pair<glm::vec3, glm::vec3>> legendShades;
     std::vector<std::shared_ptr<ILine2D>> posNegLines;
     std::vector<std::shared_ptr<IShadedLine2D>> shadedLines;
+    std::vector<std::shared_ptr<TextLabel>> texts;
     std::shared_ptr<IWindow> window;
     Shader* textShaderPt;
     // The window's scale: line widths, label offsets and the font's pixel size.
@@ -173,6 +202,10 @@ private:
     // left of it.
     static constexpr float xLabelDrop = 50.0f;
     static constexpr float yLabelGap = 62.0f;
+    // About how many nice ticks each axis has, and room for the grid's lines.
+    static constexpr int kNiceTicksX = 10;
+    static constexpr int kNiceTicksY = 4;
+    static constexpr int kGridVertices = 4 * 64;
 };
 
 } // namespace Qvis

@@ -38,6 +38,18 @@ void measure(std::map<char, Character>& characters, const std::string& text, flo
 
 } // namespace
 
+float lineWidth(std::map<char, Character>& characters, const std::string& text, float scale)
+{
+    float width = 0.0f;
+    for (char c : text) {
+        if (c == '\n')
+            break;
+        const Character& g = characters[c];
+        width += static_cast<float>(g.size.x + g.bearing.x) * scale;
+    }
+    return width;
+}
+
 void layout(std::map<char, Character>& characters, const std::string& text, float x, float y,
             float scale, int alignment, std::vector<GlyphQuad>& quads)
 {
@@ -152,17 +164,6 @@ void GLFont::loadGlyphs(const char* fontPath, unsigned int pixelHeight)
     glBindTexture(GL_TEXTURE_2D, 0);
     FT_Done_Face(face);
     FT_Done_FreeType(ft);
-}
-
-float GLFont::textWidth(const std::string& text, float scale) const
-{
-    float width = 0.0f;
-    for (char c : text) {
-        const auto g = characters.find(c);
-        if (g != characters.end())
-            width += static_cast<float>(g->second.advance >> 6) * scale;
-    }
-    return width;
 }
 
 // Draws text with the given text program; textProjection is the caller's.

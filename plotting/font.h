@@ -40,6 +40,10 @@ namespace TextLayout {
 void layout(std::map<char, Character>& characters, const std::string& text, float x, float y,
             float scale, int alignment, std::vector<GlyphQuad>& quads);
 
+// The width the centred layouts give a line of text: the sum of its glyphs'
+// widths and left bearings, scaled.
+float lineWidth(std::map<char, Character>& characters, const std::string& text, float scale);
+
 } // namespace TextLayout
 
 // Where the label font comes from: an Arial file, or a metric-compatible face.
@@ -58,9 +62,8 @@ public:
     void drawHCentreAligned(const std::string& text, float x, float y, float scale);
     void drawVCentreAligned(const std::string& text, float x, float y, float scale);
 
-    // How far text drawn at this scale reaches from its start: the sum of
-    // its glyphs' advances.
-    float textWidth(const std::string& text, float scale) const;
+    // The width of a line of text as the centred layouts measure it.
+    float textWidth(const std::string& text, float scale) { return TextLayout::lineWidth(characters, text, scale); }
 
     // Number of glyph records, for callers that check the font loaded.
     size_t glyphCount() const { return characters.size(); }

@@ -6,6 +6,7 @@
 
 #include "IRData.h"
 #include "Overlay.h"
+#include "ReferenceLap.h"
 #include "Settings.h"
 #include "VariablePlotModel.h"
 #include "window.h"
@@ -13,6 +14,11 @@
 // The variables the settings give the variable plot; with no list, or a
 // bad one (reported in one line), Throttle, Brake and Gear.
 std::vector<VarSetup> varplotVariables(ProgramSettings& settings);
+
+// The reference lap that the strip and the delta overlay of a program share:
+// live runs keep the best lap per track and car for the next run unless the
+// settings turn that off; a replay never touches the kept laps.
+std::shared_ptr<ReferenceLap> makeReferenceLap(const std::shared_ptr<IRData>& source, ProgramSettings& settings);
 
 // The rest of a program that shows one overlay, once its own arguments are
 // read: reads the settings, makes the source of the first argument (the
@@ -36,8 +42,8 @@ std::unique_ptr<TelemetrySharer> startSharing(ProgramSettings& settings, bool fr
 // that is on a monitor, else at `fallback` (zero size: where the window
 // manager puts it), with the scale and opacity of its settings and the given
 // title. The variable plot shows `variables`, in lanes when the settings ask
-// for them; the strip keeps the best laps of live runs for the next run
-// unless the settings turn that off.
+// for them; the strip and the delta show `reference`.
 std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
-                                     ProgramSettings& settings, const std::vector<VarSetup>& variables = {},
-                                     const char* title = "qvisView", const Qvis::ScreenRect& fallback = {});
+                                     ProgramSettings& settings, const std::shared_ptr<ReferenceLap>& reference,
+                                     const std::vector<VarSetup>& variables = {}, const char* title = "qvisView",
+                                     const Qvis::ScreenRect& fallback = {});

@@ -1,5 +1,5 @@
 // telemetry-overlay on a desktop with a window manager, as a driver meets it:
-// three windows that leave the keyboard with the simulator, keys that hide,
+// four windows that leave the keyboard with the simulator, keys that hide,
 // show, lock and unlock them while the simulator has the keyboard, and the
 // settings it keeps; nothing to run; its log; one copy at a time; what the
 // windows show when the simulator stops or a session changes; where new
@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <fstream>
 #include <string>
@@ -32,7 +33,7 @@
 
 namespace {
 
-const char* const kTitles[] = {"Throttle/brake", "Track map", "Variable plot"};
+const char* const kTitles[] = {"Throttle/brake", "Delta", "Track map", "Variable plot"};
 
 bool allViewable(const std::vector<std::string>& ids, bool viewable)
 {
@@ -153,11 +154,12 @@ bool isLive(const Picture& pic)
     return pic.width > 0 && !isStale(pic);
 }
 
-// The three windows of telemetry-overlay, once shown; none when one is missing.
-std::vector<std::string> windowsOf(ChildProcess& overlays)
+// The windows of telemetry-overlay with these titles, once shown; none when
+// one is missing.
+std::vector<std::string> windowsOf(ChildProcess& overlays, std::vector<const char*> titles)
 {
     std::vector<std::string> ids;
-    for (const char* title : kTitles) {
+    for (const char* title : titles) {
         ids.push_back(waitForWindow(title, 30));
         if (ids.back().empty()) {
             ADD_FAILURE() << "no window " << title << "\n" << overlays.err();
@@ -166,6 +168,9 @@ std::vector<std::string> windowsOf(ChildProcess& overlays)
     }
     return ids;
 }
+
+// The strip's, the map's and the plot's.
+const std::vector<const char*> kThree = {"Throttle/brake", "Track map", "Variable plot"};
 
 } // namespace
 
@@ -187,14 +192,15 @@ TEST(TelemetryOverlay, KeysHideShowLockAndUnlockWhileTheSimulatorKeepsTheKeyboar
     // one bad value, which costs only itself.
     std::ofstream(settingsFile) << "[strip]\nposition = [200, 900]\n"
                                    "[trackmap]\nenabled = true\nscale = 9\n"
-                                   "[varplot]\nenabled = true\nvariables = [\"Throttle\", \"Brake\"]\n";
+                                   "[varplot]\nenabled = true\nvariables = [\"Throttle\", \"Brake\"]\n"
+                                   "[delta]\nenabled = true\n";
 
     LoggingWindow simulator(dir.path(), "simulator", 0, 0, 1280, 1024);
     ASSERT_FALSE(simulator.id().empty());
     ASSERT_TRUE(simulator.activate());
     ChildProcess host(dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, {"XDG_CONFIG_HOME=" + dir.path() + "/config"});
-    const std::vector<std::string> ids = windowsOf(host);
-    ASSERT_EQ(ids.size(), 3u);
+    const std::vector<std::string> ids = windowsOf(host, {std::begin(kTitles), std::end(kTitles)});
+    ASSERT_EQ(ids.size(), std::size(kTitles));
     const std::string strip = ids[0];
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(placeOf(strip), (Place{200, 900}));
@@ -376,7 +382,7 @@ TEST(TelemetryOverlay, SilenceIsSaidAndEachNewSessionStartsAfresh)
     };
     auto publisher = publish("a.ibt");
     ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "sim"}, host.env());
-    const std::vector<std::string> ids = windowsOf(overlays);
+    const std::vector<std::string> ids = windowsOf(overlays, kThree);
     ASSERT_EQ(ids.size(), 3u);
     const std::string strip = ids[0], map = ids[1], plot = ids[2];
     const auto all = [&](bool (*is)(const Picture&)) {
@@ -465,7 +471,7 @@ TEST(TelemetryOverlay, NewOverlaysOpenBesideThePlacedOneAndLanesFillTheirPlace)
                                                               1.0 + (i / 12) % 6};
                                }));
     ChildProcess overlays(host.dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, host.env());
-    const std::vector<std::string> ids = windowsOf(overlays);
+    const std::vector<std::string> ids = windowsOf(overlays, kThree);
     ASSERT_EQ(ids.size(), 3u);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const Place strip = placeOf(ids[0]), map = placeOf(ids[1]), plot = placeOf(ids[2]);
