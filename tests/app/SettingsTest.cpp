@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "Settings.h"
+#include "UserFiles.h"
 #include "temp_folder.h"
 
 namespace {
@@ -273,7 +274,7 @@ TEST(ProgramSettings, StartRemovesWhatAWriterKilledLongAgoLeft)
 {
     ConfigHome home;
     home.write("locked = true\n");
-    const std::string leftover = home.file() + ".k1LLed";
+    const std::string leftover = home.file() + userfiles::kTemporaryInfix + "k1LLed";
     std::ofstream(leftover) << "locked = false\n";
     std::filesystem::last_write_time(leftover, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     ProgramSettings settings("prog");
