@@ -1,7 +1,7 @@
 // Writes starting inputs for the fuzzers: small valid recordings of every
 // storage type, the same layouts as live shared memory, session texts
 // with paths, and kept reference laps, so that fuzzing starts from
-// inputs that get past the header checks.
+// inputs that get past the header checks; and settings files.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +10,7 @@
 
 #include "ReferenceLaps.h"
 #include "ibt_writer.h"
+#include "settings_seeds.h"
 
 namespace {
 
@@ -30,11 +31,15 @@ bool writeText(const std::string& path, const std::string& content)
 
 int main(int argc, char** argv)
 {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR\n");
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR SETTINGS_DIR\n");
         return 2;
     }
-    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4];
+    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4], settingsDir = argv[5];
+    const std::vector<std::string> settingsTexts = settingsSeeds();
+    for (size_t i = 0; i < settingsTexts.size(); ++i)
+        if (!writeText(settingsDir + "/seed" + std::to_string(i), settingsTexts[i]))
+            return 1;
     // Kept laps: an empty table, a short one, and one with a throttle that
     // is not a number (encoded all the same; no store would keep it).
     for (int points = 0; points < 3; ++points) {

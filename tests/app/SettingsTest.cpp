@@ -17,7 +17,10 @@
 
 #include "Settings.h"
 #include "UserFiles.h"
+#include "settings_seeds.h"
 #include "temp_folder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -243,6 +246,14 @@ TEST(Settings, EditsGoInPlaceInEveryFormOfTheTable)
         EXPECT_EQ(text, c.edited.empty() ? c.text : c.edited);
         EXPECT_EQ(why.empty(), !c.edited.empty()) << why;
     }
+}
+
+// The fuzzer's starting texts through its checks (it aborts on a fault):
+// the sanitizer build catches here what the fuzzer would.
+TEST(Settings, TheFuzzersSeedsReadAndEditSoundly)
+{
+    for (const std::string& seed : settingsSeeds())
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(seed.data()), seed.size());
 }
 
 TEST(ProgramSettings, AFirstStartCarriesTheOldFileOverOnce)
