@@ -67,8 +67,7 @@ TEST(KeyChord, ReadsWhatTheUserWritesAndSpellsItOneWay)
 TEST(GlobalKeys, FireWhileAnotherWindowHasTheFocusAndAreRefusedWhenHeld)
 {
     DesktopSession session;
-    if (!session.ready())
-        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    REQUIRE_DESKTOP(session);
     TempFolder dir("keys");
     LoggingWindow simulator(dir.path(), "simulator", 0, 0, 800, 600);
     ASSERT_TRUE(simulator.activate());
