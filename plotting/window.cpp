@@ -169,6 +169,7 @@ void Window::initGLFW()
     glfwWindowHint(GLFW_TRANSPARENT_FRAMEBUFFER, transparentBuffer ? GLFW_TRUE : GLFW_FALSE);
     glfwWindowHint(GLFW_FOCUS_ON_SHOW, focusOnShow ? GLFW_TRUE : GLFW_FALSE);
 
+    desktop::surviveLostConnection();
     window = createGLFWWindow();
     if (!window)
         fail("cannot open a window");
@@ -232,6 +233,7 @@ void Window::setStoredSize(int w, int h)
 void Window::preLoopDraw(bool clearBackground)
 {
     glfwPollEvents();
+    afterEvents();
     glfwMakeContextCurrent(getWindow());
     updateStoredSize();
     if (clearBackground) {

@@ -85,6 +85,9 @@ public:
     void setStoredSize(int width, int height);
 
 protected:
+    // Runs in preLoopDraw once the window's events have been handled.
+    virtual void afterEvents() {}
+
     GLFWwindow* window = nullptr;
     int width;
     int height;

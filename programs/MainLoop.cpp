@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "Settings.h"
+#include "WindowPlacement.h"
 
+#include "desktop_window.h"
 #include "shader.h"
 
 std::shared_ptr<IRData> makeSource(int argc, char** argv)
@@ -100,7 +102,7 @@ void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& s
 
 bool loopEnded(const std::vector<Overlay*>& overlays)
 {
-    if (stopRequested())
+    if (stopRequested() || Qvis::desktop::displayLost())
         return true;
     for (Overlay* overlay : overlays)
         if (glfwWindowShouldClose(overlay->getWindow()))
@@ -108,9 +110,26 @@ bool loopEnded(const std::vector<Overlay*>& overlays)
     return false;
 }
 
+void reportLostDisplay(const char* program)
+{
+    if (Qvis::desktop::displayLost())
+        std::fprintf(stderr, "%s: the connection to the X server was lost; its windows are gone\n", program);
+}
+
+std::vector<settings::Edit> movedWindows(const std::vector<Overlay*>& overlays)
+{
+    std::vector<settings::Edit> edits;
+    for (Overlay* overlay : overlays)
+        if (overlay->wasMoved())
+            edits.push_back(windowPositionEdit(*overlay));
+    return edits;
+}
+
 void shutDown(IRData& irData, bool endGlfw)
 {
-    if (endGlfw)
+    // A window system that has gone takes the windows with it; asking it to
+    // close them would only reach a dead connection.
+    if (endGlfw && !Qvis::desktop::displayLost())
         glfwTerminate();
     std::fputs("Shutting down.\n\n", stdout);
     std::fflush(stdout);

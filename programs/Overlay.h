@@ -23,6 +23,8 @@ public:
     virtual void hideWindow() = 0;
     virtual GLFWwindow* getWindow() = 0;
     virtual void getWindowPosition(int* x, int* y) = 0;
+    // Whether the user dragged the window during this run.
+    virtual bool wasMoved() = 0;
     virtual void setLocked(bool locked) = 0;
 
     const OverlayKind kind;
@@ -45,6 +47,7 @@ public:
     void hideWindow() override { controller.hideWindow(); }
     GLFWwindow* getWindow() override { return controller.getWindow(); }
     void getWindowPosition(int* x, int* y) override { controller.getWindowPosition(x, y); }
+    bool wasMoved() override { return controller.getView()->wasMoved(); }
     void setLocked(bool locked) override { controller.setLocked(locked); }
 
     Controller controller;

@@ -70,7 +70,10 @@ int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<I
         variables = varplotVariables(settings);
     std::unique_ptr<Overlay> overlay = makeOverlay(kind, source, settings, variables);
     runMainLoop(*source, {overlay.get()});
-    settings.store({windowPositionEdit(*overlay)});
+    reportLostDisplay(program);
+    const std::vector<settings::Edit> edits = movedWindows({overlay.get()});
+    if (!edits.empty())
+        settings.store(edits);
     shutDown(*source);
     return 0;
 }

@@ -1,4 +1,5 @@
-// A request from outside to end a program as Escape does: SIGINT and SIGTERM,
+// A request from outside to end a program as Escape does: SIGINT, SIGTERM and
+// SIGHUP,
 // or on Windows the console's Ctrl-C, Ctrl-Break and close events and the
 // end of the user's session. The main
 // loop polls it, so a hidden window (which Escape cannot reach) still ends in

@@ -154,8 +154,8 @@ int main(int argc, char** argv)
     buttons.bind(kShowHide, chosen.showHideButton);
     buttons.bind(kLock, chosen.lockButton);
 
-    // Where the windows were left and the lock are kept for the next start,
-    // once: at the end of the loop, or when the session ends first.
+    // Where the user moved the windows and the lock are kept for the next
+    // start, once: at the end of the loop, or when the session ends first.
     // The session's end runs it inside the event processing, where GLFW must
     // not be ended.
     bool finished = false;
@@ -163,12 +163,12 @@ int main(int argc, char** argv)
         if (finished)
             return;
         finished = true;
-        std::vector<settings::Edit> edits;
-        for (const auto& overlay : overlays)
-            edits.push_back(windowPositionEdit(*overlay));
+        reportLostDisplay(kProgram);
+        std::vector<settings::Edit> edits = movedWindows(loop);
         if (locked != chosen.locked)
             edits.push_back(settings::boolEdit("", "locked", locked));
-        settings.store(edits, "the window positions and the lock");
+        if (!edits.empty())
+            settings.store(edits, "the window positions and the lock");
         shutDown(*irData, endGlfw);
     };
     setSessionEndAction([&] { finish(false); });
