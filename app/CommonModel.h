@@ -65,6 +65,18 @@ public:
         currStartIndex = varHistory.at(SESSION_TIME).size() < historyLength ? 0 : writeIndex;
     }
 
+    // Starts every history afresh, as after construction: no values and no
+    // time origin. The vectors keep their storage and their addresses, so
+    // the views' pointers stay valid and refilling allocates nothing.
+    void reset()
+    {
+        for (auto& entry : varHistory)
+            entry.second.clear();
+        timeOrigin = -1.0f;
+        currStartIndex = 0;
+        writeIndex = 0;
+    }
+
     uint32_t getCurrStartIndex() const { return currStartIndex; }
     std::vector<T>* getPtVar(IDataStrings::VariableEnum v) { return varHistoryPts.at(v); }
     HistoryPtrMap getVarHistoryPts() const { return varHistoryPts; }

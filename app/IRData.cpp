@@ -1,6 +1,13 @@
 #include "IRData.h"
 
+#include <string>
+
 #include "irsdk_client.h"
+#include "irsdk_diskclient.h"
+#include "irsdk_utils.h"
+#include "irsdk_utils_internal.h"
+#include "value_convert.h"
+#include "yaml_parser.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,32 +16,116 @@
 #include <sys/resource.h>
 #endif
 
+namespace {
+
+// The simulator's shared memory through the live client.
+class LiveSource final : public TelemetrySource {
+public:
+    bool next(int timeoutMs) override { return client.waitForData(timeoutMs); }
+    bool isConnected() override { return client.isConnected(); }
+    const char* whyNoTelemetry() override { return client.isConnected() ? nullptr : "Waiting for the simulator"; }
+    bool isLive() const override { return true; }
+
+    TelemetryView view() override
+    {
+        TelemetryView v;
+        if (!client.isConnected())
+            return v;
+        v.vars = irsdk_getVarTable(&v.varCount);
+        v.record = client.getRecord();
+        v.recordLength = client.getRecordLength();
+        v.layoutGeneration = static_cast<unsigned>(client.getStatusID());
+        return v;
+    }
+
+    const char* sessionText() override { return client.isConnected() ? irsdk_getSessionInfoStr() : nullptr; }
+    int sessionTextUpdate() const override { return irsdk_getSessionTextUpdate(); }
+
+private:
+    irsdkClient& client = irsdkClient::instance();
+};
+
+// A recorded file, opened lazily and retried on every step while it cannot be.
+class FileSource final : public TelemetrySource {
+public:
+    explicit FileSource(const char* filePath)
+        : filePath(filePath)
+    {
+        // The file is named as the user put it into the folder, without the path.
+        std::string name = filePath ? filePath : "";
+        const size_t slash = name.find_last_of("/\\");
+        if (slash != std::string::npos)
+            name.erase(0, slash + 1);
+        noFileText = "No " + name + " in this folder";
+        notARecordingText = name + " is not a recording";
+    }
+
+    bool next(int) override
+    {
+        if (!reader.isFileOpen() && reader.openFile(filePath))
+            ++opens;
+        return reader.isFileOpen() && reader.getNextData();
+    }
+
+    bool isConnected() override { return reader.isFileOpen(); }
+
+    const char* whyNoTelemetry() override
+    {
+        switch (reader.lastOpenError()) {
+        case irsdkDiskClient::OpenError::NoSuchFile: return noFileText.c_str();
+        case irsdkDiskClient::OpenError::NotARecording: return notARecordingText.c_str();
+        default: return nullptr;
+        }
+    }
+
+    bool isLive() const override { return false; }
+    void endSession() override { reader.closeFile(); }
+
+    TelemetryView view() override
+    {
+        TelemetryView v;
+        if (!reader.isFileOpen())
+            return v;
+        v.vars = reader.getVarDescriptor(0);
+        v.varCount = v.vars ? reader.getHeader().varCount : 0;
+        // Only the part of each record that holds readable variables is kept.
+        v.record = reader.getRecord();
+        v.recordLength = v.record ? reader.getRecordBytes() : 0;
+        v.layoutGeneration = opens;
+        return v;
+    }
+
+    const char* sessionText() override { return reader.isFileOpen() ? reader.getSessionText() : nullptr; }
+
+private:
+    const char* filePath;
+    irsdkDiskClient reader;
+    unsigned opens = 0;
+    std::string noFileText;
+    std::string notARecordingText;
+};
+
+} // namespace
+
 IRData::IRData()
     : IRData(16)
 {
 }
 
 IRData::IRData(int timeoutMs)
-    : sourceMode(SOURCE_LIVE)
-    , timeoutMs(timeoutMs)
-    , client(&irsdkClient::instance())
+    : IRData(std::make_unique<LiveSource>(), timeoutMs)
 {
-    setupTiming();
 }
 
 IRData::IRData(const char* filePath)
-    : sourceMode(SOURCE_FILE)
-    , timeoutMs(16)
-    , filePath(filePath)
-    , client(&irsdkClient::instance())
+    : IRData(std::make_unique<FileSource>(filePath))
 {
-    // The file is named as the user put it into the folder, without the path.
-    std::string name = filePath ? filePath : "";
-    const size_t slash = name.find_last_of("/\\");
-    if (slash != std::string::npos)
-        name.erase(0, slash + 1);
-    noFileText = "No " + name + " in this folder";
-    notARecordingText = name + " is not a recording";
+}
+
+IRData::IRData(std::unique_ptr<TelemetrySource> source, int timeoutMs)
+    : timeoutMs(timeoutMs)
+    , src(std::move(source))
+{
     setupTiming();
 }
 
@@ -53,48 +144,69 @@ void IRData::setupTiming()
 
 bool IRData::updateData()
 {
-    if (sourceMode == SOURCE_LIVE)
-        return client->waitForData(timeoutMs);
-    if (!diskClient.isFileOpen())
-        diskClient.openFile(filePath);
-    return diskClient.isFileOpen() && diskClient.getNextData();
+    return src->next(timeoutMs);
+}
+
+const char* IRData::entryPointer(const char* name, int entry, int* typeCode)
+{
+    const TelemetryView v = src->view();
+    if (!name || !v.vars || !v.record)
+        return nullptr;
+    for (int i = 0; i < v.varCount; ++i) {
+        if (!irsdk_nameEquals(v.vars[i].name, name))
+            continue;
+        const long long offset = irsdk_convert::entryOffset(v.vars[i], entry, v.recordLength);
+        if (offset < 0)
+            return nullptr;
+        *typeCode = v.vars[i].typeCode;
+        return v.record + offset;
+    }
+    return nullptr;
 }
 
 float IRData::getVarFloat(const char* name, int entry)
 {
-    return sourceMode == SOURCE_LIVE ? client->getVarFloat(name, entry) : diskClient.getVarFloat(name, entry);
+    int type = 0;
+    const char* p = entryPointer(name, entry, &type);
+    return p ? irsdk_convert::readFloat(p, type) : 0.0f;
 }
 
 double IRData::getVarDouble(const char* name, int entry)
 {
-    return sourceMode == SOURCE_LIVE ? client->getVarDouble(name, entry) : diskClient.getVarDouble(name, entry);
+    int type = 0;
+    const char* p = entryPointer(name, entry, &type);
+    return p ? irsdk_convert::readDouble(p, type) : 0.0;
 }
 
 int IRData::getVarInt(const char* name, int entry)
 {
-    return sourceMode == SOURCE_LIVE ? client->getVarInt(name, entry) : diskClient.getVarInt(name, entry);
+    int type = 0;
+    const char* p = entryPointer(name, entry, &type);
+    return p ? irsdk_convert::readInt(p, type) : 0;
 }
 
 bool IRData::isConnected()
 {
-    return sourceMode == SOURCE_LIVE ? client->isConnected() : diskClient.isFileOpen();
+    return src->isConnected();
 }
 
 bool IRData::hasVar(const char* name)
 {
-    return sourceMode == SOURCE_LIVE ? client->isConnected() && client->getVarIdx(name) >= 0
-                                     : diskClient.getVarIdx(name) >= 0;
+    const TelemetryView v = src->view();
+    for (int i = 0; name && i < v.varCount; ++i)
+        if (irsdk_nameEquals(v.vars[i].name, name))
+            return true;
+    return false;
 }
 
 const char* IRData::whyNoTelemetry()
 {
-    if (sourceMode == SOURCE_LIVE)
-        return client->isConnected() ? nullptr : "Waiting for the simulator";
-    switch (diskClient.lastOpenError()) {
-    case irsdkDiskClient::OpenError::NoSuchFile: return noFileText.c_str();
-    case irsdkDiskClient::OpenError::NotARecording: return notARecordingText.c_str();
-    default: return nullptr;
-    }
+    return src->whyNoTelemetry();
+}
+
+int IRData::sessionInfoUpdate() const
+{
+    return src->sessionTextUpdate();
 }
 
 bool IRData::isCarOnTrack()
@@ -104,12 +216,20 @@ bool IRData::isCarOnTrack()
 
 void IRData::endSession()
 {
-    if (sourceMode == SOURCE_FILE)
-        diskClient.closeFile();
+    src->endSession();
 }
 
+// Looks path up in the source's session text; val receives at most valLen
+// characters and a NUL. 1 when it fit, minus the needed length when cut, 0
+// when there is no text or no such value.
 int IRData::getSessionVar(const char* path, char* val, int valLen)
 {
-    return sourceMode == SOURCE_LIVE ? client->getSessionStrVal(path, val, valLen)
-                                     : diskClient.getSessionStrVal(path, val, valLen);
+    const char* text = src->sessionText();
+    if (!text || !path || !val || valLen <= 0)
+        return 0;
+    const char* value = nullptr;
+    int len = 0;
+    if (!parseYaml(text, path, &value, &len))
+        return 0;
+    return irsdk_copySessionValue(value, len, val, valLen);
 }

@@ -28,6 +28,10 @@ public:
     // the current record; the getters read 0 for any other.
     bool isVarReadable(int idx) const;
     int getStatusID() const { return statusCounter; }
+    // The client's copy of the current record and its length; null while
+    // not connected.
+    const char* getRecord() const { return isConnected() ? recordBuffer : nullptr; }
+    int getRecordLength() const { return isConnected() ? recordBufferLength : 0; }
 
 private:
     irsdkClient() = default;

@@ -363,6 +363,14 @@ bool irsdk_isConnected()
     return (status & irsdk_statusConnected) > 0 && elapsed < timeout;
 }
 
+int irsdk_getSessionTextUpdate()
+{
+    if (!isInitialized)
+        return -1;
+    const int32_t update = headerWord(offsetof(irsdk_TelemetryHeader, sessionTextUpdate));
+    return detachIfLost() ? -1 : update;
+}
+
 const irsdk_TelemetryHeader* irsdk_getHeader()
 {
     return isInitialized ? pHeader : nullptr;
@@ -412,6 +420,17 @@ const irsdk_VarDescriptor* irsdk_getVarHeaderPtr()
         return nullptr;
     int count = 0;
     return varTable(&count);
+}
+
+const irsdk_VarDescriptor* irsdk_getVarTable(int* count)
+{
+    *count = 0;
+    if (!isInitialized)
+        return nullptr;
+    const irsdk_VarDescriptor* table = varTable(count);
+    if (!table)
+        *count = 0;
+    return table;
 }
 
 const irsdk_VarDescriptor* irsdk_getVarHeaderEntry(int index)

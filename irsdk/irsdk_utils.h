@@ -30,6 +30,9 @@ bool irsdk_waitForDataReady(int timeoutMs, char* dest);
 bool irsdk_waitForDataReady(int timeoutMs, char* dest, int destLen);
 
 bool irsdk_isConnected();
+// The header's session-text counter, which the writer moves each time it
+// rewrites the session text; -1 when not attached.
+int irsdk_getSessionTextUpdate();
 
 // Null when not attached or when the piece the header names does not lie
 // inside the mapped memory (the session text must also be terminated inside

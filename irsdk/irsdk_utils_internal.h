@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <ctime>
 
+#include "telemetry_layout.h"
+
 // Replaces the calendar clock used for the connection time-out; null
 // restores time().
 void irsdk_setTimeSource(time_t (*now)());
@@ -24,6 +26,10 @@ int irsdk_liveRecordLength();
 // The tick of the record last handed out (INT_MAX before the first one of a
 // connection), for a caller that republishes records under their own ticks.
 int irsdk_getLastTick();
+
+// The private copy of the variable table and its length, as
+// irsdk_getVarHeaderPtr gives it; null (and 0) while there is none.
+const irsdk_VarDescriptor* irsdk_getVarTable(int* count);
 
 // Number of copies refused since start-up because the slot's tick changed
 // while they were made (torn by a concurrent write).

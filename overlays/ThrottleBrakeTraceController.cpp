@@ -51,6 +51,18 @@ void ThrottleBrakeTraceController::setLocked(bool locked)
     view->setLocked(locked);
 }
 
+void ThrottleBrakeTraceController::startAfresh()
+{
+    model->reset();
+    sampled = false;
+    sessionBegins = true;
+}
+
+void ThrottleBrakeTraceController::setStale(const char* text)
+{
+    view->setNotice(text);
+}
+
 namespace {
 
 using LapTrace = std::map<float, float>;
@@ -103,6 +115,25 @@ void ThrottleBrakeTraceController::updateData()
     // reference before the first lap boundary, and the lap to beat after it.
     static bool storedReference = false;
 
+    // A new session: the lap being recorded belonged to the last one and is
+    // dropped. The reference lap stays, since it belongs to the track and
+    // car, and moves to the second pair of maps, where a lap kept from an
+    // earlier run waits for the first lap boundary.
+    if (sessionBegins) {
+        if (activeRecord == 2) {
+            lapThrottleHistory1.swap(lapThrottleHistory2);
+            lapBrakeHistory1.swap(lapBrakeHistory2);
+        }
+        if (activeRecord != 0) {
+            lapThrottleHistory1.clear();
+            lapBrakeHistory1.clear();
+            storedReference = !lapThrottleHistory2.empty();
+            activeRecord = 0;
+        }
+        itThr = lapThrottleHistory2.begin();
+        itBrk = lapBrakeHistory2.begin();
+    }
+
     if (keeper) {
         const StoredLap* stored = keeper->poll(*irData);
         if (stored && activeRecord == 0 && !stored->points.empty()) {
@@ -151,6 +182,9 @@ void ThrottleBrakeTraceController::updateData()
 
     const int lap = irData->getVarInt("Lap", 0);
     static int lastLap = lap;
+    if (sessionBegins)
+        lastLap = lap;
+    sessionBegins = false;
 
     if (pct > 0.03f && lap > lastLap) {
         lastLap = lap;

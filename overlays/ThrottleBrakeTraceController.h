@@ -33,6 +33,11 @@ public:
     void hideWindow();
     void getWindowPosition(int* x, int* y);
     void setLocked(bool locked);
+    // A new session begins with the next sample: the histories and the lap
+    // being recorded start afresh; the reference lap stays.
+    void startAfresh();
+    // The line over the dimmed picture while the source sends nothing new; null when live.
+    void setStale(const char* text);
 
     std::shared_ptr<ThrottleBrakeTraceModel> getModel() const { return model; }
     std::shared_ptr<ThrottleBrakeTraceView> getView() const { return view; }
@@ -40,6 +45,7 @@ public:
 private:
     std::shared_ptr<IRData> irData;
     bool sampled = false;
+    bool sessionBegins = false;
     std::shared_ptr<ThrottleBrakeTraceModel> model;
     std::shared_ptr<ThrottleBrakeTraceView> view;
     std::shared_ptr<ReferenceLapKeeper> keeper;

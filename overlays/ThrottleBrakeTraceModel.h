@@ -17,4 +17,10 @@ public:
         CommonModel<float>::addVar(IDataStrings::ZONE_T);
         CommonModel<float>::addVar(IDataStrings::ZONE_B);
     }
+
+    void reset()
+    {
+        CommonModel<float>::reset();
+        CommonModel<double>::reset();
+    }
 };

@@ -85,6 +85,7 @@ void ThrottleBrakeTraceView::drawView(unsigned int start)
     const float xMax = throttleArea->newestX();
     plot->getAxes()->updateXAxesLimits(xMax - static_cast<float>(historySeconds), xMax, true);
     plot->Draw();
+    notice.draw();
     postLoopDraw();
 }
 

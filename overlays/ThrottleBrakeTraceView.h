@@ -11,6 +11,7 @@
 #include "IDataStrings.h"
 #include "Line2D2CircularVecs.h"
 #include "ShadedLine2D2CircularVecs.h"
+#include "notice.h"
 #include "plot.h"
 
 class ThrottleBrakeTraceView : public Qvis::FramelessDraggableWindow, private IDataStrings {
@@ -29,6 +30,8 @@ public:
     void drawView(unsigned int start);
     // A line of text over the plot while there is nothing to draw; null for none.
     void setMessage(const char* text);
+    // A line over the whole picture, dimmed, while it is not live; null for none.
+    void setNotice(const char* text) { notice.setText(text); }
 
 private:
     float shadeOpacity = 0.5f;
@@ -38,4 +41,5 @@ private:
     std::shared_ptr<Qvis::ShadedLine2D2CircularVecs> brakeArea;
     std::shared_ptr<Qvis::Line2D2CircularVecs<float, float>> refThrottleLine;
     std::shared_ptr<Qvis::Line2D2CircularVecs<float, float>> refBrakeLine;
+    Qvis::Notice notice{*this};
 };

@@ -79,3 +79,14 @@ void TrackMapController::setLocked(bool locked)
 {
     view->setLocked(locked);
 }
+
+void TrackMapController::startAfresh()
+{
+    model->reset();
+    sampled = false;
+}
+
+void TrackMapController::setStale(const char* text)
+{
+    view->setNotice(text);
+}

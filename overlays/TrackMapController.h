@@ -32,6 +32,10 @@ public:
     void hideWindow();
     void getWindowPosition(int* x, int* y);
     void setLocked(bool locked);
+    // A new session begins with the next sample: the histories start afresh.
+    void startAfresh();
+    // The line over the dimmed picture while the source sends nothing new; null when live.
+    void setStale(const char* text);
 
     std::shared_ptr<TrackMapModel> getModel() const { return model; }
     std::shared_ptr<TrackMapView> getView() const { return view; }

@@ -17,6 +17,18 @@ TrackMapModel::TrackMapModel(unsigned int historyLength)
     setVar(POSITION_Z, 0.0f);
 }
 
+void TrackMapModel::reset()
+{
+    CommonModel<float>::reset();
+    prevSessionTime = 0.0f;
+    prevYaw = 0.0f;
+    prevVelocity = glm::vec3(0.0f);
+    prevPosition = glm::vec3(0.0f);
+    setVar(POSITION_X, 0.0f);
+    setVar(POSITION_Y, 0.0f);
+    setVar(POSITION_Z, 0.0f);
+}
+
 void TrackMapModel::setSessionTime(float t)
 {
     setVar(SESSION_TIME, t);

@@ -10,6 +10,10 @@ class TrackMapModel : public CommonModel<float> {
 public:
     explicit TrackMapModel(unsigned int historyLength);
 
+    // Every history and the last pass's values start afresh: the next path
+    // begins at the origin again.
+    void reset();
+
     void setSessionTime(float t);
     void setVelocity(glm::vec3 v);
     void setYaw(float heading);

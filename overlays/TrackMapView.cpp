@@ -52,6 +52,7 @@ void TrackMapView::drawFrame(unsigned int start)
     preLoopDraw(true);
     mapLine->updateInternalData(start);
     plot->Draw();
+    notice.draw();
 }
 
 void TrackMapView::setMessage(const char* text)

@@ -9,6 +9,7 @@
 #include "FramelessDraggableWindow.h"
 #include "IDataStrings.h"
 #include "Line2D2CircularVecs.h"
+#include "notice.h"
 #include "plot.h"
 
 class TrackMapView : public Qvis::FramelessDraggableWindow {
@@ -27,6 +28,8 @@ public:
     void drawView(unsigned int start);
     // A line of text over the plot while there is nothing to draw; null for none.
     void setMessage(const char* text);
+    // A line over the whole picture, dimmed, while it is not live; null for none.
+    void setNotice(const char* text) { notice.setText(text); }
     // One frame into the back buffer, not yet presented; drawView presents it.
     void drawFrame(unsigned int start);
 
@@ -36,4 +39,5 @@ private:
     unsigned int historySeconds = 0;
     std::shared_ptr<Qvis::Plot> plot;
     std::shared_ptr<Qvis::Line2D2CircularVecs<float, float>> mapLine;
+    Qvis::Notice notice{*this};
 };

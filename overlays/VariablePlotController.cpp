@@ -1,6 +1,5 @@
 #include "VariablePlotController.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -18,20 +17,23 @@ VariablePlotController::VariablePlotController(std::shared_ptr<IRData> source, u
         view->nameLine(v, v.varName);
 }
 
-// Each name the telemetry lacks gets one line on standard error, and its
-// legend entry says it is missing; its line stays at 0.
+// Each name the telemetry lacks has its legend entry say it is missing, and
+// one line on standard error the first time in the run; its line stays at 0.
+// A name the session has again gets its plain entry back.
 void VariablePlotController::markMissingVariables()
 {
+    reportedMissing.resize(varList.size());
     for (size_t i = 0; i < varList.size(); ++i) {
         const VarSetup& v = varList[i];
-        if (irData->hasVar(v.varName.c_str()))
+        const bool missing = !irData->hasVar(v.varName.c_str());
+        view->nameLine(v, missing ? v.varName + " (missing)" : v.varName);
+        if (!missing || reportedMissing[i])
             continue;
-        view->nameLine(v, v.varName + " (missing)");
-        const bool named = std::any_of(varList.begin(), varList.begin() + static_cast<std::ptrdiff_t>(i),
-                                       [&](const VarSetup& e) { return e.varName == v.varName; });
-        if (!named)
-            std::fprintf(stderr, "variable plot: the telemetry has no variable %s; its line stays at 0\n",
-                         v.varName.c_str());
+        for (size_t j = i; j < varList.size(); ++j)
+            if (varList[j].varName == v.varName)
+                reportedMissing[j] = 1;
+        std::fprintf(stderr, "variable plot: the telemetry has no variable %s; its line stays at 0\n",
+                     v.varName.c_str());
     }
 }
 
@@ -104,4 +106,17 @@ void VariablePlotController::getWindowPosition(int* x, int* y)
 void VariablePlotController::setLocked(bool locked)
 {
     view->setLocked(locked);
+}
+
+// The next session's first sample finds the missing names again: another
+// simulator or car may carry other variables.
+void VariablePlotController::startAfresh()
+{
+    model->reset();
+    sampled = false;
+}
+
+void VariablePlotController::setStale(const char* text)
+{
+    view->setNotice(text);
 }

@@ -28,6 +28,10 @@ public:
     void hideWindow();
     void getWindowPosition(int* x, int* y);
     void setLocked(bool locked);
+    // A new session begins with the next sample: the histories start afresh.
+    void startAfresh();
+    // The line over the dimmed picture while the source sends nothing new; null when live.
+    void setStale(const char* text);
 
     std::shared_ptr<VariablePlotModel> getModel() const { return model; }
     std::shared_ptr<VariablePlotView> getView() const { return view; }
@@ -38,6 +42,7 @@ private:
     std::vector<VarSetup> varList;
     std::shared_ptr<IRData> irData;
     bool sampled = false;
+    std::vector<char> reportedMissing;
     std::shared_ptr<VariablePlotModel> model;
     std::shared_ptr<VariablePlotView> view;
 };

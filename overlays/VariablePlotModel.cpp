@@ -32,6 +32,13 @@ void VariablePlotModel::setupVarList()
     }
 }
 
+void VariablePlotModel::reset()
+{
+    CommonModel<float>::reset();
+    CommonModel<double>::reset();
+    CommonModel<int>::reset();
+}
+
 namespace {
 
 bool parseType(const std::string& text, int* type)

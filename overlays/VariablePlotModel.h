@@ -32,6 +32,8 @@ public:
     VariablePlotModel(unsigned int historyLength, std::vector<VarSetup> list);
 
     void setupVarList();
+    // Every history of the three families starts afresh.
+    void reset();
 
 private:
     std::vector<VarSetup> varList;

@@ -74,6 +74,7 @@ void VariablePlotView::drawFrame(unsigned int start)
             plot->getAxes()->updateXAxesLimits(e[1] - static_cast<float>(historySeconds), e[1], true);
     }
     plot->Draw();
+    notice.draw();
 }
 
 std::vector<glm::vec3> VariablePlotView::lineColours() const

@@ -16,6 +16,7 @@
 #include "IDataStrings.h"
 #include "Line2D2CircularVecs.h"
 #include "VariablePlotModel.h"
+#include "notice.h"
 #include "plot.h"
 
 class VariablePlotView : public Qvis::FramelessDraggableWindow, private IDataStrings {
@@ -41,6 +42,8 @@ public:
     void drawView(unsigned int start);
     // A line of text over the plot while there is nothing to draw; null for none.
     void setMessage(const char* text);
+    // A line over the whole picture, dimmed, while it is not live; null for none.
+    void setNotice(const char* text) { notice.setText(text); }
     // One frame into the back buffer, not yet presented; drawView presents it.
     void drawFrame(unsigned int start);
 
@@ -68,6 +71,7 @@ private:
     LineList<double> doubleLines;
     std::vector<glm::vec3> palette;
     std::vector<MadeLine> madeLines;
+    Qvis::Notice notice{*this};
 };
 
 // A line for every history but the time axis, in ascending slot order so that

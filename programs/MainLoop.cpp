@@ -76,9 +76,15 @@ bool shaderSourcesReadable(const char* program)
 
 void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& state)
 {
-    if (irData.updateData())
-        for (Overlay* overlay : overlays)
+    const bool fresh = irData.updateData();
+    const SessionWatch::Verdict verdict = state.session.observe(irData, fresh, SessionWatch::Clock::now());
+    for (Overlay* overlay : overlays) {
+        if (verdict.newSession)
+            overlay->startAfresh();
+        if (fresh)
             overlay->updateData();
+        overlay->setStale(verdict.stale);
+    }
     const bool visible = !state.hiddenByUser && (irData.isCarOnTrack() || !irData.isConnected());
     for (size_t i = 0; i < overlays.size(); ++i) {
         if (visible) {

@@ -8,6 +8,7 @@
 
 #include "IRData.h"
 #include "Overlay.h"
+#include "SessionWatch.h"
 #include "SettingsEditor.h"
 #include "StopRequest.h"
 
@@ -39,18 +40,22 @@ void printHelp(const char* program, const char* extra, const char* about, const 
 // why. Programs ask before they open a window and exit 1 on false.
 bool shaderSourcesReadable(const char* program);
 
-// The loop's state across passes: which overlay windows are shown, and
-// whether the user hid them all (a program's show/hide key).
+// The loop's state across passes: which overlay windows are shown, whether
+// the user hid them all (a program's show/hide key), and what the source's
+// sessions and silences mean for the pictures.
 struct LoopState {
     explicit LoopState(size_t overlays) : shown(overlays, 1) {}
     std::vector<char> shown; // the windows are visible when created
     bool hiddenByUser = false;
+    SessionWatch session;
 };
 
-// One pass of the main loop: advance the source, let every overlay take the
-// sample, show or hide each window by whether the car is on track, draw,
-// sleep 10 ms. The windows are hidden only while the source is connected and
-// the car is off track, or while the user hides them.
+// One pass of the main loop: advance the source, start every overlay afresh
+// when the sample begins another session, let every overlay take the sample,
+// tell them whether their picture is stale, show or hide each window by
+// whether the car is on track, draw, sleep 10 ms. The windows are hidden only
+// while the source is connected and the car is off track, or while the user
+// hides them; a stale picture shows only where the window is shown.
 // A pass without a new sample (the end of a recording, a paused or absent
 // simulator) stores nothing: repeating the last sample would push the real
 // history out of the rings and empty the plots while the time stands still.

@@ -16,6 +16,14 @@ public:
     Overlay& operator=(const Overlay&) = delete;
 
     virtual void updateData() = 0;
+    // The next sample begins another session: the overlay's histories start
+    // afresh, so that nothing it draws joins two sessions. What outlives a
+    // session (the strip's reference lap) stays.
+    virtual void startAfresh() = 0;
+    // While the source sends nothing new the picture is drawn dimmed under
+    // this line (one way for every overlay: its view's Qvis::Notice); null
+    // when it is live again, and the picture is as it was.
+    virtual void setStale(const char* text) = 0;
     // Draws the window's next frame; presentWindow shows it.
     virtual void drawWindow() = 0;
     virtual void presentWindow() = 0;
@@ -41,6 +49,8 @@ public:
     }
 
     void updateData() override { controller.updateData(); }
+    void startAfresh() override { controller.startAfresh(); }
+    void setStale(const char* text) override { controller.setStale(text); }
     void drawWindow() override { controller.drawWindow(); }
     void presentWindow() override { controller.getView()->present(); }
     void showWindow() override { controller.showWindow(); }

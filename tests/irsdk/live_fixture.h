@@ -11,35 +11,19 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "ibt_writer.h"
 #include "irsdk_client.h"
 #include "irsdk_utils.h"
 #include "irsdk_utils_internal.h"
 #include "live_publisher.h"
+#include "private_live_names.h"
 
 inline time_t liveTestNow = 0;
 
 inline time_t liveTestClock()
 {
     return liveTestNow;
-}
-
-// Names private to one process, so that tests may run in parallel.
-inline void useProcessPrivateNames(const char* tag)
-{
-#ifdef _WIN32
-    const std::string prefix = std::string(tag) + std::to_string(_getpid()) + "_";
-    _putenv_s("IRSDK_SHM_PREFIX", prefix.c_str());
-#else
-    const std::string prefix = std::string(tag) + std::to_string(getpid()) + "_";
-    setenv("IRSDK_SHM_PREFIX", prefix.c_str(), 1);
-#endif
 }
 
 class LiveTest : public ::testing::Test {

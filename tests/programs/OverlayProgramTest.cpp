@@ -482,8 +482,19 @@ std::string shmPrefix()
     return "IRSDK_SHM_PREFIX=keptlap" + std::to_string(::getpid()) + "_";
 }
 
+// The picture as it was before the overlay dimmed it to 0.35 of its
+// brightness (Qvis::Notice::kDim), when the publisher ended. Only the
+// notice's line in the middle stays white.
+Picture undimmed(Picture pic)
+{
+    for (unsigned char& c : pic.rgb)
+        c = static_cast<unsigned char>(std::min(255.0, std::round(c / 0.35)));
+    return pic;
+}
+
 // Publishes a recording once, at 60 records a second, to an overlay running
-// live, and returns the strip as it stands after the last record.
+// live, and returns the strip as it stands after the last record, once the
+// publisher has gone and the strip says so over its last picture.
 Picture liveRun(const RunFolder& run, const std::string& recording, std::string* err,
                 const std::vector<std::string>& env = {})
 {
@@ -500,7 +511,7 @@ Picture liveRun(const RunFolder& run, const std::string& recording, std::string*
     pressEscape(id);
     overlay.waitExit(10);
     *err = overlay.err();
-    return pic;
+    return undimmed(pic);
 }
 
 // The stored fast lap on the strip at the partial lap's positions: throttle
