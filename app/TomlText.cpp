@@ -351,7 +351,7 @@ private:
             if (p < n && (s[p] == '"' || s[p] == '\'')) {
                 if (s.compare(p, 3, s[p] == '"' ? "\"\"\"" : "'''") == 0)
                     return fail(p, "a key cannot be a text of several lines");
-                if (!(s[p] == '"' ? basicString(false, &part) : literalString(false, &part)))
+                if (!text(s[p], false, &part))
                     return false;
             } else {
                 const size_t first = p;
@@ -425,8 +425,9 @@ private:
         return true;
     }
 
-    // "..." or """...""", p on the first quote.
-    bool basicString(bool multiLine, std::string* out)
+    // A text in quotes, p on its first quote: "..." and """...""" with
+    // escapes, '...' and '''...''' without; decoded into *out when given.
+    bool text(char quote, bool multiLine, std::string* out)
     {
         const size_t open = p;
         p += multiLine ? 3 : 1;
@@ -434,17 +435,17 @@ private:
             if (p >= n)
                 return fail(open, "a text that is never closed");
             const unsigned char c = static_cast<unsigned char>(s[p]);
-            if (c == '"') {
+            if (c == quote) {
                 if (!multiLine) {
                     ++p;
                     return true;
                 }
                 bool closed = false;
-                if (!quotes('"', &closed))
+                if (!quotes(quote, &closed))
                     return false;
                 if (closed)
                     return true;
-            } else if (c == '\\') {
+            } else if (c == '\\' && quote == '"') {
                 if (multiLine && p + 1 < n && (s[p + 1] == ' ' || s[p + 1] == '\t' || newlineAt(p + 1))) {
                     if (!lineContinuation())
                         return false;
@@ -488,50 +489,13 @@ private:
         return true;
     }
 
-    // '...' or '''...''', p on the first quote.
-    bool literalString(bool multiLine, std::string* out)
-    {
-        const size_t open = p;
-        p += multiLine ? 3 : 1;
-        for (;;) {
-            if (p >= n)
-                return fail(open, "a text that is never closed");
-            const unsigned char c = static_cast<unsigned char>(s[p]);
-            if (c == '\'') {
-                if (!multiLine) {
-                    ++p;
-                    return true;
-                }
-                bool closed = false;
-                if (!quotes('\'', &closed))
-                    return false;
-                if (closed)
-                    return true;
-            } else if (newlineAt(p)) {
-                if (!multiLine)
-                    return fail(p, "a text in quotes that is not closed on its line");
-                skipNewline();
-            } else if (isControl(c)) {
-                return fail(p, "a control character in a text");
-            } else {
-                const size_t from = p;
-                if (!character())
-                    return false;
-                if (out)
-                    out->append(s, from, p - from);
-            }
-        }
-    }
-
     bool value(const std::vector<std::string>& path, bool inArray, int depth)
     {
         if (p >= n || newlineAt(p))
             return fail(p, "expected a value");
         const char c = s[p];
-        if (c == '"')
-            return basicString(s.compare(p, 3, "\"\"\"") == 0, nullptr);
-        if (c == '\'')
-            return literalString(s.compare(p, 3, "'''") == 0, nullptr);
+        if (c == '"' || c == '\'')
+            return text(c, s.compare(p, 3, std::string(3, c)) == 0, nullptr);
         if (c == '[' || c == '{') {
             if (depth >= kMaxDepth)
                 return fail(p, "lists and tables nested too deeply");
