@@ -91,6 +91,12 @@ bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monit
     return false;
 }
 
+void finishRendering(GLFWwindow* window)
+{
+    glfwMakeContextCurrent(window);
+    glFinish();
+}
+
 void setStartFailureHandler(void (*handler)(const std::string& message))
 {
     startFailureHandler = handler;

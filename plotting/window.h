@@ -38,6 +38,10 @@ struct WindowStyle {
     float opacity = 1.0f; // multiplies the alpha of the background
 };
 
+// Makes the window's context current and waits until its renderer has drawn
+// everything it was given.
+void finishRendering(GLFWwindow* window);
+
 // Called with the message when a window cannot be opened, just before the
 // program stops; for programs whose output no one reads.
 void setStartFailureHandler(void (*handler)(const std::string& message));

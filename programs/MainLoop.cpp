@@ -11,6 +11,7 @@
 #include "WindowPlacement.h"
 
 #include "desktop_window.h"
+#include "window.h"
 #include "shader.h"
 
 std::shared_ptr<IRData> makeSource(int argc, char** argv)
@@ -129,6 +130,14 @@ std::vector<settings::Edit> movedWindows(const std::vector<Overlay*>& overlays)
         if (overlay->wasMoved())
             edits.push_back(windowPositionEdit(*overlay));
     return edits;
+}
+
+void finishDrawing(const std::vector<Overlay*>& overlays)
+{
+    if (Qvis::desktop::displayLost())
+        return;
+    for (Overlay* overlay : overlays)
+        Qvis::finishRendering(overlay->getWindow());
 }
 
 void shutDown(IRData& irData, bool endGlfw)

@@ -93,6 +93,11 @@ void reportLostDisplay(const char* program);
 // written there by hand meanwhile.
 std::vector<settings::Edit> movedWindows(const std::vector<Overlay*>& overlays);
 
+// Waits until every window's renderer has drawn what it was given: for an
+// end of the process that cannot end GLFW first (the session's end), since a
+// GL context torn down while its renderer still draws can crash.
+void finishDrawing(const std::vector<Overlay*>& overlays);
+
 // Ends GLFW (unless told not to: the windows' own event processing may be
 // running), prints the shut-down line and ends the source's session. The
 // caller then destroys its controller (view before model) and the source.

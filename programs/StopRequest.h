@@ -21,5 +21,6 @@ void stopRequestHandled();
 // What must be done before the session ends, on Windows, where the system
 // ends the process as soon as its windows have been told: `finish` runs then,
 // on the main thread inside its event processing, unless the program has
-// shut down already. Nothing elsewhere.
+// shut down already, and the process ends right after it with status 0.
+// Nothing elsewhere.
 void setSessionEndAction(std::function<void()> finish);

@@ -157,7 +157,8 @@ int main(int argc, char** argv)
     // Where the user moved the windows and the lock are kept for the next
     // start, once: at the end of the loop, or when the session ends first.
     // The session's end runs it inside the event processing, where GLFW must
-    // not be ended.
+    // not be ended, and the process ends as soon as it returns: the windows'
+    // renderers finish what they were given first.
     bool finished = false;
     const auto finish = [&](bool endGlfw) {
         if (finished)
@@ -169,6 +170,8 @@ int main(int argc, char** argv)
             edits.push_back(settings::boolEdit("", "locked", locked));
         if (!edits.empty())
             settings.store(edits, "the window positions and the lock");
+        if (!endGlfw)
+            finishDrawing(loop);
         shutDown(*irData, endGlfw);
     };
     setSessionEndAction([&] { finish(false); });
