@@ -67,8 +67,8 @@ void FramelessDraggableWindow::hideWindow()
 void FramelessDraggableWindow::getPosition(int* x, int* y)
 {
     if (desktop::displayLost()) {
-        *x = moved ? knownX : hiddenX;
-        *y = moved ? knownY : hiddenY;
+        *x = dragged ? knownX : hiddenX;
+        *y = dragged ? knownY : hiddenY;
     } else if (hidden) {
         *x = hiddenX;
         *y = hiddenY;
@@ -151,7 +151,7 @@ void FramelessDraggableWindow::follow()
     dragOffsetY = y - knownY;
     knownX = x;
     knownY = y;
-    moved = true;
+    dragged = true;
     glfwSetWindowPos(getWindow(), x, y);
 }
 

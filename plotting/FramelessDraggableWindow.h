@@ -22,8 +22,8 @@ public:
     // the last place known.
     void getPosition(int* x, int* y);
 
-    // Whether the user dragged the window during this run.
-    bool wasMoved() const { return moved; }
+    // Whether the user has dragged the window anywhere since it opened.
+    bool wasDragged() const { return dragged; }
 
     // Locked, every click and pointer movement over the window goes to the
     // window below it: it cannot be dragged and never takes the focus.
@@ -55,7 +55,7 @@ private:
     int pressPointerY = 0;
     int knownX = 0; // where the drag put the window last
     int knownY = 0;
-    bool moved = false;
+    bool dragged = false;
     bool alwaysOnTop = false;
     bool locked = false;
     bool hidden = false;

@@ -31,7 +31,7 @@ public:
     virtual void hideWindow() = 0;
     virtual GLFWwindow* getWindow() = 0;
     virtual void getWindowPosition(int* x, int* y) = 0;
-    // Whether the user dragged the window during this run.
+    // Whether the user has dragged the window since it opened.
     virtual bool wasMoved() = 0;
     virtual void setLocked(bool locked) = 0;
 
@@ -57,7 +57,7 @@ public:
     void hideWindow() override { controller.hideWindow(); }
     GLFWwindow* getWindow() override { return controller.getWindow(); }
     void getWindowPosition(int* x, int* y) override { controller.getWindowPosition(x, y); }
-    bool wasMoved() override { return controller.getView()->wasMoved(); }
+    bool wasMoved() override { return controller.getView()->wasDragged(); }
     void setLocked(bool locked) override { controller.setLocked(locked); }
 
     Controller controller;
