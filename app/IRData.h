@@ -43,7 +43,7 @@ public:
     // What the overlays say over their last picture, dimmed, once the
     // source stops sending: null for a replay, which just stands still at
     // its end.
-    const char* whyStale() const { return isLive() ? "Simulator stopped" : nullptr; }
+    const char* whyStale() const { return src->whyStale(); }
     // A counter that moves whenever the session text may have changed; a
     // recording's text never does.
     int sessionInfoUpdate() const;

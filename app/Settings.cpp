@@ -92,6 +92,24 @@ public:
                     else
                         unknown(path);
                 });
+            else if (key == "share")
+                forEach(node, key, [this](const std::string& k, const std::string& path, const toml::node& n) {
+                    ShareSettings& sh = out->share;
+                    if (k == "enabled")
+                        boolean(n, path, &sh.enabled);
+                    else if (k == "url")
+                        string(n, path, &sh.url);
+                    else if (k == "username")
+                        string(n, path, &sh.username);
+                    else if (k == "password")
+                        string(n, path, &sh.password);
+                    else if (k == "ca-file")
+                        string(n, path, &sh.caFile);
+                    else if (k == "variables")
+                        names(n, path, &sh.variables);
+                    else
+                        unknown(path);
+                });
             else if (!overlay(key, node))
                 unknown(key);
         }
@@ -128,7 +146,7 @@ private:
                 else if (k == "opacity")
                     number(n, path, 0.0, 1.0, "a number from 0 to 1", &o.opacity);
                 else if (kind == OverlayKind::VarPlot && k == "variables")
-                    variables(n, path);
+                    out->hasVariables = names(n, path, &out->variables) || out->hasVariables;
                 else
                     unknown(path);
             });
@@ -194,22 +212,22 @@ private:
         o->y = static_cast<int>(*y);
     }
 
-    void variables(const toml::node& node, const std::string& path)
+    bool names(const toml::node& node, const std::string& path, std::vector<std::string>* out)
     {
         const toml::array* a = node.as_array();
-        std::vector<std::string> names;
+        std::vector<std::string> list;
         for (size_t i = 0; a && i < a->size(); ++i) {
             auto name = (*a)[i].value_exact<std::string>();
             if (!name)
                 break;
-            names.push_back(*name);
+            list.push_back(*name);
         }
-        if (!a || names.size() != a->size()) {
+        if (!a || list.size() != a->size()) {
             bad(path, "a list of variable names in quotes");
-            return;
+            return false;
         }
-        out->hasVariables = true;
-        out->variables = std::move(names);
+        *out = std::move(list);
+        return true;
     }
 
     void button(const toml::node& node, const std::string& path, ButtonBinding* binding)
@@ -361,6 +379,20 @@ lock = "Ctrl+Shift+F2"
 [buttons]
 # show-hide = { device = "My Wheel", button = 4 }
 # lock = { device = "My Wheel", button = 5 }
+
+# Share the telemetry through an MQTT broker while telemetry-overlay runs, so
+# that a team-mate sees the same overlays with "telemetry-overlay URL". The
+# user name, password and CA file are also those used to view from a broker.
+# With a password in it, this file is kept readable by you only.
+[share]
+enabled = false
+# url = "mqtt://broker.example.org/team/car1"   # or mqtts:// for TLS
+# username = "driver"
+# password = "..."
+# ca-file = "/path/to/ca.pem"   # for mqtts://; else the system's certificates
+# Only these variables, e.g. what the three overlays need:
+# variables = ["SessionTime", "Throttle", "Brake", "LapDistPct", "Lap", "LapLastLapTime",
+#              "IsOnTrack", "VelocityX", "VelocityY", "VelocityZ", "YawNorth", "Gear"]
 )";
 }
 
@@ -420,8 +452,10 @@ ProgramSettings::ProgramSettings(const char* program) : name(program)
         const userfiles::ReadStatus legacyRead = userfiles::readFile(legacy, kMaxSettingsBytes, &old, &error);
         if (legacyRead == userfiles::ReadStatus::Failed)
             report(error + "; its settings are not carried over");
-        if (legacyRead != userfiles::ReadStatus::Ok)
+        if (legacyRead != userfiles::ReadStatus::Ok) {
+            firstStart = true;
             return;
+        }
         text = settings::fromLegacy(old);
         const userfiles::FileLock lock(lockPathOf(path), kLockWaitMs);
         if (lock.held() && userfiles::writeFileAtomically(path, text, &error))
@@ -440,12 +474,35 @@ ProgramSettings::ProgramSettings(const char* program) : name(program)
     settings::read(text, &settings, &problems);
     for (const std::string& problem : problems)
         report("settings file " + path + ": " + problem);
+    // A password is for the user's eyes only; the file keeps these
+    // permissions when the programs write it again.
+    bool narrowed = false;
+    if (!settings.share.password.empty() && !userfiles::restrictToOwner(path, &narrowed, &error))
+        report(error + "; it holds a password");
+    else if (narrowed)
+        report("settings file " + path + " holds a password: made readable by you only");
 }
 
 void ProgramSettings::reportBadValue(const std::string& key, const std::string& what)
 {
     std::string error;
     report("settings file " + filePath(&error) + ": " + key + " is not " + what + "; using the default");
+}
+
+// Not when another program wrote one meanwhile. Failing costs nothing but
+// the file: the defaults hold.
+void ProgramSettings::writeFirstStartFile()
+{
+    if (!firstStart)
+        return;
+    firstStart = false;
+    std::string error, text;
+    const std::string path = filePath(&error);
+    const userfiles::FileLock lock(lockPathOf(path), kLockWaitMs);
+    if (!lock.held() || userfiles::readFile(path, kMaxSettingsBytes, &text, &error) != userfiles::ReadStatus::Missing)
+        return;
+    if (!userfiles::writeFileAtomically(path, settings::templateText(), &error))
+        report(error + "; using the default settings");
 }
 
 void ProgramSettings::store(const std::vector<settings::Edit>& edits, const std::string& what)

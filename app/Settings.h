@@ -34,6 +34,17 @@ struct ButtonBinding {
     bool bound() const { return !device.empty() && button >= 0; }
 };
 
+// Sharing the telemetry through an MQTT broker while telemetry-overlay runs,
+// and the login that viewing from a broker uses too.
+struct ShareSettings {
+    bool enabled = false;
+    std::string url; // mqtt://HOST[:PORT]/TOPIC or mqtts://...
+    std::string username;
+    std::string password; // never printed
+    std::string caFile;
+    std::vector<std::string> variables; // empty: every variable
+};
+
 struct UserSettings {
     UserSettings() { strip.enabled = true; }
 
@@ -48,6 +59,7 @@ struct UserSettings {
     std::string lockKey = "Ctrl+Shift+F2";
     ButtonBinding showHideButton;
     ButtonBinding lockButton;
+    ShareSettings share;
 
     OverlaySettings& overlay(OverlayKind kind);
     const OverlaySettings& overlay(OverlayKind kind) const;
@@ -95,9 +107,16 @@ public:
     // says `what` (e.g. "the window position") was not saved.
     void store(const std::vector<settings::Edit>& edits, const std::string& what = "the window position");
 
+    // At a first start, when no settings file was found, writes one with
+    // every key at its default and its comment, so that the user finds it at
+    // once where the usage text says. Programs call it once they run; the
+    // usage text only reads.
+    void writeFirstStartFile();
+
 private:
     void report(const std::string& line);
 
     const char* name;
     UserSettings settings;
+    bool firstStart = false;
 };

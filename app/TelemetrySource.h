@@ -44,4 +44,8 @@ public:
     // A counter that moves whenever the session text may have changed; a
     // source whose text never changes within a connection keeps it at 0.
     virtual int sessionTextUpdate() const { return 0; }
+    // What the overlays say over their last picture, dimmed, once the source
+    // stops sending or loses its connection; null for a source whose picture
+    // just stands still then (a replay at its end).
+    virtual const char* whyStale() const { return isLive() ? "Simulator stopped" : nullptr; }
 };

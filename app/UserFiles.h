@@ -24,6 +24,22 @@ std::string configFolder(std::string* error);
 // POSIX systems, %LOCALAPPDATA% on Windows, followed by the project's folder.
 std::string dataFolder(std::string* error);
 
+// The project's folder for state worth keeping across starts but not worth
+// saving, such as the last run's log: $XDG_STATE_HOME (~/.local/state) on
+// POSIX systems, %LOCALAPPDATA% on Windows, followed by the project's folder.
+std::string stateFolder(std::string* error);
+
+// The project's folder for what lives only while a program runs, such as the
+// lock of the one running copy: $XDG_RUNTIME_DIR on POSIX systems (the
+// state folder when it is unset or relative), %LOCALAPPDATA% on Windows,
+// followed by the project's folder.
+std::string runtimeFolder(std::string* error);
+
+// mkdir -p: creates a folder and the parents it lacks, new ones readable by
+// their owner only on POSIX systems. False, with *error set, when one cannot
+// be created or a file stands where a folder should.
+bool createFolders(const std::string& folder, std::string* error);
+
 enum class ReadStatus { Ok, Missing, Failed };
 
 // Reads a whole regular file of at most maxBytes bytes. Opening never
@@ -45,12 +61,15 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
     bool held() const { return locked; }
+    // Not held because another holder kept it for the whole wait.
+    bool heldElsewhere() const { return busy; }
     // Why the lock is not held.
     const std::string& error() const { return why; }
 
 private:
     intptr_t handle; // the platform's file descriptor or handle
     bool locked = false;
+    bool busy = false;
     std::string why;
 };
 
@@ -76,6 +95,12 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
 // nothing when the folder does not exist, or when `path` is a symbolic link:
 // the folder it leads to is the user's own.
 void removeStaleTemporaries(const std::string& path, const std::string& lockPath);
+
+// Leaves a file readable and writable by its owner only (one that holds a
+// password); *narrowed tells whether others could read or write it before.
+// On Windows the user's own folders are closed to other users already, and
+// nothing is changed. False, with *error set, when it cannot be done.
+bool restrictToOwner(const std::string& path, bool* narrowed, std::string* error);
 
 // Deletes a file; a missing file counts as deleted.
 bool removeFile(const std::string& path, std::string* error);

@@ -165,6 +165,24 @@ std::string dataFolder(std::string* error)
     return xdgFolder("XDG_DATA_HOME", ".local/share", error);
 }
 
+std::string stateFolder(std::string* error)
+{
+    return xdgFolder("XDG_STATE_HOME", ".local/state", error);
+}
+
+// The runtime folder has no fallback below the home folder; the state folder
+// is the user's own too, and holds a lock as well.
+std::string runtimeFolder(std::string* error)
+{
+    const char* value = std::getenv("XDG_RUNTIME_DIR");
+    return value && value[0] == '/' ? xdgFolder("XDG_RUNTIME_DIR", "", error) : stateFolder(error);
+}
+
+bool createFolders(const std::string& folder, std::string* error)
+{
+    return makeFolders(folder, error);
+}
+
 ReadStatus readFile(const std::string& path, size_t maxBytes, std::string* contents, std::string* error)
 {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
@@ -226,6 +244,7 @@ FileLock::FileLock(const std::string& lockPath, int waitMs) : handle(-1)
         }
         if (std::chrono::steady_clock::now() >= end) {
             why = lockPath + " is held by another program";
+            busy = true;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -330,6 +349,24 @@ void removeStaleTemporaries(const std::string& path, const std::string& lockPath
     ::closedir(dir);
     for (const std::string& file : stale)
         ::unlink(file.c_str());
+}
+
+bool restrictToOwner(const std::string& path, bool* narrowed, std::string* error)
+{
+    *narrowed = false;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        *error = systemError("cannot read the permissions of " + path);
+        return false;
+    }
+    if ((st.st_mode & 077) == 0)
+        return true;
+    if (::chmod(path.c_str(), st.st_mode & 0700) != 0) {
+        *error = systemError("cannot make " + path + " readable by its owner only");
+        return false;
+    }
+    *narrowed = true;
+    return true;
 }
 
 bool removeFile(const std::string& path, std::string* error)

@@ -130,6 +130,21 @@ std::string dataFolder(std::string* error)
     return knownFolder(L"LOCALAPPDATA", error);
 }
 
+std::string stateFolder(std::string* error)
+{
+    return knownFolder(L"LOCALAPPDATA", error);
+}
+
+std::string runtimeFolder(std::string* error)
+{
+    return knownFolder(L"LOCALAPPDATA", error);
+}
+
+bool createFolders(const std::string& folder, std::string* error)
+{
+    return makeFolders(folder, error);
+}
+
 ReadStatus readFile(const std::string& path, size_t maxBytes, std::string* contents, std::string* error)
 {
     HANDLE f = ::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
@@ -193,6 +208,7 @@ FileLock::FileLock(const std::string& lockPath, int waitMs) : handle(0)
         }
         if (::GetTickCount64() >= end) {
             why = lockPath + " is held by another program";
+            busy = true;
             return;
         }
         ::Sleep(10);
@@ -288,6 +304,12 @@ void removeStaleTemporaries(const std::string& path, const std::string& lockPath
     // A live writer holds its temporary open without sharing: it cannot be deleted.
     for (const std::wstring& file : stale)
         ::DeleteFileW(file.c_str());
+}
+
+bool restrictToOwner(const std::string&, bool* narrowed, std::string*)
+{
+    *narrowed = false;
+    return true;
 }
 
 bool removeFile(const std::string& path, std::string* error)

@@ -24,7 +24,8 @@ const char* const kUsage =
     "/dev/shm/IRSDKMemMapFileName and /dev/shm/IRSDKDataValidEvent, whichever of\n"
     "the two starts first, until Ctrl-C. Waits for the simulator, polling once a\n"
     "second, and follows it when it stops and starts again. Needs\n"
-    "telemetry-bridge-waker beside it to wake the readers at once.\n";
+    "telemetry-bridge-waker beside it to wake the readers at once.\n"
+    "version " OVERLAY_VERSION "\n";
 
 // Waits about a second, or less when a stop is requested.
 void waitASecond()

@@ -1,7 +1,8 @@
 // Writes starting inputs for the fuzzers: small valid recordings of every
-// storage type, the same layouts as live shared memory, session texts
-// with paths, and kept reference laps, so that fuzzing starts from
-// inputs that get past the header checks; and settings files.
+// storage type, the same layouts as live shared memory and as broker
+// messages, session texts with paths, and kept reference laps, so that
+// fuzzing starts from inputs that get past the header checks; and settings
+// files.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,12 +12,21 @@
 #include "ReferenceLaps.h"
 #include "ibt_writer.h"
 #include "settings_seeds.h"
+#include "wire_format.h"
 
 namespace {
 
 const char* const kText =
     "WeekendInfo:\r\n TrackName: demo\r\n WeekendOptions:\r\n  NumStarters: 2\r\nDriverInfo:\r\n Drivers:\r\n"
     " - CarIdx: 0\r\n   UserName: Ann\r\n - CarIdx: 1\r\n   UserName: Bo\r\n";
+
+// One message of the payload fuzzer's input.
+std::string message(share::Topic topic, const std::string& payload)
+{
+    const size_t n = payload.size() < 65535 ? payload.size() : 65535;
+    return std::string{static_cast<char>(topic), static_cast<char>(n & 0xff), static_cast<char>(n >> 8)} +
+           payload.substr(0, n);
+}
 
 bool writeText(const std::string& path, const std::string& content)
 {
@@ -32,10 +42,12 @@ bool writeText(const std::string& path, const std::string& content)
 int main(int argc, char** argv)
 {
     if (argc != 6) {
-        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR SETTINGS_DIR\n");
+    if (argc != 7) {
+        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR SHARE_DIR SETTINGS_DIR\n");
         return 2;
     }
-    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4], settingsDir = argv[5];
+    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4], shared = argv[5],
+                      settingsDir = argv[6];
     const std::vector<std::string> settingsTexts = settingsSeeds();
     for (size_t i = 0; i < settingsTexts.size(); ++i)
         if (!writeText(settingsDir + "/seed" + std::to_string(i), settingsTexts[i]))
@@ -85,6 +97,21 @@ int main(int argc, char** argv)
         }
         std::memcpy(view.data(), &h, sizeof h);
         if (!writeText(live + "/seed" + std::to_string(records), std::string(view.begin(), view.end())))
+            return 1;
+        // The same telemetry as broker messages: status, session text,
+        // layout and the records, each a topic byte and a 16-bit length.
+        std::string stream = message(share::Topic::Status, "online") + message(share::Topic::Session, kText);
+        std::vector<irsdk_VarDescriptor> table(static_cast<size_t>(h.varCount));
+        std::memcpy(table.data(), view.data() + h.varTableOffset, table.size() * sizeof table[0]);
+        stream += message(share::Topic::Layout, share::encodeLayout(9, table.data(), h.varCount, h.recordLength));
+        for (int k = 0; k < records; ++k) {
+            const share::PayloadPrefix p = share::recordPrefix(9, static_cast<uint32_t>(k), 0);
+            stream += message(share::Topic::Record,
+                              std::string(reinterpret_cast<const char*>(&p), sizeof p) +
+                                  std::string(view.data() + w.firstRecordOffset() + k * w.recordLength(),
+                                              static_cast<size_t>(w.recordLength())));
+        }
+        if (!writeText(shared + "/seed" + std::to_string(records), stream))
             return 1;
     }
     const char* paths[] = {"WeekendInfo:TrackName:", "DriverInfo:Drivers:CarIdx:{1}UserName:",

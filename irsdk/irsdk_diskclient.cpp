@@ -18,12 +18,6 @@
 
 namespace {
 
-// True when [offset, offset + length) lies inside a file of fileSize bytes.
-bool regionFits(long long offset, long long length, long long fileSize)
-{
-    return offset >= 0 && length >= 0 && offset <= fileSize && length <= fileSize - offset;
-}
-
 // Opens a regular file for reading as bytes; null for anything else. Opening
 // does not block: a FIFO or a device is refused before any read could wait
 // for a writer that never comes.
@@ -175,9 +169,9 @@ bool irsdkDiskClient::openFile(const char* path)
     const long long recordOffset = h.bufferSlots[0].recordOffset;
     // A record can never be longer than the file that holds it; with no
     // records the record length is still bounded so that the buffer is.
-    if (!regionFits(h.sessionTextOffset, h.sessionTextLength, fileSize)
-        || h.varCount < 0 || !regionFits(h.varTableOffset, descBytes, fileSize)
-        || !regionFits(recordOffset, 0, fileSize)
+    if (!irsdk_regionFits(h.sessionTextOffset, h.sessionTextLength, fileSize)
+        || h.varCount < 0 || !irsdk_regionFits(h.varTableOffset, descBytes, fileSize)
+        || !irsdk_regionFits(recordOffset, 0, fileSize)
         || h.recordLength < 0 || h.recordLength > fileSize || !looksLikeRecording(h))
         return fail();
 

@@ -85,6 +85,14 @@ static_assert(std::is_trivially_copyable<irsdk_VarDescriptor>::value, "descripto
 
 static const int irsdk_statusConnected = 1;
 
+// Whether [offset, offset + length) lies inside a block of `size` bytes (a
+// file, a mapped view, a message), computed without overflow for any
+// 32-bit offset and length that a header may claim.
+inline bool irsdk_regionFits(long long offset, long long length, long long size)
+{
+    return offset >= 0 && length >= 0 && offset <= size && length <= size - offset;
+}
+
 // Whether a descriptor's fixed-width name is exactly a NUL-terminated name:
 // compared over at most IRSDK_MAX_STRING bytes up to the first NUL, and a
 // name that fills the whole field matches only a name of that length, not

@@ -1,9 +1,10 @@
 #include "font.h"
 
 #include <string>
-#include <vector>
 
 #include <windows.h>
+
+#include "resources.h"
 
 namespace Qvis {
 
@@ -27,30 +28,21 @@ std::string windowsArial()
     return std::string(dir, n) + "\\Fonts\\Arial.ttf";
 }
 
-// The metric-compatible face that ships beside the programs.
-std::string besideTheProgram()
-{
-    std::vector<char> path(32768);
-    const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    const std::string program(path.data(), n < path.size() ? n : 0);
-    return program.substr(0, program.find_last_of("\\/") + 1) + "LiberationSans-Regular.ttf";
-}
-
 } // namespace
 
-// Arial when the Windows fonts folder has it, else Liberation Sans beside the
-// program (a fresh Wine prefix has no Arial). Resolved once; the text stays
-// valid for the rest of the run. With neither file, the Arial path is
-// returned: FreeType reports it as a font it cannot load, and the axes go
-// without labels.
+// Arial when the Windows fonts folder has it, else the Liberation Sans that
+// ships with the programs, found as resources.h says (a fresh Wine prefix
+// has no Arial). Resolved once; the text stays valid for the rest of the
+// run. With neither file, the Arial path is returned: FreeType reports it as
+// a font it cannot load, and the axes go without labels.
 const char* defaultFontPath()
 {
     static const std::string path = [] {
         const std::string arial = windowsArial();
         if (isFile(arial))
             return arial;
-        const std::string beside = besideTheProgram();
-        return isFile(beside) ? beside : arial;
+        const std::string bundled = findResource("LiberationSans-Regular.ttf");
+        return bundled.empty() ? arial : bundled;
     }();
     return path.c_str();
 }

@@ -10,11 +10,11 @@ namespace Qvis {
 
 // Names the programs, builds the axes and the outline buffer; needs a current context.
 Plot::Plot(float x, float y, float width, float height, std::shared_ptr<IWindow> window)
-    : textShader(kShaderSources[0][0], kShaderSources[0][1]),
-      plot2dShader(kShaderSources[1][0], kShaderSources[1][1]),
-      plotPosNeg2dShader(kShaderSources[2][0], kShaderSources[2][1]),
-      plotTransparent2dShader(kShaderSources[3][0], kShaderSources[3][1]),
-      plotAreaEdge2dShader(kShaderSources[4][0], kShaderSources[4][1]),
+    : textShader(shaderSourcePath(0, 0).c_str(), shaderSourcePath(0, 1).c_str()),
+      plot2dShader(shaderSourcePath(1, 0).c_str(), shaderSourcePath(1, 1).c_str()),
+      plotPosNeg2dShader(shaderSourcePath(2, 0).c_str(), shaderSourcePath(2, 1).c_str()),
+      plotTransparent2dShader(shaderSourcePath(3, 0).c_str(), shaderSourcePath(3, 1).c_str()),
+      plotAreaEdge2dShader(shaderSourcePath(4, 0).c_str(), shaderSourcePath(4, 1).c_str()),
       plotOutlineOn(true),
       outlineVertices{-1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f, 1.0f}
 {

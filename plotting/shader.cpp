@@ -1,14 +1,14 @@
 #include "shader.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <glad/gl.h>
+
+#include "resources.h"
 
 namespace Qvis {
 
@@ -52,8 +52,8 @@ void Shader::Use()
 void Shader::build()
 {
     program->built = true;
-    const char* vertexPath = program->vertexPath;
-    const char* fragmentPath = program->fragmentPath;
+    const char* vertexPath = program->vertexPath.c_str();
+    const char* fragmentPath = program->fragmentPath.c_str();
     std::string vertexCode;
     std::string fragmentCode;
     std::ifstream vShaderFile;
@@ -117,27 +117,45 @@ const char* const kShaderSources[5][2] = {
     {"Shaders/plotTransparent2d.vs", "Shaders/plotAreaEdge2d.frag"},
 };
 
-// Opens each source and reads a byte of it, which also refuses a directory
-// standing where a file should be.
-std::string unreadableShaderSource()
+namespace {
+
+// The folder that holds every source ("" for the working directory), kept
+// once found. While none does, the working directory, and *problem says why.
+std::string shaderFolder(std::string* problem)
 {
-    for (const auto& program : kShaderSources) {
-        for (const char* path : program) {
-            errno = 0;
-            FILE* f = std::fopen(path, "rb");
-            if (!f)
-                return std::string(path) + ": " + std::strerror(errno);
-            char probe;
-            errno = 0;
-            const bool failed = std::fread(&probe, 1, 1, f) == 0 && std::ferror(f);
-            const int error = errno;
-            std::fclose(f);
-            if (failed)
-                return std::string(path) + ": " + std::strerror(error ? error : EIO);
+    static bool found = false;
+    static std::string kept;
+    if (found)
+        return kept;
+    std::vector<std::string> files;
+    for (const auto& program : kShaderSources)
+        files.insert(files.end(), program, program + 2);
+    const std::vector<std::string> folders = resourceFolders();
+    for (const std::string& folder : folders) {
+        if (unreadableResource(folder, files).empty()) {
+            found = true;
+            kept = folder;
+            return kept;
         }
     }
-    return std::string();
+    *problem = unreadableResource(folders[0], files) + "; looked in " + describeResourceFolders(folders) +
+               ": start the program from a folder that holds its Shaders folder, or install it again";
+    return folders[0];
 }
 
+} // namespace
+
+std::string shaderSourcePath(int program, int stage)
+{
+    std::string problem;
+    return shaderFolder(&problem) + kShaderSources[program][stage];
+}
+
+std::string unreadableShaderSource()
+{
+    std::string problem;
+    shaderFolder(&problem);
+    return problem;
+}
 
 } // namespace Qvis

@@ -38,8 +38,8 @@ public:
 
 private:
     struct Program {
-        const char* vertexPath;
-        const char* fragmentPath;
+        std::string vertexPath;
+        std::string fragmentPath;
         bool built = false;
         unsigned int id = 0;
         ShaderUniforms uniforms;
@@ -51,11 +51,21 @@ private:
 
 // The vertex and fragment source files of the library's five programs (font,
 // plot2d, plotPosNeg2d, plotTransparent2d and plotAreaEdge2d, which shares
-// the translucent areas' vertex stage), read from the working directory.
+// the translucent areas' vertex stage), relative to the folder that holds
+// the Shaders folder.
 extern const char* const kShaderSources[5][2];
 
-// The first of those files that cannot be opened and read, with the system's
-// reason ("Shaders/font.vs: No such file or directory"); empty when all can.
+// The path the plot builds kShaderSources[program][stage] from: in the first
+// folder of resources.h that holds every source (relative, as listed, when
+// that is the working directory). The folder found is kept for the run.
+// When none holds them all, the relative path: the programs are then built
+// from whatever the working directory has and report it.
+std::string shaderSourcePath(int program, int stage);
+
+// Why the sources cannot be read, in one line: the first file of the working
+// directory that cannot be opened and read with the system's reason
+// ("Shaders/font.vs: No such file or directory"), the folders looked in and
+// how to mend it. Empty when some folder holds every source.
 std::string unreadableShaderSource();
 
 } // namespace Qvis

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "BrokerSource.h"
 #include "Settings.h"
 #include "WindowPlacement.h"
 
@@ -14,19 +15,31 @@
 #include "window.h"
 #include "shader.h"
 
-std::shared_ptr<IRData> makeSource(int argc, char** argv)
+std::shared_ptr<IRData> makeSource(int argc, char** argv, const char* program, const ShareSettings& login,
+                                   std::string* error)
 {
+    error->clear();
     if (argc < 2 || std::strcmp(argv[1], "sim") == 0)
         return std::make_shared<IRData>();
     if (std::strcmp(argv[1], "file") == 0)
         return std::make_shared<IRData>("telemetry.ibt");
-    return nullptr;
+    if (!looksLikeBrokerUrl(argv[1]))
+        return nullptr;
+    BrokerAddress address;
+    if (!parseBrokerUrl(argv[1], &address, error))
+        return nullptr;
+    auto source = std::make_unique<BrokerSource>(address, BrokerLogin{login.username, login.password, login.caFile},
+                                                 program);
+    if (!source->start(error))
+        return nullptr;
+    return std::make_shared<IRData>(std::move(source));
 }
 
 std::string usageLine(const char* program, const char* extra)
 {
-    return std::string("usage: ") + program + " [sim|file]" + (*extra ? " " : "") + extra +
-           " (sim: live telemetry, the default; file: replay telemetry.ibt)";
+    return std::string("usage: ") + program + " [sim|file|URL]" + (*extra ? " " : "") + extra +
+           " (sim: live telemetry, the default; file: replay telemetry.ibt; URL: mqtt://HOST[:PORT]/TOPIC"
+           " or mqtts://...: a driver's telemetry shared through a broker)";
 }
 
 void printUsage(const char* program, const char* extra)
@@ -40,7 +53,10 @@ bool wantsHelp(int argc, char** argv)
 }
 
 const char* const kSourceHelp = "  sim    live telemetry from the simulator's shared memory (the default)\n"
-                                "  file   replay telemetry.ibt from the working directory\n";
+                                "  file   replay telemetry.ibt from the working directory\n"
+                                "  URL    mqtt://HOST[:PORT]/TOPIC, or mqtts:// over TLS: the telemetry a\n"
+                                "         driver shares through an MQTT broker, with the login of [share]\n"
+                                "         in the settings\n";
 
 std::string settingsFileForHelp()
 {
@@ -51,7 +67,7 @@ std::string settingsFileForHelp()
 
 void printHelp(const char* program, const char* extra, const char* about, const char* more)
 {
-    std::printf("usage: %s [sim|file]%s%s\n"
+    std::printf("usage: %s [sim|file|URL]%s%s\n"
                 "%s\n"
                 "\n"
                 "%s"
@@ -62,7 +78,8 @@ void printHelp(const char* program, const char* extra, const char* about, const 
                 "  Escape (in the window)            close it and end the program\n"
                 "  Ctrl-C (in the terminal)          end the program\n"
                 "Where the window was left, its scale and its opacity are kept in\n"
-                "%s\n",
+                "%s\n"
+                "version " OVERLAY_VERSION "\n",
                 program, *extra ? " " : "", extra, about, kSourceHelp, more, settingsFileForHelp().c_str());
 }
 
@@ -86,6 +103,8 @@ void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& s
             overlay->updateData();
         overlay->setStale(verdict.stale);
     }
+    if (fresh && state.afterSample)
+        state.afterSample();
     const bool visible = !state.hiddenByUser && (irData.isCarOnTrack() || !irData.isConnected());
     for (size_t i = 0; i < overlays.size(); ++i) {
         if (visible) {

@@ -2,6 +2,7 @@
 // one or more overlays, one pass per simulation tick until a window is closed.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,13 +10,18 @@
 #include "IRData.h"
 #include "Overlay.h"
 #include "SessionWatch.h"
+#include "Settings.h"
 #include "SettingsEditor.h"
 #include "StopRequest.h"
 
 // The telemetry source selected by a program's first argument: none or "sim"
 // is live telemetry, "file" replays "telemetry.ibt" from the working
-// directory. Any other word selects nothing and yields null.
-std::shared_ptr<IRData> makeSource(int argc, char** argv);
+// directory, and a broker URL (mqtt://HOST[:PORT]/TOPIC, or mqtts://) the
+// telemetry a driver shares there, with the login of the settings' [share]
+// table. Any other word selects nothing and yields null; so does a URL that
+// cannot be used, with *error saying why in one line.
+std::shared_ptr<IRData> makeSource(int argc, char** argv, const char* program, const ShareSettings& login,
+                                   std::string* error);
 
 // The one-line usage message of a program, and printing it to standard error.
 std::string usageLine(const char* program, const char* extra = "");
@@ -48,6 +54,8 @@ struct LoopState {
     std::vector<char> shown; // the windows are visible when created
     bool hiddenByUser = false;
     SessionWatch session;
+    // Runs after the overlays took each new sample (sharing it).
+    std::function<void()> afterSample;
 };
 
 // One pass of the main loop: advance the source, start every overlay afresh

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "BrokerUrl.h"
 #include "MainLoop.h"
 #include "ReferenceLapKeeper.h"
+#include "TelemetrySharer.h"
 #include "ThrottleBrakeTraceController.h"
 #include "TrackMapController.h"
 #include "VariablePlotController.h"
@@ -60,12 +62,22 @@ std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRD
     return strip;
 }
 
-int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<IRData>& source,
+int runOneOverlay(const char* program, OverlayKind kind, int argc, char** argv, const char* extra,
                   std::vector<VarSetup> variables)
 {
+    ProgramSettings settings(program);
+    std::string error;
+    const std::shared_ptr<IRData> source = makeSource(argc, argv, program, settings.values().share, &error);
+    if (!source) {
+        if (error.empty())
+            printUsage(program, extra);
+        else
+            std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+        return 2;
+    }
     if (!shaderSourcesReadable(program))
         return 1;
-    ProgramSettings settings(program);
+    settings.writeFirstStartFile();
     if (kind == OverlayKind::VarPlot && variables.empty())
         variables = varplotVariables(settings);
     std::unique_ptr<Overlay> overlay = makeOverlay(kind, source, settings, variables);
@@ -76,4 +88,30 @@ int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<I
         settings.store(edits);
     shutDown(*source);
     return 0;
+}
+
+std::unique_ptr<TelemetrySharer> startSharing(ProgramSettings& settings, bool fromBroker)
+{
+    const ShareSettings& share = settings.values().share;
+    if (!share.enabled)
+        return nullptr;
+    std::string error;
+    if (fromBroker) {
+        // Passing shared telemetry on would answer the driver's own topic.
+        std::fprintf(stderr, "%s: not sharing: the telemetry comes from a broker\n", settings.program());
+        return nullptr;
+    }
+    BrokerAddress address;
+    if (!parseBrokerUrl(share.url, &address, &error)) {
+        std::fprintf(stderr, "%s: not sharing: share.url in %s: %s\n", settings.program(),
+                     ProgramSettings::filePath(&error).c_str(), error.c_str());
+        return nullptr;
+    }
+    auto sharer = std::make_unique<TelemetrySharer>(address, BrokerLogin{share.username, share.password, share.caFile},
+                                                    share.variables);
+    if (!sharer->start(&error)) {
+        std::fprintf(stderr, "%s: not sharing: %s\n", settings.program(), error.c_str());
+        return nullptr;
+    }
+    return sharer;
 }

@@ -19,13 +19,23 @@ std::vector<VarSetup> varplotVariables(ProgramSettings& settings);
 // scale and opacity of its settings and the given title. The variable plot
 // shows `variables`; the strip keeps the best laps of live runs for the next
 // run unless the settings turn that off.
-// The rest of a program that shows one overlay, once its arguments are read:
-// checks the shaders (status 1 when they cannot be read), reads the
-// settings, opens the overlay where it was left, runs the main loop, keeps
-// the window's place and shuts down (status 0). The variable plot shows
-// `variables`, or with none the settings' list.
-int runOneOverlay(const char* program, OverlayKind kind, const std::shared_ptr<IRData>& source,
+// The rest of a program that shows one overlay, once its own arguments are
+// read: reads the settings, makes the source of the first argument (the
+// usage, or one line on a broker URL that cannot be used, and status 2 when
+// there is none), checks the shaders (status 1 when they cannot be read),
+// opens the overlay where it was left, runs the main loop, keeps the
+// window's place and shuts down (status 0). The variable plot shows
+// `variables`, or with none the settings' list; `extra` is the usage text of
+// the program's further arguments.
+int runOneOverlay(const char* program, OverlayKind kind, int argc, char** argv, const char* extra = "",
                   std::vector<VarSetup> variables = {});
+
+class TelemetrySharer;
+
+// The sharer the settings' [share] table asks for, connecting; null when
+// sharing is off, or cannot be done (said in one line), or when the
+// telemetry comes from a broker itself.
+std::unique_ptr<TelemetrySharer> startSharing(ProgramSettings& settings, bool fromBroker);
 
 std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
                                      ProgramSettings& settings, const std::vector<VarSetup>& variables = {},

@@ -25,6 +25,8 @@ std::wstring wide(const std::string& s)
 
 } // namespace
 
+const char* const kLogFileWhen = "";
+
 std::string logFilePath(const char* program)
 {
     std::string error;

@@ -1,6 +1,4 @@
 // The overlay program: the throttle/brake strip over live or recorded telemetry.
-#include <memory>
-
 #include "MainLoop.h"
 #include "OverlayBuilder.h"
 
@@ -17,10 +15,5 @@ int main(int argc, char** argv)
         return 0;
     }
     installStopRequestHandlers();
-    std::shared_ptr<IRData> irData = makeSource(argc, argv);
-    if (!irData) {
-        printUsage("overlay");
-        return 2;
-    }
-    return runOneOverlay("overlay", OverlayKind::Strip, irData);
+    return runOneOverlay("overlay", OverlayKind::Strip, argc, argv);
 }

@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "BrokerUrl.h"
 #include "ControllerButtons.h"
 #include "GlobalKeys.h"
 #include "MainLoop.h"
 #include "OverlayBuilder.h"
 #include "ProgramOutput.h"
+#include "SingleCopy.h"
+#include "TelemetrySharer.h"
 #include "WindowPlacement.h"
 #include "shader.h"
 
@@ -48,7 +51,7 @@ void printUsageAndKeys()
 {
     ProgramSettings settings(kProgram);
     const UserSettings& s = settings.values();
-    std::printf("usage: %s [sim|file]\n"
+    std::printf("usage: %s [sim|file|URL]\n"
                 "The overlays chosen in the settings, each in its own window: the throttle/brake\n"
                 "strip, the track map and the variable plot.\n"
                 "\n"
@@ -69,11 +72,14 @@ void printUsageAndKeys()
                 binding(s.lockKey, s.lockButton).c_str(), settingsFileForHelp().c_str());
     const std::string log = logFilePath(kProgram);
     if (!log.empty())
-        std::printf("Messages go to %s\n", log.c_str());
+        std::printf("Messages go to %s%s\n", log.c_str(), kLogFileWhen);
     const std::vector<ControllerButtons::Device> devices = ControllerButtons::connected();
+    if (devices.empty())
+        std::printf("No game controllers connected\n");
     for (size_t i = 0; i < devices.size(); ++i)
         std::printf("%s\"%s\" (GUID %s), %zu buttons\n", i == 0 ? "Game controllers connected:\n  " : "  ",
                     devices[i].name.c_str(), devices[i].guid.c_str(), devices[i].buttons.size());
+    std::printf("version %s\n", OVERLAY_VERSION);
 }
 
 // Takes the key of the settings' entry for the action; a key that cannot be
@@ -103,11 +109,27 @@ int main(int argc, char** argv)
         printUsageAndKeys();
         return 0;
     }
+    // A second copy would put its windows over the first's, and both would
+    // write one log: it ends before it opens either.
+    std::string claimError;
+    const CopyClaim claim = claimOnlyCopy(kProgram, &claimError);
+    if (claim == CopyClaim::AnotherRuns) {
+        reportStartFailure(kProgram, "another telemetry-overlay is already running for this user; this one ends");
+        return 1;
+    }
     useLogFile(kProgram);
+    if (claim == CopyClaim::Unknown)
+        std::fprintf(stderr, "%s: cannot tell whether another copy runs (%s); going on\n", kProgram,
+                     claimError.c_str());
     installStopRequestHandlers();
-    std::shared_ptr<IRData> irData = makeSource(argc, argv);
+    ProgramSettings settings(kProgram);
+    const UserSettings& chosen = settings.values();
+    std::string sourceError;
+    std::shared_ptr<IRData> irData = makeSource(argc, argv, kProgram, chosen.share, &sourceError);
     if (!irData) {
-        reportStartFailure(kProgram, "unknown argument \"" + std::string(argv[1]) + "\"; " + usageLine(kProgram));
+        reportStartFailure(kProgram, sourceError.empty() ? "unknown argument \"" + std::string(argv[1]) + "\"; " +
+                                                               usageLine(kProgram)
+                                                         : sourceError);
         return 2;
     }
     const std::string shaderProblem = Qvis::unreadableShaderSource();
@@ -115,8 +137,7 @@ int main(int argc, char** argv)
         reportStartFailure(kProgram, "cannot build the shader programs: " + shaderProblem);
         return 1;
     }
-    ProgramSettings settings(kProgram);
-    const UserSettings& chosen = settings.values();
+    settings.writeFirstStartFile();
     std::vector<OverlayKind> kinds;
     for (OverlayKind kind : kKinds)
         if (chosen.overlay(kind).enabled)
@@ -154,6 +175,9 @@ int main(int argc, char** argv)
     buttons.bind(kShowHide, chosen.showHideButton);
     buttons.bind(kLock, chosen.lockButton);
 
+    // The telemetry goes to the broker as the overlays take it.
+    std::unique_ptr<TelemetrySharer> sharer = startSharing(settings, argc >= 2 && looksLikeBrokerUrl(argv[1]));
+
     // Where the user moved the windows and the lock are kept for the next
     // start, once: at the end of the loop, or when the session ends first.
     // The session's end runs it inside the event processing, where GLFW must
@@ -170,6 +194,7 @@ int main(int argc, char** argv)
             edits.push_back(settings::boolEdit("", "locked", locked));
         if (!edits.empty())
             settings.store(edits, "the window positions and the lock");
+        sharer.reset();
         if (!endGlfw)
             finishDrawing(loop);
         shutDown(*irData, endGlfw);
@@ -177,6 +202,8 @@ int main(int argc, char** argv)
     setSessionEndAction([&] { finish(false); });
 
     LoopState state(loop.size());
+    if (sharer)
+        state.afterSample = [&] { sharer->share(irData->source()); };
     std::vector<int> pressed;
     runMainLoop(*irData, loop, state, [&](LoopState& s) {
         pressed.clear();

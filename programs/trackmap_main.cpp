@@ -1,7 +1,5 @@
 // The overlay-trackmap program: the dead-reckoned track map over live or
 // recorded telemetry.
-#include <memory>
-
 #include "MainLoop.h"
 #include "OverlayBuilder.h"
 
@@ -14,10 +12,5 @@ int main(int argc, char** argv)
         return 0;
     }
     installStopRequestHandlers();
-    std::shared_ptr<IRData> irData = makeSource(argc, argv);
-    if (!irData) {
-        printUsage("overlay-trackmap");
-        return 2;
-    }
-    return runOneOverlay("overlay-trackmap", OverlayKind::TrackMap, irData);
+    return runOneOverlay("overlay-trackmap", OverlayKind::TrackMap, argc, argv);
 }

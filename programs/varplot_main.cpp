@@ -2,7 +2,6 @@
 // over live or recorded telemetry. Arguments after the source name the
 // variables as NAME[@TYPE]; without them the settings' list is plotted.
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,11 +20,6 @@ int main(int argc, char** argv)
         return 0;
     }
     installStopRequestHandlers();
-    std::shared_ptr<IRData> irData = makeSource(argc, argv);
-    if (!irData) {
-        printUsage("overlay-varplot", "[NAME[@TYPE]...]");
-        return 2;
-    }
     std::vector<std::string> words(argv + (argc > 2 ? 2 : argc), argv + argc);
     std::vector<VarSetup> list;
     std::string error;
@@ -36,5 +30,5 @@ int main(int argc, char** argv)
     // Without names on the command line the settings' list is plotted.
     if (words.empty())
         list.clear();
-    return runOneOverlay("overlay-varplot", OverlayKind::VarPlot, irData, list);
+    return runOneOverlay("overlay-varplot", OverlayKind::VarPlot, argc, argv, "[NAME[@TYPE]...]", list);
 }

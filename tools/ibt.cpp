@@ -13,6 +13,7 @@
 #include "ibt_columns.h"
 #include "ibt_live.h"
 #include "ibt_reference.h"
+#include "ibt_share.h"
 #include "irsdk_diskclient.h"
 
 namespace {
@@ -31,8 +32,12 @@ const char* const kUsage =
     "Live telemetry:\n"
     "  publish FILE [--rate HZ] [--loop]  publish a recording as live telemetry\n"
     "  watch [--count N] [--timeout-ms T] COLUMN...  print live records as CSV\n"
+    "Telemetry shared through an MQTT broker (the team view):\n"
+    "  share URL [FILE [--rate HZ] [--loop]]  share live or recorded telemetry\n"
+    "  watch --from URL [...] COLUMN...        print shared records as CSV\n"
     "\n"
-    "'ibt COMMAND --help' describes a command. Errors exit with status 2.\n";
+    "'ibt COMMAND --help' describes a command. Errors exit with status 2.\n"
+    "version " OVERLAY_VERSION "\n";
 
 const char* const kInfoHelp =
     "usage: ibt info FILE\n"
@@ -243,6 +248,8 @@ int runCommand(int argc, char** argv)
         return ibtPublish(subArgc, subArgv);
     if (command == "watch")
         return ibtWatch(subArgc, subArgv);
+    if (command == "share")
+        return ibtShare(subArgc, subArgv);
     return ibtError(nullptr, "unknown command " + command + " (see ibt --help)");
 }
 

@@ -15,6 +15,7 @@
 #include "ibt_columns.h"
 #include "irsdk_client.h"
 #include "irsdk_diskclient.h"
+#include "ibt_share.h"
 #include "live_publisher.h"
 
 namespace {
@@ -26,9 +27,42 @@ void requestStop(int)
     stopRequested = 1;
 }
 
-// Sleeps until the deadline in short steps so that Ctrl-C is noticed at any
-// rate; false when a stop was requested.
-bool sleepUntil(std::chrono::steady_clock::time_point deadline)
+} // namespace
+
+void ibtCatchStop()
+{
+    stopRequested = 0;
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+}
+
+void ibtReleaseStop()
+{
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+bool ibtStopRequested()
+{
+    return stopRequested != 0;
+}
+
+int ibtReplayOption(const char* command, int argc, char** argv, int* i, double* rate, bool* loop)
+{
+    const std::string arg = argv[*i];
+    if (arg == "--loop") {
+        *loop = true;
+        return 1;
+    }
+    if (arg != "--rate")
+        return 0;
+    if (!ibtParsePositive(*i + 1 < argc ? argv[*i + 1] : nullptr, kMaxRate, *rate) || *rate < kMinRate)
+        return ibtError(command, "--rate needs a rate in Hz from 0.001 to 1000000");
+    ++*i;
+    return 1;
+}
+
+bool ibtSleepUntil(std::chrono::steady_clock::time_point deadline)
 {
     const auto step = std::chrono::milliseconds(50);
     while (!stopRequested) {
@@ -40,11 +74,7 @@ bool sleepUntil(std::chrono::steady_clock::time_point deadline)
     return false;
 }
 
-// The slowest and the fastest publishing rate, and the longest wait for
-// telemetry: a day. A period of 1000 s and a day in nanoseconds are far below
-// what the clock's count could overflow on.
-const double kMinRate = 0.001, kMaxRate = 1e6;
-const long long kMaxTimeoutMs = 24LL * 60 * 60 * 1000;
+namespace {
 
 const char* const kPublishHelp =
     "usage: ibt publish FILE [--rate HZ] [--loop]\n"
@@ -54,10 +84,13 @@ const char* const kPublishHelp =
     "removed when it ends.\n";
 
 const char* const kWatchHelp =
-    "usage: ibt watch [--count N] [--timeout-ms T] COLUMN...\n"
+    "usage: ibt watch [--from URL [--username NAME] [--password-file FILE] [--ca-file FILE]]\n"
+    "                 [--count N] [--timeout-ms T] COLUMN...\n"
     "Prints one CSV row per live record (columns as in ibt csv) until N rows,\n"
     "or until the telemetry ends and does not come back within T ms (default\n"
-    "10000, at most 86400000). Exit status 2 when nothing connects within T ms.\n";
+    "10000, at most 86400000). Exit status 2 when nothing connects within T ms.\n"
+    "With --from, the records come from the telemetry shared at URL through an\n"
+    "MQTT broker (see ibt share --help) instead of the simulator.\n";
 
 } // namespace
 
@@ -72,13 +105,12 @@ int ibtPublish(int argc, char** argv)
     bool loop = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--rate") {
-            if (!ibtParsePositive(i + 1 < argc ? argv[i + 1] : nullptr, kMaxRate, rate) || rate < kMinRate)
-                return ibtError("publish", "--rate needs a rate in Hz from 0.001 to 1000000");
-            ++i;
-        } else if (arg == "--loop") {
-            loop = true;
-        } else if (!arg.empty() && arg[0] == '-') {
+        const int taken = ibtReplayOption("publish", argc, argv, &i, &rate, &loop);
+        if (taken == 2)
+            return 2;
+        if (taken == 1)
+            continue;
+        if (!arg.empty() && arg[0] == '-') {
             return ibtError("publish", "unknown option " + arg);
         } else if (!path) {
             path = argv[i];
@@ -103,13 +135,10 @@ int ibtPublish(int argc, char** argv)
         vars.push_back(*reader.getVarDescriptor(i));
 
     // Handlers first, so that Ctrl-C never leaves the objects behind.
-    stopRequested = 0;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    ibtCatchStop();
     LivePublisher publisher;
     if (!publisher.open(reader.getSessionText(), vars, recordLength)) {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        ibtReleaseStop();
         return ibtError("publish", "cannot create the live telemetry: " + publisher.error());
     }
     publisher.setConnected(true);
@@ -130,7 +159,7 @@ int ibtPublish(int argc, char** argv)
                 break;
             }
         }
-        if (!sleepUntil(deadline))
+        if (!ibtSleepUntil(deadline))
             break;
         publisher.publish(reader.getRecord());
         ++published;
@@ -145,10 +174,9 @@ int ibtPublish(int argc, char** argv)
     // second, before the objects go: a reader that is busy when it comes
     // still takes it, as it takes every other.
     if (!failed && published > 0 && !stopRequested)
-        sleepUntil(std::max(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(500)));
+        ibtSleepUntil(std::max(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(500)));
     publisher.close();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    ibtReleaseStop();
     if (failed)
         return ibtError("publish", std::string("cannot read the recording again: ") + path);
     if (published == 0 && !stopRequested)
@@ -165,9 +193,23 @@ int ibtWatch(int argc, char** argv)
     long long count = 0; // 0: until the telemetry ends
     long long timeoutMs = 10000;
     std::vector<IbtColumn> columns;
+    std::string from;
+    BrokerLogin login;
+    bool loginGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--count") {
+        const int taken = ibtLoginOption("watch", argc, argv, &i, &login);
+        if (taken == 2)
+            return 2;
+        if (taken == 1) {
+            loginGiven = true;
+            continue;
+        }
+        if (arg == "--from") {
+            if (i + 1 >= argc)
+                return ibtError("watch", "--from needs a broker URL");
+            from = argv[++i];
+        } else if (arg == "--count") {
             if (!ibtParseWhole(i + 1 < argc ? argv[i + 1] : nullptr, 0, LLONG_MAX, count))
                 return ibtError("watch", "--count needs a whole number from 0");
             ++i;
@@ -187,10 +229,12 @@ int ibtWatch(int argc, char** argv)
     }
     if (columns.empty())
         return ibtError("watch", "expected COLUMN... (see ibt watch --help)");
+    if (!from.empty())
+        return ibtWatchBroker(from, login, count, timeoutMs, columns);
+    if (loginGiven)
+        return ibtError("watch", "--username, --password-file and --ca-file are for --from");
 
-    stopRequested = 0;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    ibtCatchStop();
     irsdkClient& client = irsdkClient::instance();
     const auto timeout = std::chrono::milliseconds(timeoutMs);
     auto lastRecord = std::chrono::steady_clock::now();
@@ -231,7 +275,6 @@ int ibtWatch(int argc, char** argv)
         ++rows;
     }
     client.shutdown();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    ibtReleaseStop();
     return status;
 }

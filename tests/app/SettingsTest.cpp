@@ -78,7 +78,9 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
                              "[trackmap]\nenabled = true\nscale = \"auto\"\n"
                              "[varplot]\nvariables = [\"Speed\", \"Gear@int\"]\n"
                              "[keys]\nshow-hide = \"Ctrl+Alt+H\"\n"
-                             "[buttons]\nlock = { device = \"Wheel\", button = 7 }\n";
+                             "[buttons]\nlock = { device = \"Wheel\", button = 7 }\n"
+                             "[share]\nenabled = true\nurl = \"mqtts://h/t\"\nusername = \"u\"\npassword = \"p\"\n"
+                             "ca-file = \"/ca.pem\"\nvariables = [\"Throttle\"]\n";
     UserSettings s;
     std::vector<std::string> problems;
     ASSERT_TRUE(settings::read(good, &s, &problems));
@@ -100,6 +102,10 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
     EXPECT_EQ(s.lockButton.device, "Wheel");
     EXPECT_EQ(s.lockButton.button, 7);
     EXPECT_FALSE(s.showHideButton.bound());
+    EXPECT_TRUE(s.share.enabled);
+    EXPECT_EQ(s.share.url, "mqtts://h/t");
+    EXPECT_EQ(s.share.username + s.share.password + s.share.caFile, "up/ca.pem");
+    EXPECT_EQ(s.share.variables, (std::vector<std::string>{"Throttle"}));
 
     // One bad line at a time, put into a table of the good file: it is one
     // problem that names it, and everything else still holds.
@@ -361,6 +367,25 @@ TEST(ProgramSettings, StoreKeepsWhatOthersWroteAndNeverWritesOverABrokenFile)
     struct stat st {};
     ASSERT_EQ(::stat(home.file().c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST(ProgramSettings, AFileWithAPasswordIsMadeAndKeptReadableByItsOwnerOnly)
+{
+    ConfigHome home;
+    home.write("[share]\npassword = \"hunter2\"\n");
+    ASSERT_EQ(::chmod(home.file().c_str(), 0644), 0);
+    testing::internal::CaptureStderr();
+    ProgramSettings p("prog");
+    p.store({settings::positionEdit(OverlayKind::Strip, 5, 6)});
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "prog: settings file " + home.file() + " holds a password: made readable by you only\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(home.file().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(slurp(home.file()).find("position = [5, 6]"), std::string::npos) << "written, and still private";
+    testing::internal::CaptureStderr();
+    ProgramSettings again("prog");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // Programs that end together take turns: each one's entry is kept. A long

@@ -296,7 +296,7 @@ TEST(ProgramHelp, HelpAndItsShortFormPrintUsageAndKeysAndSucceed)
             EXPECT_EQ(child.exitStatus(), 0);
             EXPECT_EQ(child.err(), "");
             const std::string out = child.out();
-            EXPECT_EQ(out.rfind(std::string("usage: ") + program.name + " [sim|file]", 0), 0u) << out;
+            EXPECT_EQ(out.rfind(std::string("usage: ") + program.name + " [sim|file|URL]", 0), 0u) << out;
             for (const char* needed : {"left mouse button", "Escape", "Ctrl-C", "settings.toml"})
                 EXPECT_NE(out.find(needed), std::string::npos) << needed << " missing from\n" << out;
         }

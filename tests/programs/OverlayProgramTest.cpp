@@ -6,6 +6,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include "child_process.h"
+#include "desktop_session.h"
 #include "files.h"
 #include "pedal_recording.h"
 #include "private_user_folders.h"
@@ -77,21 +79,6 @@ void expectColumn(const Picture& pic, int x, int from, int to, Pixel colour, con
     for (int y = from; y <= to; ++y)
         ASSERT_TRUE(near(pic.at(x, y), colour)) << what << ": column " << x << " row " << y << " is "
                                                 << str(pic.at(x, y)) << ", expected " << str(colour);
-}
-
-// Waits until the replay has ended: two captures half a second apart agree.
-Picture waitForStillPicture(const std::string& id, double seconds)
-{
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    Picture last = captureWindow(id);
-    while (Clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        Picture now = captureWindow(id);
-        if (now.width > 0 && now == last)
-            return now;
-        last = now;
-    }
-    return Picture{};
 }
 
 // Column of the strip where relative session time t lies, for the newest time.
@@ -322,8 +309,20 @@ TEST(OverlayProgram, FifosAsTheRecordingOrTheSettingsDoNotHoldTheProgram)
     std::remove(settingsFile().c_str());
 }
 
+// A copy of the program in folder/bin, as an unpacked archive or an
+// installation lays it out: it looks beside itself and in
+// folder/share/telemetry-overlay after the working directory.
+std::string programCopy(const std::string& folder)
+{
+    int status = -1;
+    shellOutput("mkdir -p '" + folder + "/bin' && cp '" + overlayExe() + "' '" + folder + "/bin/'", &status);
+    EXPECT_EQ(status, 0);
+    return folder + "/bin/overlay";
+}
+
 // Shader sources that cannot be read end the program before its window
-// opens: one line on standard error naming the file, status 1.
+// opens: one line on standard error naming the file of the working
+// directory, where it looked and what to do, status 1.
 TEST(OverlayProgram, UnreadableShadersEndWithOneLineNamingThemAndStatusOne)
 {
     struct Row {
@@ -346,15 +345,73 @@ TEST(OverlayProgram, UnreadableShadersEndWithOneLineNamingThemAndStatusOne)
         int status = -1;
         shellOutput("cd '" + run.path + "' && " + row.setup, &status);
         ASSERT_EQ(status, 0);
-        ChildProcess overlay(run.path, {overlayExe(), "file"});
+        ChildProcess overlay(run.path, {programCopy(run.path), "file"});
         ASSERT_TRUE(overlay.waitExit(10));
         EXPECT_EQ(overlay.exitStatus(), 1);
         const std::string err = overlay.err();
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-        EXPECT_EQ(err.rfind("overlay: ", 0), 0u) << err;
-        EXPECT_NE(err.find(row.names), std::string::npos) << err;
+        EXPECT_EQ(err.rfind("overlay: cannot build the shader programs: " + std::string(row.names) + ": ", 0), 0u)
+            << err;
+        EXPECT_NE(err.find("; looked in the working directory " + run.path + ", " + run.path + "/bin and " +
+                           run.path + "/share/telemetry-overlay: start the program from a folder that holds"),
+                  std::string::npos)
+            << err;
         EXPECT_EQ(overlay.out(), "");
     }
+}
+
+// The shaders come from the working directory when it holds them all, else
+// from beside the program, else from ../share/telemetry-overlay; the bundled
+// font likewise when Fontconfig has no face. Each copy of font.vs here fails
+// to compile, so that the compiler's message names the one that was read.
+TEST(OverlayProgram, ShadersAndFontAreFoundHereThenBesideTheProgramThenInTheDataFolder)
+{
+    REQUIRE_TEST_DISPLAY();
+    TempFolder root("search-order");
+    const std::string program = programCopy(root.path());
+    const std::string work = root.file("work");
+    const std::string data = root.file("share/telemetry-overlay");
+    char shaders[PATH_MAX];
+    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
+    const auto brokenShadersIn = [&](const std::string& folder) {
+        int status = -1;
+        shellOutput("mkdir -p '" + folder + "' && cp -rL '" + shaders + "' '" + folder + "/Shaders' && echo broken >'" +
+                        folder + "/Shaders/font.vs'",
+                    &status);
+        ASSERT_EQ(status, 0);
+    };
+    // A Fontconfig that knows no fonts, and the bundled font in the data folder.
+    std::ofstream(root.file("fonts.conf")) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+    const std::string font = data + "/LiberationSans-Regular.ttf";
+    shellOutput("mkdir -p '" + work + "' '" + data + "' && cp /usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf '" +
+                font + "'");
+    // What the program printed up to its first frame with labels.
+    const auto firstFrame = [&]() {
+        std::remove((work + "/stdout.txt").c_str()); // the run before's
+        ChildProcess overlay(work, {program, "file"}, {"FONTCONFIG_FILE=" + root.file("fonts.conf")});
+        waitUntil(20, [&] { return overlay.out().find("COMPILATION_FAILED") != std::string::npos || !overlay.running(); });
+        overlay.stop(SIGTERM);
+        return overlay.out();
+    };
+    const auto reads = [](const std::string& out, const std::string& folder) {
+        return out.find("COMPILATION_FAILED\n" + folder + "Shaders/font.vs, " + folder + "Shaders/font.frag\n") !=
+               std::string::npos;
+    };
+
+    brokenShadersIn(data);
+    std::string out = firstFrame();
+    EXPECT_TRUE(reads(out, data + "/")) << out;
+    EXPECT_EQ(out.find("ERROR::FREETYPE"), std::string::npos) << "the bundled font was not found\n" << out;
+
+    brokenShadersIn(root.file("bin"));
+    out = firstFrame();
+    EXPECT_TRUE(reads(out, root.file("bin/"))) << out;
+
+    brokenShadersIn(work);
+    ASSERT_EQ(std::remove(font.c_str()), 0);
+    out = firstFrame();
+    EXPECT_TRUE(reads(out, "")) << "the working directory's, by their relative paths\n" << out;
+    EXPECT_NE(out.find("ERROR::FREETYPE: Failed to load font"), std::string::npos) << "with no font anywhere\n" << out;
 }
 
 TEST(OverlayProgram, UnknownFirstArgumentGivesUsageAndStatusTwo)

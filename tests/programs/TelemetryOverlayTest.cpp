@@ -2,8 +2,10 @@
 // three windows that leave the keyboard with the simulator, keys that hide,
 // show, lock and unlock them while the simulator has the keyboard, a drag
 // that ends where the pointer does, and the settings it keeps also when the
-// X server goes away; and nothing to run.
+// X server goes away; nothing to run; its log; one copy at a time.
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -16,7 +18,9 @@
 #include "child_process.h"
 #include "desktop_session.h"
 #include "files.h"
+#include "Settings.h"
 #include "pedal_recording.h"
+#include "private_user_folders.h"
 #include "temp_folder.h"
 #include "window_capture.h"
 
@@ -126,4 +130,101 @@ TEST(TelemetryOverlay, WithNothingEnabledItSaysSoAndStops)
     ASSERT_TRUE(none.waitExit(10));
     EXPECT_EQ(none.exitStatus(), 2);
     EXPECT_NE(none.err().find("no overlay is enabled"), std::string::npos) << none.err();
+}
+
+namespace {
+
+std::string logFile()
+{
+    return std::string(std::getenv("XDG_STATE_HOME")) + "/telemetry-overlay/telemetry-overlay.log";
+}
+
+// A folder with the shaders and a replay long enough to outlast a test.
+void prepareRunFolder(const TempFolder& dir)
+{
+    char shaders[PATH_MAX];
+    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
+    ASSERT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(30000, 0.1f, 0.00003f), 0.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(dir.path() + "/telemetry.ibt", s));
+}
+
+const char* const kLogToFile = "TELEMETRY_OVERLAY_NO_LOG_FILE=";
+
+} // namespace
+
+// Started without a terminal, as a desktop launcher starts it, the program
+// writes what it says to its log, anew at each start; from a terminal it
+// says it there and leaves the log alone.
+TEST(TelemetryOverlay, WithoutATerminalItsMessagesGoToTheLogWrittenAnewAtEachStart)
+{
+    TempFolder dir("log");
+    shellOutput("mkdir -p \"$(dirname '" + logFile() + "')\"");
+    std::ofstream(logFile()) << "telemetry-overlay: a line of the run before\n";
+    ChildProcess launched(dir.path(), {TELEMETRY_OVERLAY_EXE, "bogus"}, {kLogToFile});
+    ASSERT_TRUE(launched.waitExit(10));
+    EXPECT_EQ(launched.exitStatus(), 2);
+    EXPECT_EQ(launched.err(), "");
+    const std::string logged = readFile(logFile());
+    EXPECT_EQ(logged.rfind("telemetry-overlay: unknown argument \"bogus\"; usage: telemetry-overlay", 0), 0u) << logged;
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+
+    const std::string onTerminal = shellOutput(std::string(kLogToFile) + " script -qec '" + TELEMETRY_OVERLAY_EXE +
+                                               " bogus' /dev/null");
+    EXPECT_NE(onTerminal.find("telemetry-overlay: unknown argument \"bogus\""), std::string::npos) << onTerminal;
+    EXPECT_EQ(readFile(logFile()), logged);
+}
+
+// A second copy says so in one line and ends with status 1, before it opens
+// a window or the log: the first runs on, alone on the screen, its log whole.
+TEST(TelemetryOverlay, ASecondCopyIsRefusedWhileTheFirstRunsOn)
+{
+    DesktopSession session;
+    if (!session.ready())
+        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    TempFolder dir("first"), other("second");
+    prepareRunFolder(dir);
+    prepareRunFolder(other);
+    const std::string config = "XDG_CONFIG_HOME=" + dir.path() + "/config";
+    shellOutput("mkdir -p '" + dir.path() + "/config/telemetry-overlay'");
+    std::ofstream(dir.path() + "/config/telemetry-overlay/settings.toml") << "[strip]\nopacity = 2\n";
+    ChildProcess first(dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, {config, kLogToFile});
+    const std::string id = waitForWindow("Throttle/brake", 30);
+    ASSERT_FALSE(id.empty()) << readFile(logFile());
+    const std::string logged = readFile(logFile());
+    ASSERT_NE(logged.find("strip.opacity is not"), std::string::npos) << logged;
+
+    ChildProcess second(other.path(), {TELEMETRY_OVERLAY_EXE, "file"}, {config, kLogToFile});
+    ASSERT_TRUE(second.waitExit(10));
+    EXPECT_EQ(second.exitStatus(), 1);
+    EXPECT_EQ(second.err(), "telemetry-overlay: another telemetry-overlay is already running for this user; "
+                            "this one ends\n");
+    EXPECT_EQ(second.out(), "");
+    EXPECT_EQ(readFile(logFile()), logged);
+    EXPECT_TRUE(first.running());
+    EXPECT_EQ(shellOutput("xdotool search --onlyvisible --name '^Throttle/brake$' | wc -l"), "1\n");
+    EXPECT_TRUE(isViewable(id));
+
+    first.stop(SIGTERM);
+    EXPECT_EQ(first.exitStatus(), 0);
+    EXPECT_EQ(first.out() + first.err(), "");
+    EXPECT_EQ(readFile(logFile()), logged + "Shutting down.\n\n");
+}
+
+// The settings file is there from the first start, every key with its
+// comment, also when the program never gets to its end.
+TEST(TelemetryOverlay, AFirstStartWritesTheSettingsFileAtOnce)
+{
+    DesktopSession session;
+    if (!session.ready())
+        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    TempFolder dir("first-start");
+    prepareRunFolder(dir);
+    const std::string settingsFile = dir.path() + "/config/telemetry-overlay/settings.toml";
+    ChildProcess host(dir.path(), {TELEMETRY_OVERLAY_EXE, "file"}, {"XDG_CONFIG_HOME=" + dir.path() + "/config"});
+    ASSERT_FALSE(waitForWindow("Throttle/brake", 30).empty()) << host.err();
+    host.stop(SIGKILL);
+    EXPECT_EQ(readFile(settingsFile), settings::templateText());
+    EXPECT_EQ(host.err(), "");
 }

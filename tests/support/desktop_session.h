@@ -5,11 +5,11 @@
 // the session lives.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <thread>
+
+#include "wait_until.h"
 
 #include "test_display.h"
 
@@ -93,15 +93,3 @@ bool isViewable(const std::string& windowId);
 // (dx, dy) in steps a poll apart, release.
 void drag(const std::string& windowId, int dx, int dy);
 
-// Polls the condition until it holds; false when `seconds` pass first.
-template <class Condition>
-bool waitUntil(double seconds, Condition condition)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}

@@ -56,21 +56,37 @@ Picture captureScreen()
     return convertToPicture("xwd:" + std::string(dir) + "/Xvfb_screen0");
 }
 
-std::string visibleWindow(const std::string& title)
+std::string visibleWindow(const std::string& title, long pid)
 {
-    std::string id = shellOutput("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null | head -n 1");
+    const std::string owner = pid > 0 ? " --pid " + std::to_string(pid) : "";
+    std::string id = shellOutput("xdotool search --onlyvisible" + owner + " --name '^" + title +
+                                 "$' 2>/dev/null | head -n 1");
     while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
         id.pop_back();
     return id;
 }
 
-std::string waitForWindow(const std::string& title, double seconds)
+std::string waitForWindow(const std::string& title, double seconds, long pid)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
-        std::string id = visibleWindow(title);
+        std::string id = visibleWindow(title, pid);
         if (!id.empty() || std::chrono::steady_clock::now() > end)
             return id;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+}
+
+Picture waitForStillPicture(const std::string& windowId, double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    Picture last = captureWindow(windowId);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Picture now = captureWindow(windowId);
+        if (now.width > 0 && now == last)
+            return now;
+        last = now;
+    }
+    return Picture{};
 }

@@ -31,8 +31,15 @@ Picture captureWindow(const std::string& windowId);
 // picture elsewhere.
 Picture captureScreen();
 
-// Id of the visible window with this title, or empty when there is none.
-std::string visibleWindow(const std::string& title);
+// Id of the visible window with this title, or empty when there is none;
+// with a process id, only that process's window (tests running side by side
+// may show windows of the same title).
+std::string visibleWindow(const std::string& title, long pid = 0);
 
 // Waits up to `seconds` for a visible window with this title.
-std::string waitForWindow(const std::string& title, double seconds);
+std::string waitForWindow(const std::string& title, double seconds, long pid = 0);
+
+// The window's picture once it stands still (a replay has ended): two
+// captures half a second apart agree. Empty when it still moves after
+// `seconds`.
+Picture waitForStillPicture(const std::string& windowId, double seconds);
