@@ -2,6 +2,7 @@
 // itself, edits that keep what a person wrote, the old file carried over
 // once, and a program run's reading and storing, also when programs end
 // together or one was killed while writing.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -115,6 +116,7 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
         std::string problem;
         bool syntax;
     };
+    const long end = std::count(good.begin(), good.end(), '\n') + 1; // the line after the good file
     const Case cases[] = {
         {"[varplot]", "scale = 9", "varplot.scale is not a number from 0.5 to 4, or \"auto\"; using the default", false},
         {"[varplot]", "opacity = nan", "varplot.opacity is not a number from 0 to 1; using the default", false},
@@ -132,7 +134,10 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
         {"[varplot]", "gr\xC3\xB6\xC3\x9F" "e = 2", "line 11: a key without quotes has only", true},
         {"[varplot]", "x = \xD0\xB6", "line 11: not a value (a text goes in quotes)", true},
         {"[varplot]", "x = \"\xC3\x28\"", "line 11: bytes that are not UTF-8", true},
-        {"", "[#strip]\nscale = 3", "line 16: expected the name of a table; lines 16 to 17 are ignored", true},
+        {"", "[#strip]\nscale = 3",
+         "line " + std::to_string(end) + ": expected the name of a table; lines " + std::to_string(end) + " to " +
+             std::to_string(end + 1) + " are ignored",
+         true},
         // A list or a text of several lines with a fault inside: one
         // problem, the whole value left out.
         {"[varplot]", "variables = [\n  \"Speed\",\n  Gear,\n]",

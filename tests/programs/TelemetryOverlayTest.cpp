@@ -181,8 +181,7 @@ TEST(TelemetryOverlay, WithoutATerminalItsMessagesGoToTheLogWrittenAnewAtEachSta
 TEST(TelemetryOverlay, ASecondCopyIsRefusedWhileTheFirstRunsOn)
 {
     DesktopSession session;
-    if (!session.ready())
-        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    REQUIRE_DESKTOP(session);
     TempFolder dir("first"), other("second");
     prepareRunFolder(dir);
     prepareRunFolder(other);
@@ -217,8 +216,7 @@ TEST(TelemetryOverlay, ASecondCopyIsRefusedWhileTheFirstRunsOn)
 TEST(TelemetryOverlay, AFirstStartWritesTheSettingsFileAtOnce)
 {
     DesktopSession session;
-    if (!session.ready())
-        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    REQUIRE_DESKTOP(session);
     TempFolder dir("first-start");
     prepareRunFolder(dir);
     const std::string settingsFile = dir.path() + "/config/telemetry-overlay/settings.toml";
