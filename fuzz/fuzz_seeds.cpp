@@ -41,9 +41,9 @@ bool writeText(const std::string& path, const std::string& content)
 
 int main(int argc, char** argv)
 {
-    if (argc != 6) {
     if (argc != 7) {
-        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR SHARE_DIR SETTINGS_DIR\n");
+        std::fprintf(stderr,
+                     "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR SHARE_DIR SETTINGS_DIR\n");
         return 2;
     }
     const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4], shared = argv[5],
