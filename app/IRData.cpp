@@ -144,7 +144,10 @@ void IRData::setupTiming()
 
 bool IRData::updateData()
 {
-    return src->next(timeoutMs);
+    const bool fresh = src->next(timeoutMs);
+    if (fresh)
+        ++samples;
+    return fresh;
 }
 
 const char* IRData::entryPointer(const char* name, int entry, int* typeCode)

@@ -25,6 +25,9 @@ public:
     // Advances the source by one sample; true when a new sample became
     // current (a new live record, or the next record of the file).
     bool updateData();
+    // How many samples became current so far: what several readers of one
+    // sample compare to do their work for it once.
+    unsigned long long sampleNumber() const { return samples; }
 
     float getVarFloat(const char* name, int entry);
     double getVarDouble(const char* name, int entry);
@@ -61,5 +64,6 @@ private:
 
     const char* isOnTrackName = "IsOnTrack";
     int timeoutMs;
+    unsigned long long samples = 0;
     std::unique_ptr<TelemetrySource> src;
 };

@@ -14,12 +14,15 @@
 namespace {
 
 const char kMagic[4] = {'T', 'O', 'L', 'P'};
-const uint32_t kVersion = 1;
-const size_t kHeaderBytes = 28;
-const size_t kPointBytes = 12;
+// Version 1: laps without timing; version 2: timed laps.
+const uint32_t kUntimedVersion = 1;
+const uint32_t kTimedVersion = 2;
+// Header and point sizes by version (index 1 and 2).
+const size_t kHeaderBytes[] = {0, 28, 32};
+const size_t kPointBytes[] = {0, 12, 20};
 // A lap sampled at 60 Hz for an hour is far below this.
 const uint32_t kMaxPoints = 1000000;
-const size_t kMaxFileBytes = kHeaderBytes + 2 * 65535 + kPointBytes * kMaxPoints + 4;
+const size_t kMaxFileBytes = kHeaderBytes[kTimedVersion] + 2 * 65535 + kPointBytes[kTimedVersion] * kMaxPoints + 4;
 const size_t kMaxNameBytes = 1024;
 // The range of plausible lap times: a second to a day.
 const float kMinLapTime = 1.0f;
@@ -148,18 +151,24 @@ LapKey lapKeyFromSession(const SessionLookup& lookup)
 std::string encodeLap(const StoredLap& lap)
 {
     std::string out(kMagic, 4);
-    putU32(out, kVersion);
+    putU32(out, lap.timed ? kTimedVersion : kUntimedVersion);
     putF32(out, lap.lapTime);
     putU32(out, static_cast<uint32_t>(lap.points.size()));
     putI64(out, lap.storedAt);
     putU16(out, static_cast<uint16_t>(lap.key.track.size()));
     putU16(out, static_cast<uint16_t>(lap.key.car.size()));
+    if (lap.timed)
+        putF32(out, lap.lineTime);
     out += lap.key.track;
     out += lap.key.car;
     for (const LapPoint& p : lap.points) {
         putF32(out, p.pct);
         putF32(out, p.throttle);
         putF32(out, p.brake);
+        if (lap.timed) {
+            putF32(out, p.time);
+            putF32(out, p.speed);
+        }
     }
     putU32(out, crc32(reinterpret_cast<const unsigned char*>(out.data()), out.size()));
     return out;
@@ -197,6 +206,10 @@ bool lapIsStorable(const StoredLap& lap, std::string* why)
         *why = "the lap has more than " + std::to_string(kMaxPoints) + " points";
         return false;
     }
+    if (lap.timed && !plausibleLapTime(lap.lineTime)) {
+        *why = "the lap's time from line to line is outside 1 s to 24 h";
+        return false;
+    }
     for (size_t i = 0; i < lap.points.size(); ++i) {
         const LapPoint& p = lap.points[i];
         if (!std::isfinite(p.pct) || !std::isfinite(p.throttle) || !std::isfinite(p.brake)) {
@@ -205,6 +218,16 @@ bool lapIsStorable(const StoredLap& lap, std::string* why)
         }
         if (i > 0 && !(p.pct > lap.points[i - 1].pct)) {
             *why = "the lap's positions are out of order";
+            return false;
+        }
+        if (!lap.timed)
+            continue;
+        if (!std::isfinite(p.time) || !std::isfinite(p.speed)) {
+            *why = "the lap holds times or speeds that are not finite numbers";
+            return false;
+        }
+        if (p.time < 0.0f || p.time > lap.lineTime || (i > 0 && p.time < lap.points[i - 1].time)) {
+            *why = "the lap's times go back or lie outside the lap";
             return false;
         }
     }
@@ -220,11 +243,14 @@ bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error)
         return false;
     }
     const uint32_t version = getU32(p + 4);
-    if (version != kVersion) {
+    if (version != kUntimedVersion && version != kTimedVersion) {
         *error = "unknown version " + std::to_string(version);
         return false;
     }
-    if (size < kHeaderBytes + 4) {
+    const bool timed = version == kTimedVersion;
+    const size_t headerBytes = kHeaderBytes[version];
+    const size_t pointBytes = kPointBytes[version];
+    if (size < headerBytes + 4) {
         *error = "truncated";
         return false;
     }
@@ -235,7 +261,7 @@ bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error)
         *error = "corrupt (impossible sizes)";
         return false;
     }
-    const size_t expected = kHeaderBytes + trackLen + carLen + kPointBytes * count + 4;
+    const size_t expected = headerBytes + trackLen + carLen + pointBytes * count + 4;
     if (size < expected) {
         *error = "truncated";
         return false;
@@ -252,12 +278,24 @@ bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error)
     StoredLap out;
     out.lapTime = getF32(p + 8);
     out.storedAt = getI64(p + 16);
-    out.key.track.assign(bytes, kHeaderBytes, trackLen);
-    out.key.car.assign(bytes, kHeaderBytes + trackLen, carLen);
+    out.timed = timed;
+    if (timed)
+        out.lineTime = getF32(p + 28);
+    out.key.track.assign(bytes, headerBytes, trackLen);
+    out.key.car.assign(bytes, headerBytes + trackLen, carLen);
     out.points.reserve(count);
-    const unsigned char* q = p + kHeaderBytes + trackLen + carLen;
-    for (uint32_t i = 0; i < count; ++i, q += kPointBytes)
-        out.points.push_back({getF32(q), getF32(q + 4), getF32(q + 8)});
+    const unsigned char* q = p + headerBytes + trackLen + carLen;
+    for (uint32_t i = 0; i < count; ++i, q += pointBytes) {
+        LapPoint point;
+        point.pct = getF32(q);
+        point.throttle = getF32(q + 4);
+        point.brake = getF32(q + 8);
+        if (timed) {
+            point.time = getF32(q + 12);
+            point.speed = getF32(q + 16);
+        }
+        out.points.push_back(point);
+    }
     // A whole file holds only what could be stored.
     std::string why;
     if (!lapIsStorable(out, &why)) {
@@ -268,7 +306,7 @@ bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error)
     return true;
 }
 
-bool fastestCompletedLap(const std::vector<LapSample>& samples, float* lapTime, std::vector<LapPoint>* points)
+bool fastestCompletedLap(const std::vector<LapSample>& samples, StoredLap* lap)
 {
     if (samples.empty())
         return false;
@@ -276,22 +314,38 @@ bool fastestCompletedLap(const std::vector<LapSample>& samples, float* lapTime, 
     bool recording = false;
     bool found = false;
     int lastLap = samples.front().lap;
+    // The recorded lap is timed when the start line was crossed exactly once
+    // while it was recorded: its timing is the lap that crossing ended.
+    LapClock clock;
+    unsigned long crossingsAtStart = 0;
     for (const LapSample& s : samples) {
+        clock.take(s.time, s.pct, s.speed);
         if (recording && std::isfinite(s.pct))
             current.emplace(s.pct, std::make_pair(s.throttle, s.brake));
         if (!(s.pct > 0.03f && s.lap > lastLap))
             continue;
         lastLap = s.lap;
         if (recording && plausibleLapTime(s.lastLapTime) && !current.empty() &&
-            (!found || s.lastLapTime < *lapTime)) {
+            (!found || s.lastLapTime < lap->lapTime)) {
             found = true;
-            *lapTime = s.lastLapTime;
-            points->clear();
-            for (const auto& e : current)
-                points->push_back({e.first, e.second.first, e.second.second});
+            lap->lapTime = s.lastLapTime;
+            lap->points.clear();
+            for (const auto& e : current) {
+                LapPoint p;
+                p.pct = e.first;
+                p.throttle = e.second.first;
+                p.brake = e.second.second;
+                lap->points.push_back(p);
+            }
+            lap->timed = clock.crossings() == crossingsAtStart + 1 && clock.lastLapEnd() == clock.crossings() &&
+                         plausibleLapTime(clock.lastLapTime());
+            lap->lineTime = lap->timed ? clock.lastLapTime() : 0.0f;
+            if (lap->timed)
+                fillTiming(lap->points, clock.lastLap(), lap->lineTime);
         }
         current.clear();
         recording = true;
+        crossingsAtStart = clock.crossings();
     }
     return found;
 }
@@ -334,11 +388,12 @@ LapStore::LoadStatus LapStore::load(const LapKey& key, StoredLap* lap, std::stri
 
 namespace {
 
-// Whether the stored file `bytes` keeps its place against a lap of lapTime:
-// a lap of the key that is not slower, or a file of another version whose
-// lap time is not slower. Files that can never load for the key do not.
-// False, with *error set, for a file that does not begin as a lap file.
-bool storedLapHolds(const std::string& bytes, const LapKey& key, float lapTime, bool* holds, std::string* error)
+// Whether the stored file `bytes` keeps its place against `lap`: a lap of
+// the key that is faster, or as fast and timed or against an untimed lap; or
+// a file of a version this reader does not know whose lap time is not slower.
+// Files that can never load for the key do not. False, with *error set, for
+// a file that does not begin as a lap file.
+bool storedLapHolds(const std::string& bytes, const StoredLap& lap, bool* holds, std::string* error)
 {
     *holds = false;
     if (bytes.size() < 8 || std::memcmp(bytes.data(), kMagic, 4) != 0) {
@@ -348,10 +403,12 @@ bool storedLapHolds(const std::string& bytes, const LapKey& key, float lapTime, 
     StoredLap stored;
     std::string why;
     float storedTime = 0.0f;
+    const uint32_t version = getU32(reinterpret_cast<const unsigned char*>(bytes.data()) + 4);
     if (decodeLap(bytes, &stored, &why))
-        *holds = stored.key == key && stored.lapTime <= lapTime;
-    else if (getU32(reinterpret_cast<const unsigned char*>(bytes.data()) + 4) != kVersion)
-        *holds = peekLapTime(bytes, &storedTime) && storedTime <= lapTime;
+        *holds = stored.key == lap.key && (stored.lapTime < lap.lapTime ||
+                                           (stored.lapTime == lap.lapTime && (stored.timed || !lap.timed)));
+    else if (version != kUntimedVersion && version != kTimedVersion)
+        *holds = peekLapTime(bytes, &storedTime) && storedTime <= lap.lapTime;
     return true;
 }
 
@@ -374,7 +431,7 @@ LapStore::SaveStatus LapStore::save(const StoredLap& lap, bool force, std::strin
         if (read == userfiles::ReadStatus::Failed)
             return SaveStatus::Failed;
         bool holds = false;
-        if (read == userfiles::ReadStatus::Ok && !storedLapHolds(bytes, lap.key, lap.lapTime, &holds, error)) {
+        if (read == userfiles::ReadStatus::Ok && !storedLapHolds(bytes, lap, &holds, error)) {
             *error = path + ": " + *error;
             return SaveStatus::Failed;
         }

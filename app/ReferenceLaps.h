@@ -1,12 +1,15 @@
 // Reference laps kept across runs: the best lap per track and car, with its
-// lap time and its table of lap position against throttle and brake, in one
-// small versioned file per track and car in the user's data folder.
+// lap time and its table of lap position against throttle and brake (and,
+// from version 2 on, time into the lap and speed), in one small versioned
+// file per track and car in the user's data folder.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "LapTiming.h"
 
 // Which laps can be compared: the same track, driven with the same car.
 struct LapKey {
@@ -28,37 +31,43 @@ using SessionLookup = std::function<int(const char* path, char* val, int valLen)
 // CarScreenName: where there is no path. Unknown (empty) without them.
 LapKey lapKeyFromSession(const SessionLookup& lookup);
 
-struct LapPoint {
-    float pct;      // lap-distance fraction, ascending through the table
-    float throttle; // 0 to 1
-    float brake;    // 0 to 1
-};
-
 struct StoredLap {
     LapKey key;
-    float lapTime = 0.0f;  // seconds
+    float lapTime = 0.0f;  // seconds, as the simulator reported it
     int64_t storedAt = 0;  // seconds since 1970-01-01 UTC
+    // Whether the points hold time into the lap and speed, and the lap's time
+    // from start line to start line that goes with them.
+    bool timed = false;
+    float lineTime = 0.0f;
     std::vector<LapPoint> points;
 };
 
 // The file format, little-endian. Every version starts with the magic, the
 // version and the lap time at these offsets, so that a reader of any version
-// can tell which of two laps is faster.
+// can tell which of two laps is faster. Version 1 holds laps without timing,
+// version 2 timed laps.
 //   0  4 bytes  magic "TOLP"
-//   4  uint32   version (1)
+//   4  uint32   version (1 or 2)
 //   8  float32  lap time in seconds
 //  12  uint32   number of points N
 //  16  int64    time stored, seconds since 1970-01-01 UTC
 //  24  uint16   track name length T
 //  26  uint16   car name length C
+//  version 1:
 //  28  T bytes track name, C bytes car name (UTF-8)
 //      N times  float32 lap position, float32 throttle, float32 brake
+//  version 2:
+//  28  float32  line time: the lap's time from start line to start line
+//  32  T bytes track name, C bytes car name (UTF-8)
+//      N times  float32 lap position, float32 throttle, float32 brake,
+//               float32 time into the lap (s), float32 speed (m/s)
+//  both:
 //      uint32   CRC-32 of every byte before it
 std::string encodeLap(const StoredLap& lap);
 
 // Reads a lap file; false, with *error saying what is wrong (not a lap file,
 // an unknown version, truncated, corrupt), for anything but a whole version 1
-// lap that lapIsStorable accepts.
+// or 2 lap that lapIsStorable accepts.
 bool decodeLap(const std::string& bytes, StoredLap* lap, std::string* error);
 
 // The lap time of a file that begins as a lap file of any version, even one
@@ -72,17 +81,9 @@ bool plausibleLapTime(float seconds);
 
 // Whether a lap can be stored so that it loads again: a track and car, a
 // plausible lap time, finite values and rising positions, within the
-// format's sizes. False, with *why saying what is wrong, for any other.
+// format's sizes; a timed lap also a plausible line time, and times within
+// it that never go back. False, with *why saying what is wrong, for any other.
 bool lapIsStorable(const StoredLap& lap, std::string* why);
-
-// One sample of a recorded lap, as the reference-lap logic reads it.
-struct LapSample {
-    int lap;           // lap counter
-    float pct;         // lap-distance fraction
-    float throttle;
-    float brake;
-    float lastLapTime; // time of the last completed lap, as the simulator reports it
-};
 
 // The fastest completed lap of a run of samples, by the overlay's own rules:
 // a lap boundary is the first sample more than 3% into a lap whose counter is
@@ -91,9 +92,10 @@ struct LapSample {
 // (no time, zero or less, is no completed lap). Its table keeps the first
 // throttle and brake at each position, from the sample after the first
 // boundary up to the one that ends the lap. Of equally fast laps the first
-// counts; a lap time that is not plausible is no time. False when no lap
-// was completed.
-bool fastestCompletedLap(const std::vector<LapSample>& samples, float* lapTime, std::vector<LapPoint>* points);
+// counts; a lap time that is not plausible is no time. The lap is timed when
+// it was also driven from start line to start line (LapTiming.h): its points
+// then hold time and speed. False when no lap was completed.
+bool fastestCompletedLap(const std::vector<LapSample>& samples, StoredLap* lap);
 
 // The folder of kept laps and the operations on it.
 class LapStore {
@@ -116,7 +118,8 @@ public:
 
     enum class SaveStatus { Stored, NotFaster, Failed };
     // Stores the lap for its key when it is faster than the lap stored there
-    // (or with force); a lap that lapIsStorable refuses is never stored. A
+    // (or with force), or as fast and timed where the stored one is not; a
+    // lap that lapIsStorable refuses is never stored. A
     // stored file that can never load (a version 1 file that cannot be
     // decoded, or another key's lap) is replaced; one of another version
     // keeps its place against slower laps when its lap time can be read; a

@@ -22,7 +22,7 @@ const int kMaxBadLines = 32;
 // Places that are not TOML reported one by one; the rest are counted.
 const size_t kMaxReportedLines = 8;
 
-const OverlayKind kOverlays[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot};
+const OverlayKind kOverlays[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot, OverlayKind::Delta};
 
 // How long a program that ends waits for another one to finish its write.
 const int kLockWaitMs = 3000;
@@ -282,18 +282,30 @@ const char* tableName(OverlayKind kind)
         return "trackmap";
     case OverlayKind::VarPlot:
         return "varplot";
+    case OverlayKind::Delta:
+        return "delta";
     }
     return "";
 }
 
 OverlaySettings& UserSettings::overlay(OverlayKind kind)
 {
-    return kind == OverlayKind::Strip ? strip : kind == OverlayKind::TrackMap ? trackmap : varplot;
+    return const_cast<OverlaySettings&>(static_cast<const UserSettings*>(this)->overlay(kind));
 }
 
 const OverlaySettings& UserSettings::overlay(OverlayKind kind) const
 {
-    return kind == OverlayKind::Strip ? strip : kind == OverlayKind::TrackMap ? trackmap : varplot;
+    switch (kind) {
+    case OverlayKind::TrackMap:
+        return trackmap;
+    case OverlayKind::VarPlot:
+        return varplot;
+    case OverlayKind::Delta:
+        return delta;
+    case OverlayKind::Strip:
+        break;
+    }
+    return strip;
 }
 
 namespace settings {
@@ -366,6 +378,12 @@ enabled = false
 scale = 1
 opacity = 1
 variables = ["Throttle", "Brake", "Gear@int"]
+
+# The delta: the time against the reference lap at this point of the lap.
+[delta]
+enabled = false
+scale = 1
+opacity = 1
 
 # Keys that work while another window, such as the simulator, has the
 # keyboard: Ctrl, Shift, Alt or Super joined with + to a key.

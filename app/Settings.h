@@ -12,7 +12,7 @@
 #include "SettingsEditor.h"
 
 // The overlays, by the name of their table.
-enum class OverlayKind { Strip, TrackMap, VarPlot };
+enum class OverlayKind { Strip, TrackMap, VarPlot, Delta };
 const char* tableName(OverlayKind kind);
 
 // One overlay's table.
@@ -53,6 +53,7 @@ struct UserSettings {
     OverlaySettings strip;
     OverlaySettings trackmap;
     OverlaySettings varplot;
+    OverlaySettings delta;
     bool hasVariables = false;
     std::vector<std::string> variables; // NAME[@TYPE] for the variable plot
     std::string showHideKey = "Ctrl+Shift+F1";

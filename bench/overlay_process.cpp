@@ -4,11 +4,14 @@
 //   overlay_process overlay PASSES RECORDING [SCALE]    the throttle/brake overlay replaying RECORDING
 //   overlay_process overlays PASSES RECORDING [SCALE]   the strip, the track map and the variable
 //                                                       plot in one loop, as telemetry-overlay runs them
+//   overlay_process delta PASSES RECORDING [SCALE]      the delta overlay, from the third lap on
 //   overlay_process bare PASSES [SCALE]                 a 700 x 80 window with the same framebuffer
 //   overlay_process first-frame RECORDING START_NS      the time from START_NS (CLOCK_REALTIME, taken
 //                                                       before exec) to the strip's first frame
 // Each first fills the overlays' 625-sample histories (the bare window just
-// waits as many passes) and draws a few passes untimed, so that the shader
+// waits as many passes; the delta takes three minutes of the recording, so
+// that it has a reference lap and its tables have reached their size) and
+// draws a few passes untimed, so that the shader
 // programs and the driver's compiled state are built as at start-up, then
 // times PASSES passes and prints the process CPU
 // time per pass, the passes per second and the peak resident memory. Under
@@ -34,6 +37,7 @@
 #define CALLGRIND_STOP_INSTRUMENTATION
 #endif
 
+#include "DeltaController.h"
 #include "MainLoop.h"
 #include "ThrottleBrakeTraceController.h"
 #include "TrackMapController.h"
@@ -43,6 +47,7 @@
 namespace {
 
 const int kFillPasses = 700; // more than the 625 samples of a 10 s history
+const int kDeltaFillPasses = 180 * 60;
 const int kWarmPasses = 20;
 
 double cpuSeconds()
@@ -107,8 +112,10 @@ int main(int argc, char** argv)
     }
     const bool bare = argc >= 3 && std::strcmp(argv[1], "bare") == 0;
     const bool three = argc >= 4 && std::strcmp(argv[1], "overlays") == 0;
-    if (!bare && !three && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
-        std::fprintf(stderr, "usage: overlay_process overlay|overlays PASSES RECORDING [SCALE] | bare PASSES [SCALE]\n");
+    const bool delta = argc >= 4 && std::strcmp(argv[1], "delta") == 0;
+    if (!bare && !three && !delta && (argc < 4 || std::strcmp(argv[1], "overlay") != 0)) {
+        std::fprintf(stderr,
+                     "usage: overlay_process overlay|overlays|delta PASSES RECORDING [SCALE] | bare PASSES [SCALE]\n");
         return 2;
     }
     const int passes = std::atoi(argv[2]);
@@ -135,8 +142,11 @@ int main(int argc, char** argv)
 
     auto irData = std::make_shared<IRData>(argv[3]);
     std::vector<std::unique_ptr<Overlay>> owned;
-    owned.push_back(
-        std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10, style));
+    if (delta)
+        owned.push_back(std::make_unique<ControllerOverlay<DeltaController>>(OverlayKind::Delta, irData, style));
+    else
+        owned.push_back(
+            std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(OverlayKind::Strip, irData, 10, style));
     if (three) {
         owned.push_back(
             std::make_unique<ControllerOverlay<TrackMapController>>(OverlayKind::TrackMap, irData, 120, style));
@@ -149,7 +159,7 @@ int main(int argc, char** argv)
     std::vector<Overlay*> overlays;
     for (const auto& overlay : owned)
         overlays.push_back(overlay.get());
-    for (int i = 0; i < kFillPasses; ++i) {
+    for (int i = 0; i < (delta ? kDeltaFillPasses : kFillPasses); ++i) {
         irData->updateData();
         for (Overlay* overlay : overlays)
             overlay->updateData();
@@ -162,7 +172,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < passes; ++i)
         runPass(*irData, overlays, state);
     CALLGRIND_STOP_INSTRUMENTATION;
-    report(three ? "three overlays" : "overlay", style, passes, cpuSeconds() - start, wallSeconds() - wall);
+    report(three ? "three overlays" : delta ? "delta" : "overlay", style, passes, cpuSeconds() - start,
+           wallSeconds() - wall);
     shutDown(*irData);
     return 0;
 }

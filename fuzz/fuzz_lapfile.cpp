@@ -1,9 +1,10 @@
 // Reads a kept reference lap from the input, as it is and with its last four
 // bytes replaced by the checksum of the rest, so that the checks behind the
-// checksum are reached too. Then takes the input's bytes as a lap's time and
-// points, raw floats that hold NaN and infinities as often as numbers, and
-// checks that a lap the store accepts is exactly what loads again, and that
-// one it refuses would not load.
+// checksum are reached too. Then takes the input's bytes as a lap's time,
+// whether it is timed, and its points, raw floats that hold NaN and
+// infinities as often as numbers, and checks that a lap the store accepts is
+// exactly what loads again (in either version), and that one it refuses
+// would not load.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -40,19 +41,34 @@ void decodeAndCheck(const std::string& bytes)
     peekLapTime(bytes, &t);
 }
 
-// The input as a lap: four bytes of lap time, then twelve bytes a point.
+// The input as a lap: four bytes of lap time, a byte whose lowest bit says
+// timed, for a timed lap four bytes of line time, then twelve bytes a point
+// (twenty when timed).
 void storeAndLoad(const uint8_t* data, size_t size)
 {
-    if (size < 4)
+    if (size < 5)
         return;
     StoredLap lap;
     lap.key = {"demo_ring", "Demo Formula"};
     std::memcpy(&lap.lapTime, data, 4);
-    for (size_t at = 4; at + 12 <= size; at += 12) {
+    lap.timed = (data[4] & 1) != 0;
+    size_t at = 5;
+    if (lap.timed) {
+        if (size < 9)
+            return;
+        std::memcpy(&lap.lineTime, data + 5, 4);
+        at = 9;
+    }
+    const size_t stride = lap.timed ? 20 : 12;
+    for (; at + stride <= size; at += stride) {
         LapPoint p;
         std::memcpy(&p.pct, data + at, 4);
         std::memcpy(&p.throttle, data + at + 4, 4);
         std::memcpy(&p.brake, data + at + 8, 4);
+        if (lap.timed) {
+            std::memcpy(&p.time, data + at + 12, 4);
+            std::memcpy(&p.speed, data + at + 16, 4);
+        }
         lap.points.push_back(p);
     }
     std::string why, error;
@@ -61,7 +77,8 @@ void storeAndLoad(const uint8_t* data, size_t size)
     const bool loads = decodeLap(encodeLap(lap), &back, &error);
     if (storable != loads || (!storable && why.empty()))
         std::abort();
-    if (loads && (back.lapTime != lap.lapTime || back.points.size() != lap.points.size() ||
+    if (loads && (back.lapTime != lap.lapTime || back.timed != lap.timed ||
+                  std::memcmp(&back.lineTime, &lap.lineTime, 4) != 0 || back.points.size() != lap.points.size() ||
                   (!lap.points.empty() &&
                    std::memcmp(back.points.data(), lap.points.data(), lap.points.size() * sizeof(LapPoint)) != 0)))
         std::abort();

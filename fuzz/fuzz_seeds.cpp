@@ -52,18 +52,23 @@ int main(int argc, char** argv)
     for (size_t i = 0; i < settingsTexts.size(); ++i)
         if (!writeText(settingsDir + "/seed" + std::to_string(i), settingsTexts[i]))
             return 1;
-    // Kept laps: an empty table, a short one, and one with a throttle that
-    // is not a number (encoded all the same; no store would keep it).
-    for (int points = 0; points < 3; ++points) {
+    // Kept laps of both versions (untimed, then timed): an empty table, a
+    // short one, and one with a throttle that is not a number (encoded all
+    // the same; no store would keep it).
+    for (int seed = 0; seed < 6; ++seed) {
+        const int points = seed % 3;
         StoredLap lap;
         lap.key = {"demo_ring", "Demo Formula"};
         lap.lapTime = 36.25f;
         lap.storedAt = 1796000000;
+        lap.timed = seed >= 3;
+        lap.lineTime = lap.timed ? 36.254f : 0.0f;
         for (int i = 0; i < (points > 0 ? 5 : 0); ++i)
-            lap.points.push_back({0.2f * i, 1.0f - 0.2f * i, 0.2f * i});
+            lap.points.push_back({0.2f * i, 1.0f - 0.2f * i, 0.2f * i, lap.timed ? 7.0f * i : 0.0f,
+                                  lap.timed ? 40.0f + i : 0.0f});
         if (points == 2)
             lap.points[2].throttle = std::nanf("");
-        if (!writeText(laps + "/seed" + std::to_string(points), encodeLap(lap)))
+        if (!writeText(laps + "/seed" + std::to_string(seed), encodeLap(lap)))
             return 1;
     }
     for (int records = 0; records < 3; ++records) {

@@ -69,25 +69,20 @@ const StoredLap* ReferenceLapKeeper::poll(IRData& source)
     return nullptr;
 }
 
-void ReferenceLapKeeper::keep(IRData& source, float lapTime, const LapTrace& throttle, const LapTrace& brake)
+void ReferenceLapKeeper::keep(IRData& source, float lapTime, const std::vector<LapPoint>& points, bool timed,
+                              float lineTime)
 {
     // The key is read again here: the lap may have ended after a change of
     // track or car that the occasional check in poll has not seen yet.
-    if (stopped || !current.known() || throttle.empty() || !sameSession(source))
+    if (stopped || !current.known() || points.empty() || !sameSession(source))
         return;
     StoredLap lap;
     lap.key = current;
     lap.lapTime = lapTime;
     lap.storedAt = static_cast<int64_t>(std::time(nullptr));
-    // Both traces get a value at every position the car passed, so their keys agree.
-    lap.points.reserve(throttle.size());
-    auto b = brake.begin();
-    for (const auto& t : throttle) {
-        while (b != brake.end() && b->first < t.first)
-            ++b;
-        const float brk = b != brake.end() && b->first == t.first ? b->second : 0.0f;
-        lap.points.push_back({t.first, t.second, brk});
-    }
+    lap.timed = timed;
+    lap.lineTime = lineTime;
+    lap.points = points;
     std::string error;
     if (store.save(lap, false, &error) == LapStore::SaveStatus::Failed)
         std::fprintf(stderr, "%s: reference lap not kept: %s\n", program.c_str(), error.c_str());

@@ -1,20 +1,18 @@
-// Keeps the throttle/brake overlay's best lap across runs, in live mode: finds
-// the track and car in the session info, hands the controller the lap stored
-// for them once, and stores each lap that becomes the reference when it beats
-// the stored one. Problems with stored files go to standard error, one line
+// Keeps the best lap of the overlays' reference across runs, in live mode:
+// finds the track and car in the session info, hands the reference the lap
+// stored for them once, and stores each lap that becomes the reference when it
+// beats the stored one. Problems with stored files go to standard error, one line
 // each, and never stop the overlay.
 #pragma once
 
-#include <map>
 #include <string>
+#include <vector>
 
 #include "IRData.h"
 #include "ReferenceLaps.h"
 
 class ReferenceLapKeeper {
 public:
-    using LapTrace = std::map<float, float>;
-
     // program names the messages; folder is where the laps are kept.
     ReferenceLapKeeper(std::string program, std::string folder);
 
@@ -23,10 +21,10 @@ public:
     // that lap (once). Null otherwise.
     const StoredLap* poll(IRData& source);
 
-    // A lap that has just become the reference: stored for the key when it is
-    // faster than the stored lap. Without a key it is not kept, nor when the
-    // session now names another track or car.
-    void keep(IRData& source, float lapTime, const LapTrace& throttle, const LapTrace& brake);
+    // A lap that has just become the reference, with its timing when it has
+    // one: stored for the key when it is faster than the stored lap. Without a
+    // key it is not kept, nor when the session now names another track or car.
+    void keep(IRData& source, float lapTime, const std::vector<LapPoint>& points, bool timed, float lineTime);
 
     const LapKey& key() const { return current; }
 

@@ -37,6 +37,21 @@ void makeVertexBuffer(unsigned int* vao, unsigned int* vbo, GLsizeiptr bytes, co
     glBindVertexArray(0);
 }
 
+// Uploads the first vertices of a line list into its buffer, as many as it
+// holds, and draws them as separate lines in one colour.
+void drawLineList(Shader& shader, const glm::mat4& transform, unsigned int vao, unsigned int vbo,
+                  const std::vector<float>& vertices, size_t capacity, float r, float g, float b)
+{
+    const size_t floats = std::min(vertices.size(), capacity * 2);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)), vertices.data());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    setUniforms(shader, transform, r, g, b, 1.0f);
+    glBindVertexArray(vao);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
+    glBindVertexArray(0);
+}
+
 // Window pixels of a fraction, truncated toward zero and kept within int.
 int toPixels(float fraction, int extent)
 {
@@ -106,6 +121,12 @@ void Axes::addShadedLine(std::shared_ptr<IShadedLine2D> line)
         shadedLines.push_back(std::move(line));
 }
 
+void Axes::addText(std::shared_ptr<TextLabel> label)
+{
+    if (label)
+        texts.push_back(std::move(label));
+}
+
 void Axes::setPositionSize(float x, float y, float width, float height)
 {
     this->x = x;
@@ -146,6 +167,20 @@ void Axes::setMessage(const char* text)
 void Axes::setLegendOn(bool on)
 {
     legendOn = on;
+}
+
+// The grid's buffer is made the first time: axes without nice ticks have none.
+void Axes::setNiceTicks(bool on)
+{
+    niceTicks = on;
+    if (on && gridVAO == 0)
+        makeVertexBuffer(&gridVAO, &gridVBO, static_cast<GLsizeiptr>(kGridVertices * 2 * sizeof(float)), nullptr,
+                         GL_DYNAMIC_DRAW);
+}
+
+void Axes::setXTickLabelsOn(bool on)
+{
+    xTickLabelsOn = on;
 }
 
 Shader* Axes::getTextShaderPt()
@@ -189,6 +224,8 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     // brake, the map's outermost straight). Either would otherwise vanish.
     const int x0 = toPixels(left, w), y0 = toPixels(bottom, h);
     glScissor(x0 - 1, y0 - 1, std::max(0, toPixels(right - left, w) + 3), std::max(0, toPixels(top - bottom, h) + 3));
+    if (niceTicks)
+        drawNiceGrid(plotShader, plotTransform);
     if (xyAxesOn)
         drawAxesLines(plotShader, plotTransform);
     drawLines(plotShader, plotTransform);
@@ -199,9 +236,12 @@ void Axes::Draw(Shader plotShader, Shader posNegShader, Shader shadedShader, Sha
     glLineWidth(drawScale);
     drawAxesTickMarks(plotShader, axesTransform);
     glLineWidth(1.0f);
-    if (axesLabelsOn)
+    if (axesLabelsOn && niceTicks)
+        drawNiceLabels(plotTransform);
+    else if (axesLabelsOn)
         drawMajorAxesTickLabels(axesTransform);
     drawLegendAndMessage(lowerLeft, upperRight);
+    drawTexts(parentTransform);
 }
 
 // Corners of the axes rectangle as fractions of the window: left, bottom, right, top.
@@ -262,15 +302,8 @@ void Axes::drawAxesTickMarks(Shader shader, glm::mat4 transform)
     AxesMaths::tickLayout(numMajorTicks, majorTickSizeW, majorTickSizeH, tickVerts);
     if (majorTickSizeW == 0.0f && majorTickSizeH == 0.0f)
         return;
-    size_t floats = std::min(tickVerts.size(), static_cast<size_t>(maxTickVertices) * 2);
-    glBindBuffer(GL_ARRAY_BUFFER, tickVBO);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(floats * sizeof(float)),
-                    tickVerts.data());
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    setUniforms(shader, transform, 1.0f, 1.0f, 1.0f, 1.0f);
-    glBindVertexArray(tickVAO);
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(floats / 2));
-    glBindVertexArray(0);
+    drawLineList(shader, transform, tickVAO, tickVBO, tickVerts, static_cast<size_t>(maxTickVertices), 1.0f, 1.0f,
+                 1.0f);
 }
 
 // Labels 60 grid units below the x ticks and 80 left of the y ticks (times
@@ -307,6 +340,61 @@ void Axes::drawMajorAxesTickLabels(glm::mat4 transform)
     }
 }
 
+// Text coordinates from here on: window pixels, unstretched, from the lower left.
+void Axes::useWindowPixelText(float W, float H)
+{
+    textShaderPt->Use();
+    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
+    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+}
+
+// A faint line across the axes rectangle at every nice tick, in data
+// coordinates, under the series.
+void Axes::drawNiceGrid(Shader shader, glm::mat4 plotTransform)
+{
+    const std::array<float, 4> l = shownLimits();
+    AxesMaths::niceTicks(l[0], l[1], kNiceTicksX, niceX);
+    AxesMaths::niceTicks(l[2], l[3], kNiceTicksY, niceY);
+    gridVerts.clear();
+    for (float v : niceX)
+        gridVerts.insert(gridVerts.end(), {v, l[2], v, l[3]});
+    for (float v : niceY)
+        gridVerts.insert(gridVerts.end(), {l[0], v, l[1], v});
+    drawLineList(shader, plotTransform, gridVAO, gridVBO, gridVerts, kGridVertices, 0.3f, 0.3f, 0.3f);
+}
+
+// The nice ticks' labels in window pixels, unstretched, at fontScaling of the
+// font's size: the x labels centred below the rectangle, the y labels ending
+// just left of it, each with the decimals its axis' spacing needs.
+void Axes::drawNiceLabels(glm::mat4 plotTransform)
+{
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    useWindowPixelText(W, H);
+    const std::array<float, 4> l = shownLimits();
+    const glm::vec3 white(1.0f, 1.0f, 1.0f);
+    const float em = 48.0f * drawScale * fontScaling;
+    auto pixel = [&](float x, float y) {
+        const glm::vec4 p = plotTransform * glm::vec4(x, y, 0.0f, 1.0f);
+        return glm::vec2((1.0f + p.x) / 2.0f * W, (1.0f + p.y) / 2.0f * H);
+    };
+    if (xTickLabelsOn) {
+        const int decimals = AxesMaths::stepDecimals(AxesMaths::niceStep(l[0], l[1], kNiceTicksX));
+        for (float v : niceX) {
+            const glm::vec2 at = pixel(v, l[2]);
+            font.RenderText(textShaderPt, AxesMaths::tickLabel(v, decimals), at.x, at.y - 1.2f * em, fontScaling,
+                            white, 2);
+        }
+    }
+    const int decimals = AxesMaths::stepDecimals(AxesMaths::niceStep(l[2], l[3], kNiceTicksY));
+    for (float v : niceY) {
+        const glm::vec2 at = pixel(l[0], v);
+        const std::string text = AxesMaths::tickLabel(v, decimals);
+        const float width = font.textWidth(text, fontScaling);
+        font.RenderText(textShaderPt, text, at.x - 0.4f * em - width / 2.0f, at.y, fontScaling, white, 3);
+    }
+}
+
 // Legend and message in window pixels, unstretched, at a size that follows
 // the window's scale through the font. lowerLeft and upperRight are the axes
 // rectangle's corners in normalised window coordinates.
@@ -318,9 +406,7 @@ void Axes::drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight)
         return;
     const float W = static_cast<float>(window->getWidth());
     const float H = static_cast<float>(window->getHeight());
-    textShaderPt->Use();
-    const glm::mat4 projection = glm::ortho(0.0f, W, 0.0f, H);
-    glUniformMatrix4fv(textShaderPt->uniforms().textProjection, 1, GL_FALSE, glm::value_ptr(projection));
+    useWindowPixelText(W, H);
     const float left = (1.0f + lowerLeft.x) / 2.0f * W, right = (1.0f + upperRight.x) / 2.0f * W;
     const float bottom = (1.0f + lowerLeft.y) / 2.0f * H, top = (1.0f + upperRight.y) / 2.0f * H;
     // The text's em in window pixels: the font's 48 x scale pixels at noteScaling.
@@ -338,6 +424,33 @@ void Axes::drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight)
     if (!message.empty())
         font.RenderText(textShaderPt, message, (left + right) / 2.0f, (bottom + top) / 2.0f, noteScaling,
                         glm::vec3(1.0f, 1.0f, 1.0f), 3);
+}
+
+// Each text in window pixels, unstretched, its anchor placed in the parent
+// plot's rectangle; its size follows the window's scale through the font.
+void Axes::drawTexts(glm::mat4 parentTransform)
+{
+    if (texts.empty())
+        return;
+    const float W = static_cast<float>(window->getWidth());
+    const float H = static_cast<float>(window->getHeight());
+    useWindowPixelText(W, H);
+    for (const auto& label : texts) {
+        if (label->getText().empty())
+            continue;
+        const glm::vec4 at =
+            parentTransform * glm::vec4(2.0f * label->getX() - 1.0f, 2.0f * label->getY() - 1.0f, 0.0f, 1.0f);
+        float x = (1.0f + at.x) / 2.0f * W;
+        const float y = (1.0f + at.y) / 2.0f * H;
+        // The font's glyphs are 48 pixels high at scale 1.
+        const float scaling = label->getPixelSize() / 48.0f;
+        int alignment = 2;
+        if (label->getAlign() == TextLabel::Align::Left)
+            alignment = 1;
+        else if (label->getAlign() == TextLabel::Align::Right)
+            x -= font.textWidth(label->getText(), scaling) / 2.0f;
+        font.RenderText(textShaderPt, label->getText(), x, y, scaling, label->getColour(), alignment);
+    }
 }
 
 } // namespace Qvis

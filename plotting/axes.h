@@ -14,6 +14,7 @@
 #include "IWindow.h"
 #include "font.h"
 #include "shader.h"
+#include "text_label.h"
 
 namespace Qvis {
 
@@ -56,6 +57,18 @@ int labelDecimals(float lo, float hi, int n);
 // zero on every platform; a value that rounds to zero has no minus sign.
 std::string tickLabel(float value, int decimals);
 
+// Round ticks, as analysis pictures have them: a step of 1, 2 or 5 x 10^k
+// that gives about `target` ticks between lo and hi (0 for limits without a
+// finite, positive extent).
+double niceStep(float lo, float hi, int target);
+// The multiples of the step within [lo, hi], ascending; at most 64.
+void niceTicks(float lo, float hi, int target, std::vector<float>& values);
+// lo and hi widened outward to the multiples of the step just beyond them.
+void niceLimits(float* lo, float* hi, int target);
+// Decimals for labels of ticks `step` apart: none for whole steps, one for
+// 0.5, 0.2 and 0.1, two for 0.05 ... (at most six).
+int stepDecimals(double step);
+
 } // namespace AxesMaths
 
 class Axes {
@@ -69,6 +82,9 @@ public:
     void addLine(std::shared_ptr<ILine2D> line);
     void addPosNegLine(std::shared_ptr<ILine2D> line);
     void addShadedLine(std::shared_ptr<IShadedLine2D> line);
+    // Texts drawn over everything else, placed in fractions of the parent
+    // plot's rectangle.
+    void addText(std::shared_ptr<TextLabel> label);
 
     void setPositionSize(float x, float y, float width, float height);
     void setFontScaling(float scaling);
@@ -81,6 +97,14 @@ public:
     // The labels of the plain lines, each in its line's colour, stacked in the
     // upper left corner of the axes rectangle.
     void setLegendOn(bool on);
+    // Ticks at round values (AxesMaths::niceTicks) as a faint grid across the
+    // axes rectangle, labelled with the decimals their spacing needs, in
+    // window pixels beside the rectangle: for pictures, whose axes are long
+    // and thin. Off, the axes keep their five ticks at the limits and between.
+    void setNiceTicks(bool on);
+    // With nice ticks, whether the x ticks are labelled (lanes stacked on one
+    // x axis label only the lowest).
+    void setXTickLabelsOn(bool on);
     Shader* getTextShaderPt();
 
     void updateAxesLimits(float xmin, float xmax, float ymin, float ymax, bool turnOffAutoScale);
@@ -117,6 +141,10 @@ private:
     void drawAxesTickMarks(Shader shader, glm::mat4 transform);
     void drawMajorAxesTickLabels(glm::mat4 transform);
     void drawLegendAndMessage(glm::vec4 lowerLeft, glm::vec4 upperRight);
+    void drawTexts(glm::mat4 parentTransform);
+    void useWindowPixelText(float W, float H);
+    void drawNiceGrid(Shader shader, glm::mat4 plotTransform);
+    void drawNiceLabels(glm::mat4 plotTransform);
     std::array<float, 4> shownLimits() const;
     std::array<float, 4> overallExtremes();
 
@@ -135,6 +163,11 @@ private:
     bool axesAreaOutlineOn = true;
     bool xyAxesOn = true;
     bool legendOn = false;
+    bool niceTicks = false;
+    bool xTickLabelsOn = true;
+    // The ticks' values and the grid's vertices, kept between frames.
+    std::vector<float> niceX, niceY, gridVerts;
+    unsigned int gridVAO = 0, gridVBO = 0;
     std::string message;
     unsigned int boxVAO = 0, boxVBO = 0;
     unsigned int axesLineVAO = 0, axesLineVBO = 0;
@@ -145,6 +178,7 @@ private:
     std::vector<std::shared_ptr<ILine2D>> lines;
     std::vector<std::shared_ptr<ILine2D>> posNegLines;
     std::vector<std::shared_ptr<IShadedLine2D>> shadedLines;
+    std::vector<std::shared_ptr<TextLabel>> texts;
     std::shared_ptr<IWindow> window;
     Shader* textShaderPt;
     // The window's scale: line widths, label offsets and the font's pixel size.
@@ -154,6 +188,10 @@ private:
     float fontScaling = 1.0f;
     // Size of the legend and message text against the font's pixel size.
     static constexpr float noteScaling = 0.4f;
+    // About how many nice ticks each axis has, and room for the grid's lines.
+    static constexpr int kNiceTicksX = 10;
+    static constexpr int kNiceTicksY = 4;
+    static constexpr int kGridVertices = 4 * 64;
 };
 
 } // namespace Qvis

@@ -275,6 +275,50 @@ std::string tickLabel(float value, int decimals)
     return text;
 }
 
+double niceStep(float lo, float hi, int target)
+{
+    const double span = static_cast<double>(hi) - static_cast<double>(lo);
+    if (!(span > 0.0) || !std::isfinite(span) || target < 1)
+        return 0.0;
+    const double raw = span / target;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double norm = raw / magnitude;
+    const double factor = norm < 1.5 ? 1.0 : norm < 3.5 ? 2.0 : norm < 7.5 ? 5.0 : 10.0;
+    return factor * magnitude;
+}
+
+void niceTicks(float lo, float hi, int target, std::vector<float>& values)
+{
+    values.clear();
+    const double step = niceStep(lo, hi, target);
+    if (step == 0.0)
+        return;
+    // Counted in whole steps, so that no sum of steps drifts off the round values.
+    const double first = std::ceil(static_cast<double>(lo) / step - 1e-9);
+    const double last = std::floor(static_cast<double>(hi) / step + 1e-9);
+    for (double k = first; k <= last && values.size() < 64; k += 1.0) {
+        const double v = k * step;
+        values.push_back(v == 0.0 ? 0.0f : static_cast<float>(v));
+    }
+}
+
+void niceLimits(float* lo, float* hi, int target)
+{
+    const double step = niceStep(*lo, *hi, target);
+    if (step == 0.0)
+        return;
+    *lo = static_cast<float>(std::floor(static_cast<double>(*lo) / step + 1e-9) * step);
+    *hi = static_cast<float>(std::ceil(static_cast<double>(*hi) / step - 1e-9) * step);
+}
+
+int stepDecimals(double step)
+{
+    if (!(step > 0.0) || !std::isfinite(step))
+        return 0;
+    const int decimals = static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
+    return std::clamp(decimals, 0, 6);
+}
+
 } // namespace AxesMaths
 
 void Axes::updateAxesLimits(float xmin, float xmax, float ymin, float ymax, bool turnOffAutoScale)

@@ -38,6 +38,18 @@ void measure(std::map<char, Character>& characters, const std::string& text, flo
 
 } // namespace
 
+float lineWidth(std::map<char, Character>& characters, const std::string& text, float scale)
+{
+    float width = 0.0f;
+    for (char c : text) {
+        if (c == '\n')
+            break;
+        const Character& g = characters[c];
+        width += static_cast<float>(g.size.x + g.bearing.x) * scale;
+    }
+    return width;
+}
+
 void layout(std::map<char, Character>& characters, const std::string& text, float x, float y,
             float scale, int alignment, std::vector<GlyphQuad>& quads)
 {

@@ -40,6 +40,10 @@ namespace TextLayout {
 void layout(std::map<char, Character>& characters, const std::string& text, float x, float y,
             float scale, int alignment, std::vector<GlyphQuad>& quads);
 
+// The width the centred layouts give a line of text: the sum of its glyphs'
+// widths and left bearings, scaled.
+float lineWidth(std::map<char, Character>& characters, const std::string& text, float scale);
+
 } // namespace TextLayout
 
 // Where the label font comes from: an Arial file, or a metric-compatible face.
@@ -57,6 +61,9 @@ public:
     void drawLeftBottomAligned(const std::string& text, float x, float y, float scale);
     void drawHCentreAligned(const std::string& text, float x, float y, float scale);
     void drawVCentreAligned(const std::string& text, float x, float y, float scale);
+
+    // The width of a line of text as the centred layouts measure it.
+    float textWidth(const std::string& text, float scale) { return TextLayout::lineWidth(characters, text, scale); }
 
     // Number of glyph records, for callers that check the font loaded.
     size_t glyphCount() const { return characters.size(); }

@@ -86,6 +86,11 @@ void Plot::addShadedLine(std::shared_ptr<IShadedLine2D> line)
     axes->addShadedLine(line);
 }
 
+void Plot::addText(std::shared_ptr<TextLabel> label)
+{
+    axes->addText(std::move(label));
+}
+
 std::shared_ptr<Axes> Plot::getAxes()
 {
     return axes;

@@ -25,6 +25,8 @@ public:
     void addLine(std::shared_ptr<ILine2D> line);
     void addPosNegLine(std::shared_ptr<ILine2D> line);
     void addShadedLine(std::shared_ptr<IShadedLine2D> line);
+    // A text placed in fractions of the plot's rectangle, drawn last.
+    void addText(std::shared_ptr<TextLabel> label);
     std::shared_ptr<Axes> getAxes();
     void setPlotOutlineOn(bool on);
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "BrokerUrl.h"
+#include "DeltaController.h"
 #include "MainLoop.h"
 #include "ReferenceLapKeeper.h"
 #include "TelemetrySharer.h"
@@ -32,9 +33,24 @@ std::vector<VarSetup> varplotVariables(ProgramSettings& settings)
     return list;
 }
 
+std::shared_ptr<ReferenceLap> makeReferenceLap(const std::shared_ptr<IRData>& source, ProgramSettings& settings)
+{
+    auto reference = std::make_shared<ReferenceLap>();
+    if (source->isLive() && settings.values().referenceLaps) {
+        std::string error;
+        const std::string folder = LapStore::defaultFolder(&error);
+        if (folder.empty())
+            std::fprintf(stderr, "%s: %s; reference laps are not kept\n", settings.program(), error.c_str());
+        else
+            reference->keepLaps(std::make_shared<ReferenceLapKeeper>(settings.program(), folder));
+    }
+    return reference;
+}
+
 std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
-                                     ProgramSettings& settings, const std::vector<VarSetup>& variables,
-                                     const char* title, const Qvis::ScreenRect& fallback)
+                                     ProgramSettings& settings, const std::shared_ptr<ReferenceLap>& reference,
+                                     const std::vector<VarSetup>& variables, const char* title,
+                                     const Qvis::ScreenRect& fallback)
 {
     const OverlaySettings& own = settings.values().overlay(kind);
     restoreWindowPosition(own, fallback);
@@ -45,21 +61,13 @@ std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRD
     case OverlayKind::VarPlot:
         return std::make_unique<ControllerOverlay<VariablePlotController>>(kind, source, kHistorySeconds,
                                                                            variables, style);
+    case OverlayKind::Delta:
+        return std::make_unique<ControllerOverlay<DeltaController>>(kind, source, style, reference);
     case OverlayKind::Strip:
         break;
     }
-    auto strip = std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(kind, source, kHistorySeconds,
-                                                                                   style);
-    // Live runs keep the best lap per track and car; a replay never touches them.
-    if (source->isLive() && settings.values().referenceLaps) {
-        std::string error;
-        const std::string folder = LapStore::defaultFolder(&error);
-        if (folder.empty())
-            std::fprintf(stderr, "%s: %s; reference laps are not kept\n", settings.program(), error.c_str());
-        else
-            strip->controller.keepReferenceLaps(std::make_shared<ReferenceLapKeeper>(settings.program(), folder));
-    }
-    return strip;
+    return std::make_unique<ControllerOverlay<ThrottleBrakeTraceController>>(kind, source, kHistorySeconds, style,
+                                                                             reference);
 }
 
 int runOneOverlay(const char* program, OverlayKind kind, int argc, char** argv, const char* extra,
@@ -80,7 +88,9 @@ int runOneOverlay(const char* program, OverlayKind kind, int argc, char** argv, 
     settings.writeFirstStartFile();
     if (kind == OverlayKind::VarPlot && variables.empty())
         variables = varplotVariables(settings);
-    std::unique_ptr<Overlay> overlay = makeOverlay(kind, source, settings, variables);
+    const bool showsReference = kind == OverlayKind::Strip || kind == OverlayKind::Delta;
+    std::unique_ptr<Overlay> overlay = makeOverlay(
+        kind, source, settings, showsReference ? makeReferenceLap(source, settings) : nullptr, variables);
     runMainLoop(*source, {overlay.get()});
     reportLostDisplay(program);
     const std::vector<settings::Edit> edits = movedWindows({overlay.get()});

@@ -6,6 +6,7 @@
 
 #include "IRData.h"
 #include "Overlay.h"
+#include "ReferenceLap.h"
 #include "Settings.h"
 #include "VariablePlotModel.h"
 #include "window.h"
@@ -14,11 +15,11 @@
 // bad one (reported in one line), Throttle, Brake and Gear.
 std::vector<VarSetup> varplotVariables(ProgramSettings& settings);
 
-// An overlay on the source with its window open: at its saved place, else
-// at `fallback` (zero size: where the window manager puts it), with the
-// scale and opacity of its settings and the given title. The variable plot
-// shows `variables`; the strip keeps the best laps of live runs for the next
-// run unless the settings turn that off.
+// The reference lap that the strip and the delta overlay of a program share:
+// live runs keep the best lap per track and car for the next run unless the
+// settings turn that off; a replay never touches the kept laps.
+std::shared_ptr<ReferenceLap> makeReferenceLap(const std::shared_ptr<IRData>& source, ProgramSettings& settings);
+
 // The rest of a program that shows one overlay, once its own arguments are
 // read: reads the settings, makes the source of the first argument (the
 // usage, or one line on a broker URL that cannot be used, and status 2 when
@@ -37,6 +38,11 @@ class TelemetrySharer;
 // telemetry comes from a broker itself.
 std::unique_ptr<TelemetrySharer> startSharing(ProgramSettings& settings, bool fromBroker);
 
+// An overlay on the source with its window open: at its saved place, else
+// at `fallback` (zero size: where the window manager puts it), with the
+// scale and opacity of its settings and the given title. The variable plot
+// shows `variables`; the strip and the delta show `reference`.
 std::unique_ptr<Overlay> makeOverlay(OverlayKind kind, const std::shared_ptr<IRData>& source,
-                                     ProgramSettings& settings, const std::vector<VarSetup>& variables = {},
-                                     const char* title = "qvisView", const Qvis::ScreenRect& fallback = {});
+                                     ProgramSettings& settings, const std::shared_ptr<ReferenceLap>& reference,
+                                     const std::vector<VarSetup>& variables = {}, const char* title = "qvisView",
+                                     const Qvis::ScreenRect& fallback = {});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DeltaView.h"
 #include "ThrottleBrakeTraceView.h"
 #include "TrackMapView.h"
 #include "VariablePlotView.h"
@@ -48,6 +49,9 @@ Qvis::ScreenRect overlaySize(OverlayKind kind, float scale)
     } else if (kind == OverlayKind::VarPlot) {
         width = VariablePlotView::kWidth;
         height = VariablePlotView::kHeight;
+    } else if (kind == OverlayKind::Delta) {
+        width = DeltaView::kWidth;
+        height = DeltaView::kHeight;
     }
     return {0, 0, static_cast<int>(width * scale + 0.5f), static_cast<int>(height * scale + 0.5f)};
 }

@@ -25,7 +25,7 @@ const char* const kProgram = "telemetry-overlay";
 
 enum Action { kShowHide, kLock };
 
-const OverlayKind kKinds[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot};
+const OverlayKind kKinds[] = {OverlayKind::Strip, OverlayKind::Delta, OverlayKind::TrackMap, OverlayKind::VarPlot};
 
 // Window titles by what they show.
 const char* title(OverlayKind kind)
@@ -37,6 +37,8 @@ const char* title(OverlayKind kind)
         return "Track map";
     case OverlayKind::VarPlot:
         return "Variable plot";
+    case OverlayKind::Delta:
+        return "Delta";
     }
     return "";
 }
@@ -53,7 +55,7 @@ void printUsageAndKeys()
     const UserSettings& s = settings.values();
     std::printf("usage: %s [sim|file|URL]\n"
                 "The overlays chosen in the settings, each in its own window: the throttle/brake\n"
-                "strip, the track map and the variable plot.\n"
+                "strip, the delta to the reference lap, the track map and the variable plot.\n"
                 "\n"
                 "%s"
                 "\n"
@@ -145,7 +147,7 @@ int main(int argc, char** argv)
     if (kinds.empty()) {
         std::string error;
         reportStartFailure(kProgram, "no overlay is enabled in " + ProgramSettings::filePath(&error) +
-                                         " (enabled = true in [strip], [trackmap] or [varplot])");
+                                         " (enabled = true in [strip], [delta], [trackmap] or [varplot])");
         return 2;
     }
 
@@ -159,11 +161,13 @@ int main(int argc, char** argv)
     if (Qvis::primaryWorkArea(&workArea))
         places = firstStartPlaces(workArea, sizes);
     const std::vector<VarSetup> variables = varplotVariables(settings);
+    // The strip and the delta show one reference lap.
+    const std::shared_ptr<ReferenceLap> reference = makeReferenceLap(irData, settings);
     std::vector<std::unique_ptr<Overlay>> overlays;
     std::vector<Overlay*> loop;
     bool locked = chosen.locked;
     for (size_t i = 0; i < kinds.size(); ++i) {
-        overlays.push_back(makeOverlay(kinds[i], irData, settings, variables, title(kinds[i]), places[i]));
+        overlays.push_back(makeOverlay(kinds[i], irData, settings, reference, variables, title(kinds[i]), places[i]));
         overlays.back()->setLocked(locked);
         loop.push_back(overlays.back().get());
     }

@@ -11,6 +11,8 @@
 #include "file_offset.h"
 #include "ibt_args.h"
 #include "ibt_columns.h"
+#include "ibt_compare.h"
+#include "ibt_laps.h"
 #include "ibt_live.h"
 #include "ibt_reference.h"
 #include "ibt_share.h"
@@ -27,6 +29,10 @@ const char* const kUsage =
     "  session FILE PATH              the session-info value at PATH (exit 1 when not found)\n"
     "  csv FILE COLUMN...             the records as CSV; COLUMN is NAME[:ENTRY][@TYPE]\n"
     "  synth OUT [--laps N] [--seed S]  write a demo session\n"
+    "  laps FILE                      one line per lap from start line to start line, with its time\n"
+    "  delta FILE LAP REFLAP          the time between two laps through the lap, as CSV\n"
+    "  compare FILE [--lap N] [--against M | --reference | --with OTHER[:LAP]] [--out PNG]\n"
+    "                                 two laps on one picture, lane by lane along the lap\n"
     "Reference laps kept for the overlay's live runs:\n"
     "  reference import FILE [--force] | list | remove TRACK CAR\n"
     "Live telemetry:\n"
@@ -242,6 +248,12 @@ int runCommand(int argc, char** argv)
         return cmdCsv(subArgc, subArgv);
     if (command == "synth")
         return cmdSynth(subArgc, subArgv);
+    if (command == "laps")
+        return ibtLaps(subArgc, subArgv);
+    if (command == "delta")
+        return ibtDelta(subArgc, subArgv);
+    if (command == "compare")
+        return ibtCompare(subArgc, subArgv);
     if (command == "reference")
         return ibtReference(subArgc, subArgv);
     if (command == "publish")

@@ -8,6 +8,7 @@
 
 #include "ReferenceLaps.h"
 #include "ibt_args.h"
+#include "ibt_laps.h"
 #include "irsdk_diskclient.h"
 
 namespace {
@@ -20,9 +21,11 @@ const char* const kHelp =
     "from it on the next run.\n"
     "  import   stores the fastest completed lap of the recording FILE for its\n"
     "           track and car, when it is faster than the stored lap (or always,\n"
-    "           with --force). A completed lap runs from one lap boundary to the\n"
-    "           next; its time is the last-lap time the recording reports at the\n"
-    "           boundary that ends it.\n"
+    "           with --force), or as fast and with its timing where the stored lap\n"
+    "           has none. A completed lap runs from one lap boundary to the next;\n"
+    "           its time is the last-lap time the recording reports at the\n"
+    "           boundary that ends it. When it was also driven from start line to\n"
+    "           start line it keeps its timing, which the delta overlay needs.\n"
     "  list     one line per stored lap: track, car, lap time, date stored\n"
     "           (separated by tabs)\n"
     "  remove   deletes the lap stored for TRACK and CAR\n";
@@ -40,21 +43,6 @@ std::string lapFolder()
     if (folder.empty())
         fail(error);
     return folder;
-}
-
-// Reads the samples the reference-lap logic uses from every record.
-std::vector<LapSample> readSamples(irsdkDiskClient& reader)
-{
-    const int lap = reader.getVarIdx("Lap");
-    const int pct = reader.getVarIdx("LapDistPct");
-    const int throttle = reader.getVarIdx("Throttle");
-    const int brake = reader.getVarIdx("Brake");
-    const int last = reader.getVarIdx("LapLastLapTime");
-    std::vector<LapSample> samples;
-    while (reader.getNextData())
-        samples.push_back({reader.getVarInt(lap), reader.getVarFloat(pct), reader.getVarFloat(throttle),
-                           reader.getVarFloat(brake), reader.getVarFloat(last)});
-    return samples;
 }
 
 int import(const std::vector<std::string>& args)
@@ -84,7 +72,7 @@ int import(const std::vector<std::string>& args)
     });
     if (!lap.key.known())
         return fail(path + " names no track and car in its session info");
-    if (!fastestCompletedLap(readSamples(reader), &lap.lapTime, &lap.points))
+    if (!fastestCompletedLap(ibtLapSamples(reader), &lap))
         return fail(path + " has no completed lap with a lap time");
     lap.storedAt = static_cast<int64_t>(std::time(nullptr));
 

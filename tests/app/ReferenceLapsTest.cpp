@@ -30,6 +30,20 @@ StoredLap sampleLap(float lapTime = 37.5f, const std::string& track = "testring"
     return lap;
 }
 
+// The same lap with time into the lap and speed at every point, from a line
+// time a little over its lap time.
+StoredLap timedLap(float lapTime = 37.5f)
+{
+    StoredLap lap = sampleLap(lapTime);
+    lap.timed = true;
+    lap.lineTime = lapTime + 0.004f;
+    for (LapPoint& p : lap.points) {
+        p.time = p.pct * lap.lineTime;
+        p.speed = 40.0f + p.pct;
+    }
+    return lap;
+}
+
 std::string slurp(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -89,27 +103,30 @@ TEST(LapKey, TrackAndTheDriversCarPathOrScreenName)
     }
 }
 
-TEST(LapFile, RoundTripKeepsEveryField)
+// Version 1 (untimed) and version 2 (timed) laps both load as they were stored.
+TEST(LapFile, RoundTripKeepsEveryFieldOfBothVersions)
 {
-    const StoredLap lap = sampleLap();
-    StoredLap back;
-    std::string error;
-    ASSERT_TRUE(decodeLap(encodeLap(lap), &back, &error)) << error;
-    EXPECT_EQ(back.key, lap.key);
-    EXPECT_EQ(back.lapTime, lap.lapTime);
-    EXPECT_EQ(back.storedAt, lap.storedAt);
-    ASSERT_EQ(back.points.size(), lap.points.size());
-    for (size_t i = 0; i < lap.points.size(); ++i) {
-        EXPECT_EQ(back.points[i].pct, lap.points[i].pct);
-        EXPECT_EQ(back.points[i].throttle, lap.points[i].throttle);
-        EXPECT_EQ(back.points[i].brake, lap.points[i].brake);
+    for (const StoredLap& lap : {sampleLap(), timedLap()}) {
+        const std::string bytes = encodeLap(lap);
+        EXPECT_EQ(bytes[4], lap.timed ? 2 : 1);
+        EXPECT_EQ(bytes.size(), lap.timed ? 32u + 8 + 7 + 50 * 20 + 4 : 28u + 8 + 7 + 50 * 12 + 4);
+        StoredLap back;
+        std::string error;
+        ASSERT_TRUE(decodeLap(bytes, &back, &error)) << error;
+        EXPECT_EQ(back.key, lap.key);
+        EXPECT_EQ(back.lapTime, lap.lapTime);
+        EXPECT_EQ(back.storedAt, lap.storedAt);
+        EXPECT_EQ(back.timed, lap.timed);
+        EXPECT_EQ(back.lineTime, lap.lineTime);
+        ASSERT_EQ(back.points.size(), lap.points.size());
+        for (size_t i = 0; i < lap.points.size(); ++i)
+            EXPECT_EQ(std::memcmp(&back.points[i], &lap.points[i], sizeof(LapPoint)), 0) << i;
     }
-    EXPECT_EQ(encodeLap(lap).size(), 28u + 8 + 7 + 50 * 12 + 4) << "compact: twelve bytes a point";
 }
 
 TEST(LapFile, EveryTruncationIsRefusedWithoutReadingPastTheEnd)
 {
-    const std::string whole = encodeLap(sampleLap());
+    for (const std::string& whole : {encodeLap(sampleLap()), encodeLap(timedLap())})
     for (size_t n = 0; n < whole.size(); ++n) {
         // An exact-size copy, so that the sanitizer sees any read beyond it.
         const std::string cut(whole.data(), n);
@@ -130,15 +147,15 @@ TEST(LapFile, DamagedBytesUnknownVersionsAndStrangersAreRefused)
         bad[i] = static_cast<char>(bad[i] ^ 0x40);
         EXPECT_FALSE(decodeError(bad).empty()) << "byte " << i;
     }
-    std::string v2 = whole;
-    v2[4] = 2;
-    EXPECT_EQ(decodeError(v2), "unknown version 2");
+    std::string v3 = whole;
+    v3[4] = 3;
+    EXPECT_EQ(decodeError(v3), "unknown version 3");
     EXPECT_EQ(decodeError(whole + "x"), "corrupt (bytes after the end)");
     EXPECT_EQ(decodeError("GIF89a and more bytes here"), "not a reference lap file");
 
     // A version the reader does not know still tells its lap time.
     float t = 0.0f;
-    EXPECT_TRUE(peekLapTime(v2, &t));
+    EXPECT_TRUE(peekLapTime(v3, &t));
     EXPECT_EQ(t, 37.5f);
     EXPECT_FALSE(peekLapTime("GIF89a and more bytes here", &t));
 
@@ -146,6 +163,14 @@ TEST(LapFile, DamagedBytesUnknownVersionsAndStrangersAreRefused)
     StoredLap unordered = sampleLap();
     std::swap(unordered.points[3], unordered.points[4]);
     EXPECT_EQ(decodeError(encodeLap(unordered)), "corrupt (the lap's positions are out of order)");
+
+    // Times of a timed lap never go back and are numbers, like its pedals.
+    StoredLap backwards = timedLap();
+    backwards.points[10].time = backwards.points[9].time - 0.001f;
+    EXPECT_EQ(decodeError(encodeLap(backwards)), "corrupt (the lap's times go back or lie outside the lap)");
+    StoredLap notANumber = timedLap();
+    notANumber.points[5].time = std::nanf("");
+    EXPECT_EQ(decodeError(encodeLap(notANumber)), "corrupt (the lap holds times or speeds that are not finite numbers)");
 }
 
 TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
@@ -157,6 +182,10 @@ TEST(LapStore, KeepsOnlyFasterLapsAndReplacesAtomically)
     EXPECT_EQ(store.save(sampleLap(40.0f), false, &error), LapStore::SaveStatus::NotFaster) << "a tie is not faster";
     EXPECT_EQ(store.save(sampleLap(41.0f), false, &error), LapStore::SaveStatus::NotFaster);
     EXPECT_EQ(store.save(sampleLap(39.0f), false, &error), LapStore::SaveStatus::Stored);
+    // A lap with its timing replaces an equal one without; not the other way round.
+    EXPECT_EQ(store.save(timedLap(39.0f), false, &error), LapStore::SaveStatus::Stored);
+    EXPECT_EQ(store.save(sampleLap(39.0f), false, &error), LapStore::SaveStatus::NotFaster);
+    EXPECT_EQ(store.save(timedLap(39.0f), false, &error), LapStore::SaveStatus::NotFaster);
     EXPECT_EQ(store.save(sampleLap(45.0f), true, &error), LapStore::SaveStatus::Stored) << "forced";
 
     StoredLap back;
@@ -283,10 +312,10 @@ TEST(CompletedLap, TheFastestTimedLapBetweenTwoBoundaries)
     lapOf(s, 4, 0.05f, 0.95f, 0.4f, 44.0f); // lap 3 in 44: the fastest
     lapOf(s, 5, 0.05f, 0.95f, 0.5f, 1e-30f); // lap 4 timed impossibly fast: no time
     lapOf(s, 6, 0.05f, 0.5f, 0.6f, 44.0f);  // lap 5 timed as fast; the first counts
-    float t = 0.0f;
-    std::vector<LapPoint> points;
-    ASSERT_TRUE(fastestCompletedLap(s, &t, &points));
-    EXPECT_EQ(t, 44.0f);
+    StoredLap lap;
+    ASSERT_TRUE(fastestCompletedLap(s, &lap));
+    EXPECT_EQ(lap.lapTime, 44.0f);
+    const std::vector<LapPoint>& points = lap.points;
     ASSERT_FALSE(points.empty());
     // Lap 3 after its boundary sample, completed by lap 4's boundary sample
     // at 0.05: the start of the next lap, as the overlay records it.
@@ -299,8 +328,8 @@ TEST(CompletedLap, TheFastestTimedLapBetweenTwoBoundaries)
 
     // Without a second boundary nothing is complete.
     std::vector<LapSample> partial(s.begin(), s.begin() + 15);
-    EXPECT_FALSE(fastestCompletedLap(partial, &t, &points));
-    EXPECT_FALSE(fastestCompletedLap({}, &t, &points));
+    EXPECT_FALSE(fastestCompletedLap(partial, &lap));
+    EXPECT_FALSE(fastestCompletedLap({}, &lap));
 }
 
 TEST(LapTime, MinutesOnlyFromAMinuteOnAndNothingThatIsNoLapTime)

@@ -1,7 +1,5 @@
 // Reference-lap logic of the throttle/brake controller, driven by recordings
-// replayed through the telemetry source. The reference state is shared by every
-// controller of a process, so each test must run in its own process (ctest
-// runs every discovered test separately).
+// replayed through the telemetry source.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -31,7 +29,7 @@ public:
         source = std::make_shared<IRData>(path.c_str());
         controller = std::make_unique<ThrottleBrakeTraceController>(source, 100);
         if (keeper)
-            controller->keepReferenceLaps(keeper);
+            controller->getReference()->keepLaps(keeper);
     }
 
     ~PedalReplay()
@@ -99,12 +97,12 @@ std::vector<float> constant(float v)
 } // namespace
 
 // The controller draws in a window of its own.
-class ReferenceLap : public ::testing::Test {
+class StripReference : public ::testing::Test {
 protected:
     void SetUp() override { REQUIRE_TEST_DISPLAY(); }
 };
 
-TEST_F(ReferenceLap, BeforeTheFirstBoundaryZonesAreFullThrottleAndBrakingIndications)
+TEST_F(StripReference, BeforeTheFirstBoundaryZonesAreFullThrottleAndBrakingIndications)
 {
     struct Case {
         float throttle, brake, zoneT, zoneB;
@@ -127,7 +125,7 @@ TEST_F(ReferenceLap, BeforeTheFirstBoundaryZonesAreFullThrottleAndBrakingIndicat
     }
 }
 
-TEST_F(ReferenceLap, BoundaryIsTakenOnlyMoreThanThreePercentIntoTheNewLap)
+TEST_F(StripReference, BoundaryIsTakenOnlyMoreThanThreePercentIntoTheNewLap)
 {
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.9f}, 0.5f, 0.5f, 0.0f);
@@ -145,7 +143,7 @@ TEST_F(ReferenceLap, BoundaryIsTakenOnlyMoreThanThreePercentIntoTheNewLap)
     EXPECT_EQ(z[4].brake, 0.5f);
 }
 
-TEST_F(ReferenceLap, FirstPassSetsTheLapCounterWithoutABoundary)
+TEST_F(StripReference, FirstPassSetsTheLapCounterWithoutABoundary)
 {
     std::vector<PedalSample> s;
     appendLap(s, 5, {0.5f, 0.6f}, 0.5f, 0.0f, 0.0f);
@@ -154,7 +152,7 @@ TEST_F(ReferenceLap, FirstPassSetsTheLapCounterWithoutABoundary)
     EXPECT_EQ(z[1].throttle, 0.0f) << "still an indication: no boundary was found";
 }
 
-TEST_F(ReferenceLap, UntimedFirstLapThenEachFasterLapBecomesTheReference)
+TEST_F(StripReference, UntimedFirstLapThenEachFasterLapBecomesTheReference)
 {
     // Boundary 1 without a valid time, then laps of 92.0 and 91.5.
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f, 0.4f}, {-1.0f, 92.0f, 91.5f});
@@ -166,7 +164,7 @@ TEST_F(ReferenceLap, UntimedFirstLapThenEachFasterLapBecomesTheReference)
     EXPECT_EQ(midLapZoneThrottle(z, 4), constant(0.7f)) << "the 91.5 lap replaced it";
 }
 
-TEST_F(ReferenceLap, AFasterFirstBoundaryTimeDropsASlowerRecordedLap)
+TEST_F(StripReference, AFasterFirstBoundaryTimeDropsASlowerRecordedLap)
 {
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f, 0.4f}, {91.8f, 92.0f, 91.5f});
     PedalReplay replay(s);
@@ -176,21 +174,21 @@ TEST_F(ReferenceLap, AFasterFirstBoundaryTimeDropsASlowerRecordedLap)
     EXPECT_EQ(midLapZoneThrottle(z, 4), constant(0.7f)) << "the 91.5 lap is the first reference";
 }
 
-TEST_F(ReferenceLap, AnEqualLapTimeIsANewBest)
+TEST_F(StripReference, AnEqualLapTimeIsANewBest)
 {
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f}, {90.0f, 90.0f});
     PedalReplay replay(s);
     EXPECT_EQ(midLapZoneThrottle(replay.run(s.size()), 3), constant(0.2f));
 }
 
-TEST_F(ReferenceLap, LapsWithoutAValidTimeNeverBecomeTheReference)
+TEST_F(StripReference, LapsWithoutAValidTimeNeverBecomeTheReference)
 {
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f}, {-1.0f, 0.0f});
     PedalReplay replay(s);
     EXPECT_EQ(midLapZoneThrottle(replay.run(s.size()), 3), constant(0.7f));
 }
 
-TEST_F(ReferenceLap, CursorFollowsTheCarForwardOnlyAndFallsBackPastTheLastKey)
+TEST_F(StripReference, CursorFollowsTheCarForwardOnlyAndFallsBackPastTheLastKey)
 {
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f}, 0.0f, 0.0f, 0.0f);
@@ -215,7 +213,7 @@ TEST_F(ReferenceLap, CursorFollowsTheCarForwardOnlyAndFallsBackPastTheLastKey)
     EXPECT_FLOAT_EQ(z[probe + 4].brake, 0.66f);
 }
 
-TEST_F(ReferenceLap, AStationaryCarKeepsTheFirstValueStoredAtItsPosition)
+TEST_F(StripReference, AStationaryCarKeepsTheFirstValueStoredAtItsPosition)
 {
     std::vector<PedalSample> s;
     appendLap(s, 1, {0.5f}, 0.0f, 0.0f, 0.0f);
@@ -262,7 +260,7 @@ struct KeptLaps {
 
 } // namespace
 
-TEST_F(ReferenceLap, AStoredLapIsTheReferenceFromTheFirstPassAndTheLapToBeat)
+TEST_F(StripReference, AStoredLapIsTheReferenceFromTheFirstPassAndTheLapToBeat)
 {
     KeptLaps laps;
     laps.storeRampLap(90.0f);
@@ -284,7 +282,7 @@ TEST_F(ReferenceLap, AStoredLapIsTheReferenceFromTheFirstPassAndTheLapToBeat)
     EXPECT_EQ(kept.points[kept.points.size() / 2].throttle, 0.7f);
 }
 
-TEST_F(ReferenceLap, WithoutAStoredLapTheFirstBestLapIsStored)
+TEST_F(StripReference, WithoutAStoredLapTheFirstBestLapIsStored)
 {
     KeptLaps laps;
     const auto s = lapsWithTimes({0.9f, 0.2f, 0.7f}, {-1.0f, 92.0f});
@@ -295,7 +293,7 @@ TEST_F(ReferenceLap, WithoutAStoredLapTheFirstBestLapIsStored)
     EXPECT_EQ(laps.stored().lapTime, 92.0f);
 }
 
-TEST_F(ReferenceLap, ABadStoredLapIsIgnoredWithOneLineAndGivesWayToTheRunsLaps)
+TEST_F(StripReference, ABadStoredLapIsIgnoredWithOneLineAndGivesWayToTheRunsLaps)
 {
     KeptLaps laps;
     laps.storeRampLap(90.0f);
@@ -332,10 +330,10 @@ TEST(LiveStoring, ALapEndingAfterAChangeOfCarIsNotStoredUnderTheOldKey)
     const auto keeper = laps.keeper();
     EXPECT_EQ(keeper->poll(first), nullptr);
     ASSERT_EQ(keeper->key(), (LapKey{"testring", "testcar"}));
-    const ReferenceLapKeeper::LapTrace trace = {{0.1f, 0.5f}, {0.5f, 0.5f}, {0.9f, 0.5f}};
+    const std::vector<LapPoint> points = {{0.1f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, {0.9f, 0.5f, 0.5f}};
     testing::internal::CaptureStderr();
-    keeper->keep(second, 80.0f, trace, trace);
-    keeper->keep(first, 79.0f, trace, trace);
+    keeper->keep(second, 80.0f, points, false, 0.0f);
+    keeper->keep(first, 79.0f, points, false, 0.0f);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "test: the session changed to testring, othercar; laps of this run are no longer kept\n");
     std::vector<std::string> problems;

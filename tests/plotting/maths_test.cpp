@@ -299,3 +299,35 @@ TEST(IsOnAMonitor, NeedsAGrabbableCornerOnOneMonitor)
         EXPECT_EQ(isOnAMonitor(c.window, two), c.on) << c.window.x << "," << c.window.y;
     EXPECT_FALSE(isOnAMonitor({0, 0, 700, 80}, {})) << "no monitor at all";
 }
+
+TEST(NiceTicks, RoundStepsWithinTheLimitsAndLabelsByTheSpacing)
+{
+    struct Case {
+        float lo, hi;
+        int target;
+        std::vector<float> ticks;
+        int decimals;
+    } cases[] = {
+        {0.0f, 1420.0f, 3, {0.0f, 500.0f, 1000.0f}, 0},
+        {50.0f, 250.0f, 4, {50.0f, 100.0f, 150.0f, 200.0f, 250.0f}, 0},
+        {1.0f, 7.0f, 4, {2.0f, 4.0f, 6.0f}, 0},
+        {-1.5f, 0.0f, 4, {-1.5f, -1.0f, -0.5f, 0.0f}, 1},
+        {-0.034f, 0.012f, 4, {-0.03f, -0.02f, -0.01f, 0.0f, 0.01f}, 2},
+        {3.0f, 3.0f, 4, {}, 0}, // no extent, no ticks
+    };
+    for (const Case& c : cases) {
+        std::vector<float> ticks;
+        AxesMaths::niceTicks(c.lo, c.hi, c.target, ticks);
+        ASSERT_EQ(ticks.size(), c.ticks.size()) << c.lo << " " << c.hi;
+        for (size_t i = 0; i < ticks.size(); ++i)
+            EXPECT_FLOAT_EQ(ticks[i], c.ticks[i]) << c.lo << " " << c.hi;
+        EXPECT_EQ(AxesMaths::stepDecimals(AxesMaths::niceStep(c.lo, c.hi, c.target)), c.decimals);
+    }
+    float lo = -0.073f, hi = 1.463f;
+    AxesMaths::niceLimits(&lo, &hi, 4);
+    EXPECT_FLOAT_EQ(lo, -0.5f);
+    EXPECT_FLOAT_EQ(hi, 1.5f);
+    lo = std::nanf("");
+    AxesMaths::niceLimits(&lo, &hi, 4);
+    EXPECT_TRUE(std::isnan(lo)) << "limits without an extent stay as they are";
+}

@@ -1,5 +1,5 @@
 // telemetry-overlay on a desktop with a window manager, as a driver meets it:
-// three windows that leave the keyboard with the simulator, keys that hide,
+// four windows that leave the keyboard with the simulator, keys that hide,
 // show, lock and unlock them while the simulator has the keyboard, a drag
 // that ends where the pointer does, and the settings it keeps also when the
 // X server goes away; nothing to run; its log; one copy at a time.
@@ -26,7 +26,7 @@
 
 namespace {
 
-const char* const kTitles[] = {"Throttle/brake", "Track map", "Variable plot"};
+const char* const kTitles[] = {"Throttle/brake", "Delta", "Track map", "Variable plot"};
 
 bool allViewable(const std::vector<std::string>& ids, bool viewable)
 {
@@ -61,7 +61,8 @@ TEST(TelemetryOverlay, KeysHideShowLockAndUnlockWhileTheSimulatorKeepsTheKeyboar
     // will be, and one bad value, which costs only itself.
     std::ofstream(settingsFile) << "locked = true\n[strip]\nposition = [200, 900]\n"
                                    "[trackmap]\nenabled = true\nscale = 9\n"
-                                   "[varplot]\nenabled = true\nvariables = [\"Throttle\", \"Brake\"]\n";
+                                   "[varplot]\nenabled = true\nvariables = [\"Throttle\", \"Brake\"]\n"
+                                   "[delta]\nenabled = true\n";
 
     LoggingWindow simulator(dir.path(), "simulator", 0, 0, 1280, 1024);
     ASSERT_FALSE(simulator.id().empty());

@@ -1,5 +1,7 @@
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #endif
 
 #include "child_process.h"
+#include "demo_synth.h"
 #include "files.h"
 #include "ibt_columns.h"
 #include "ibt_writer.h"
@@ -181,6 +184,11 @@ TEST_F(IbtTool, BadInputIsOneLineOnStandardErrorAndStatus2)
         {{"synth", tempPath("ibt_s.ibt"), "--seed", "4294967296"}, "--seed"},
         {{"synth", tempPath("ibt_s.ibt"), "--fast"}, "--fast"},
         {{"synth", ::testing::TempDir() + "no/such/dir/x.ibt"}, "cannot write"},
+        {{"laps"}, "FILE"},
+        {{"laps", path}, "LapDistPct"},
+        {{"delta", path, "1"}, "LAP REFLAP"},
+        {{"delta", path, "1", "x"}, "LAP REFLAP"},
+        {{"delta", path, "1", "2"}, "LapDistPct"},
     };
 #ifndef _WIN32
     // FIFOs and devices: not recordings, and a full disk is a failure, not a short file.
@@ -239,7 +247,7 @@ TEST_F(IbtTool, AFullStandardOutputFailsTheCommandWithOneLine)
 
 TEST_F(IbtTool, HelpForEveryCommand)
 {
-    for (const char* command : {"info", "vars", "session", "csv", "synth"}) {
+    for (const char* command : {"info", "vars", "session", "csv", "synth", "laps", "delta"}) {
         SCOPED_TRACE(command);
         const Result r = runIbt({command, "--help"});
         EXPECT_EQ(r.status, 0);
@@ -261,6 +269,59 @@ TEST_F(IbtTool, SynthWritesADemoSessionThatTheOtherCommandsRead)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Lap,IsOnTrack\n0,0\n", 0), 0u);
     EXPECT_NE(r.out.find("\n2,1\n"), std::string::npos); // reaches the end of the second timed lap
+    std::remove(demo.c_str());
+}
+
+// Lap times from the start line, within a sample of what the simulator
+// reported, and the delta between two laps ending at their difference.
+TEST(IbtLaps, TheDemosLapTimesAndTheDeltaBetweenTwoOfThem)
+{
+    const std::string demo = tempPath("ibt_laps_demo.ibt");
+    ASSERT_TRUE(writeDemoSession(demo, 6, 1));
+    Result r = runIbt({"laps", demo});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<int, double> lineTimes;
+    int fastest = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        int lap = 0;
+        double time = 0.0, reported = 0.0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "lap %d: %lf s, reported %lf s", &lap, &time, &reported), 3) << line;
+        EXPECT_NEAR(time, reported, 1.0 / 60.0) << line;
+        lineTimes[lap] = time;
+        if (line.find(", fastest") != std::string::npos)
+            fastest = lap;
+    }
+    ASSERT_EQ(lineTimes.size(), 6u) << r.out;
+    EXPECT_EQ(fastest, 6) << "the demo's laps: 37.72, 36.97, 36.26, 37.28, 36.31, 36.25 s";
+
+    auto deltaRows = [](const std::string& csv) {
+        std::vector<double> rows;
+        std::istringstream in(csv);
+        std::string line;
+        std::getline(in, line);
+        EXPECT_EQ(line, "pct,delta");
+        for (int i = 0; std::getline(in, line); ++i) {
+            double pct = -1.0, delta = 0.0;
+            EXPECT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &pct, &delta), 2) << line;
+            EXPECT_NEAR(pct, i / 100.0, 1e-9) << line;
+            rows.push_back(delta);
+        }
+        EXPECT_EQ(rows.size(), 101u);
+        return rows;
+    };
+    r = runIbt({"delta", demo, "4", "6"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<double> slower = deltaRows(r.out);
+    EXPECT_EQ(slower.front(), 0.0);
+    EXPECT_NEAR(slower.back(), lineTimes[4] - lineTimes[6], 0.001);
+    r = runIbt({"delta", demo, "3", "3"});
+    for (double d : deltaRows(r.out))
+        EXPECT_EQ(d, 0.0);
+
+    r = runIbt({"delta", demo, "7", "3"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("lap 7 is not a completed lap"), std::string::npos) << r.err;
     std::remove(demo.c_str());
 }
 
