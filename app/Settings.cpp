@@ -7,16 +7,20 @@
 
 #include <toml++/toml.h>
 
+#include "TomlText.h"
 #include "UserFiles.h"
 
 namespace {
 
-// Settings are a few lines; anything much larger is not a settings file.
-const size_t kMaxSettingsBytes = 64 * 1024;
+// Settings are a few lines, or pages with long comments; no file written by
+// hand comes near this.
+const size_t kMaxSettingsBytes = 1024 * 1024;
 // A position further out than this is a typing error, not a monitor.
 const long long kMaxCoordinate = 1000000;
-// Lines of TOML syntax errors reported and passed over in one file.
+// Statements that toml++ refuses, passed over one by one in a file.
 const int kMaxBadLines = 32;
+// Places that are not TOML reported one by one; the rest are counted.
+const size_t kMaxReportedLines = 8;
 
 const OverlayKind kOverlays[] = {OverlayKind::Strip, OverlayKind::TrackMap, OverlayKind::VarPlot, OverlayKind::Delta};
 
@@ -39,30 +43,21 @@ std::string trimmed(const std::string& s)
     return s.substr(first, last - first + 1);
 }
 
-// Byte offset of the start of line `line` (from 1); npos past the end.
-size_t lineStart(const std::string& text, int64_t line)
+// "line 3: WHAT; the line is ignored", for the lines a problem leaves out.
+std::string describe(const tomltext::Problem& problem, int firstLine, int lastLine)
 {
-    size_t pos = 0;
-    for (int64_t l = 1; l < line; ++l) {
-        pos = text.find('\n', pos);
-        if (pos == std::string::npos)
-            return pos;
-        ++pos;
-    }
-    return pos;
+    std::string line = "line " + std::to_string(problem.line) + ": " + problem.what;
+    if (problem.toTheEnd)
+        return line + "; the rest of the file is ignored";
+    if (firstLine == lastLine)
+        return line + "; the line is ignored";
+    return line + "; lines " + std::to_string(firstLine) + " to " + std::to_string(lastLine) + " are ignored";
 }
 
-// Replaces the text of line `line` with nothing, keeping the line count.
-bool blankLine(std::string& text, int64_t line)
+// The line (from 1) of a byte of the text.
+int lineAt(const std::string& text, size_t pos)
 {
-    const size_t start = lineStart(text, line);
-    if (line < 1 || start == std::string::npos || start >= text.size())
-        return false;
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-        end = text.size();
-    text.erase(start, end - start);
-    return true;
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + std::min(pos, text.size()), '\n'));
 }
 
 // Reads the values of a parsed file over the defaults, one problem per key
@@ -317,25 +312,40 @@ const OverlaySettings& UserSettings::overlay(OverlayKind kind) const
 
 namespace settings {
 
-// A line that is not TOML is reported and read as if it were empty, and the
-// file is read again, so that one typing error costs only its own line.
+// What is not TOML is reported and read as if it were empty, so that one
+// typing error costs only its own lines; then what toml++ refuses of the
+// rest (a key given twice) likewise, a statement (or a table) at a time.
 bool read(const std::string& text, UserSettings* out, std::vector<std::string>* problems)
 {
-    std::string work = text;
+    const tomltext::Document doc = tomltext::scan(text);
+    size_t reported = 0;
+    for (const tomltext::Problem& problem : doc.problems) {
+        if (++reported > kMaxReportedLines)
+            continue;
+        const int last = lineAt(text, problem.ignored.end > 0 ? problem.ignored.end - 1 : 0);
+        problems->push_back(describe(problem, lineAt(text, problem.ignored.begin), last));
+    }
+    if (reported > kMaxReportedLines)
+        problems->push_back(std::to_string(reported - kMaxReportedLines) + " more places that are not TOML are ignored");
+    std::vector<tomltext::Span> refused;
     for (int bad = 0; bad <= kMaxBadLines; ++bad) {
-        toml::parse_result parsed = toml::parse(work);
+        toml::parse_result parsed = tomltext::parse(text, doc, refused);
         if (parsed) {
             Interpreter(out, problems).root(parsed.table());
-            return bad == 0;
+            return doc.problems.empty() && refused.empty();
         }
         const toml::parse_error& error = parsed.error();
-        const int64_t line = error.source().begin.line;
-        problems->push_back("line " + std::to_string(line) + ": " + std::string(error.description()) +
-                            "; the line is ignored");
-        if (!blankLine(work, line))
+        const tomltext::Statement* statement = doc.statementAt(static_cast<int>(error.source().begin.line));
+        if (!statement)
             break;
+        const tomltext::Span extent = doc.extentOf(*statement);
+        tomltext::Problem problem;
+        problem.line = static_cast<int>(error.source().begin.line);
+        problem.what = std::string(error.description());
+        problems->push_back(describe(problem, statement->line, lineAt(text, extent.end - 1)));
+        refused.push_back(extent);
     }
-    problems->push_back("too many lines that are not TOML; using the default settings");
+    problems->push_back("too many problems; using the default settings");
     *out = UserSettings();
     return false;
 }
@@ -432,7 +442,9 @@ std::string fromLegacy(const std::string& conf)
         if (key == "reference-laps" && (value == "on" || value == "off"))
             edits.push_back(boolEdit("", "reference-laps", value == "on"));
     }
-    return applyEdits(templateText(), edits);
+    std::string text = templateText(), why;
+    applyEdits(&text, edits, &why);
+    return text;
 }
 
 } // namespace settings
@@ -458,7 +470,10 @@ ProgramSettings::ProgramSettings(const char* program) : name(program)
         // The first start of this version carries the old file over, once.
         const std::string legacy = path.substr(0, path.size() - 4) + "conf";
         std::string old;
-        if (userfiles::readFile(legacy, kMaxSettingsBytes, &old, &error) != userfiles::ReadStatus::Ok) {
+        const userfiles::ReadStatus legacyRead = userfiles::readFile(legacy, kMaxSettingsBytes, &old, &error);
+        if (legacyRead == userfiles::ReadStatus::Failed)
+            report(error + "; its settings are not carried over");
+        if (legacyRead != userfiles::ReadStatus::Ok) {
             firstStart = true;
             return;
         }
@@ -542,7 +557,11 @@ void ProgramSettings::store(const std::vector<settings::Edit>& edits, const std:
         report("settings file " + path + " has lines that are not TOML; not saved: " + what);
         return;
     }
-    const std::string edited = settings::applyEdits(text, edits);
+    std::string edited = text, why;
+    if (!settings::applyEdits(&edited, edits, &why)) {
+        report("settings file " + path + ": " + why + "; not saved: " + what);
+        return;
+    }
     if (edited == text && read == userfiles::ReadStatus::Ok)
         return;
     if (!userfiles::writeFileAtomically(path, edited, &error))

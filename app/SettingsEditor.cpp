@@ -1,114 +1,134 @@
 #include "SettingsEditor.h"
 
-#include <algorithm>
-#include <sstream>
-
-#include <toml++/toml.h>
-
 #include "Settings.h"
+#include "TomlText.h"
 
 namespace {
 
-std::string trimmed(const std::string& s)
-{
-    const size_t first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return {};
-    const size_t last = s.find_last_not_of(" \t\r");
-    return s.substr(first, last - first + 1);
-}
+using tomltext::Statement;
 
-// Byte offset of the start of line `line` (from 1); npos past the end.
-size_t lineStart(const std::string& text, int64_t line)
+// A key as TOML writes it: bare when it can be, else in quotes.
+std::string keyText(const std::string& key)
 {
-    size_t pos = 0;
-    for (int64_t l = 1; l < line; ++l) {
-        pos = text.find('\n', pos);
-        if (pos == std::string::npos)
-            return pos;
-        ++pos;
+    bool bare = !key.empty();
+    for (char c : key)
+        bare = bare && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                        c == '-');
+    if (bare)
+        return key;
+    std::string quoted = "\"";
+    for (char c : key) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
     }
-    return pos;
+    return quoted + "\"";
 }
 
-// Byte offset of a parser position: its line, then its column counted in
-// UTF-8 code points from 1.
-size_t offsetOf(const std::string& text, const toml::source_position& at)
+// Puts a line in at `at`, the start of a line or the end of the text.
+void insertLine(std::string& text, size_t at, const std::string& line, const std::string& newline)
 {
-    size_t pos = lineStart(text, at.line);
-    for (int64_t column = 1; pos != std::string::npos && column < at.column; ++column) {
-        if (pos >= text.size() || text[pos] == '\n')
-            return std::string::npos;
-        ++pos;
-        while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80)
-            ++pos;
+    std::string added = line + newline;
+    if (at > 0 && text[at - 1] != '\n')
+        added = newline + added;
+    text.insert(at, added);
+}
+
+// One value set where it stands, or added where its table is, in the form
+// the table has in the text. False, with *why set, when the table is not one
+// place in the text.
+bool editInPlace(std::string& text, const settings::Edit& edit, std::string* why)
+{
+    const tomltext::Document doc = tomltext::scan(text);
+    const std::string newline = doc.crlf ? "\r\n" : "\n";
+    const std::string line = keyText(edit.key) + " = " + edit.value;
+    std::vector<std::string> path;
+    if (!edit.table.empty())
+        path.push_back(edit.table);
+    path.push_back(edit.key);
+    for (const tomltext::Pair& pair : doc.pairs) {
+        if (pair.path != path)
+            continue;
+        if (pair.inArray) {
+            *why = edit.table + " is a list of [[" + edit.table + "]] tables, not one table";
+            return false;
+        }
+        text.replace(pair.value.begin, pair.value.end - pair.value.begin, edit.value);
+        return true;
     }
-    return pos;
+
+    // The top level: after its last statement, or before the first table.
+    if (edit.table.empty()) {
+        size_t at = std::string::npos;
+        for (const Statement& statement : doc.statements) {
+            if (statement.kind != Statement::Kind::Pair) {
+                if (at == std::string::npos)
+                    at = statement.whole.begin;
+                break;
+            }
+            at = statement.whole.end;
+        }
+        insertLine(text, at == std::string::npos ? text.size() : at, line, newline);
+        return true;
+    }
+
+    const std::vector<std::string> table{edit.table};
+    // A table written as a value: in braces, or no table at all.
+    for (const tomltext::Pair& pair : doc.pairs) {
+        if (pair.path != table)
+            continue;
+        if (pair.inArray || text[pair.value.begin] != '{') {
+            *why = edit.table + " is not a table";
+            return false;
+        }
+        size_t at = pair.value.end - 1; // the closing brace
+        while (text[at - 1] == ' ' || text[at - 1] == '\t')
+            --at;
+        const bool empty = text[at - 1] == '{';
+        text.insert(at, (empty ? " " : ", ") + line + (empty && at == pair.value.end - 1 ? " " : ""));
+        return true;
+    }
+    // A [table] header: on the line after it.
+    for (const Statement& statement : doc.statements) {
+        if (statement.kind == Statement::Kind::Pair || statement.header != table)
+            continue;
+        if (statement.kind == Statement::Kind::ArrayOfTables) {
+            *why = edit.table + " is a list of [[" + edit.table + "]] tables, not one table";
+            return false;
+        }
+        insertLine(text, statement.whole.end, line, newline);
+        return true;
+    }
+    // A table made by dotted keys at the top level: one more after the last.
+    size_t afterDotted = std::string::npos;
+    for (const tomltext::Pair& pair : doc.pairs)
+        if (!pair.inBraces && pair.keyParts == pair.path.size() && pair.path.size() >= 2 && pair.path[0] == edit.table)
+            afterDotted = doc.statements[pair.statement].whole.end;
+    if (afterDotted != std::string::npos) {
+        insertLine(text, afterDotted, keyText(edit.table) + "." + line, newline);
+        return true;
+    }
+    // No such table, or one only implied by [table.sub] headers: a header of
+    // its own at the end.
+    std::string added;
+    if (!text.empty() && text.back() != '\n')
+        added += newline;
+    if (!text.empty())
+        added += newline;
+    text += added + "[" + keyText(edit.table) + "]" + newline + line + newline;
+    return true;
 }
 
-// The text with one value set where it stands or added to its table;
-// false when the text is too unusual for that (the caller writes it anew).
-bool editInPlace(std::string& text, const settings::Edit& edit)
+// The values of a text that is TOML throughout, or false.
+bool valuesOf(const std::string& text, toml::table* values)
 {
-    toml::parse_result parsed = toml::parse(text);
+    const tomltext::Document doc = tomltext::scan(text);
+    if (!doc.problems.empty())
+        return false;
+    toml::parse_result parsed = tomltext::parse(text, doc);
     if (!parsed)
         return false;
-    const toml::table& root = parsed.table();
-    const toml::node* tableNode = edit.table.empty() ? &root : root.get(edit.table);
-    if (!tableNode) {
-        if (!text.empty() && text.back() != '\n')
-            text += '\n';
-        text += "\n[" + edit.table + "]\n" + edit.key + " = " + edit.value + "\n";
-        return true;
-    }
-    const toml::table* table = tableNode->as_table();
-    if (!table || table->is_inline())
-        return false;
-    if (const toml::node* value = table->get(edit.key)) {
-        const size_t begin = offsetOf(text, value->source().begin);
-        const size_t end = offsetOf(text, value->source().end);
-        if (begin == std::string::npos || end == std::string::npos || end < begin)
-            return false;
-        text.replace(begin, end - begin, edit.value);
-        return true;
-    }
-    // A new key goes on the line after its table's header, or for the top
-    // level after the last of its values (before the first table when it
-    // has none).
-    int64_t after = 0;
-    if (!edit.table.empty()) {
-        after = table->source().begin.line;
-        const size_t header = lineStart(text, after);
-        if (after < 1 || header == std::string::npos || trimmed(text.substr(header, 1 + edit.table.size())) !=
-                                                           "[" + edit.table)
-            return false;
-    } else {
-        int64_t firstTable = 0;
-        for (const auto& [name, node] : root) {
-            const toml::table* t = node.as_table();
-            const toml::array* a = node.as_array();
-            const bool isTable = (t && !t->is_inline()) || (a && a->is_array_of_tables());
-            const int64_t line = isTable && a && !a->empty() ? (*a)[0].source().begin.line : node.source().begin.line;
-            if (isTable && (firstTable == 0 || line < firstTable))
-                firstTable = line;
-            else if (!isTable)
-                after = std::max<int64_t>(after, node.source().end.line);
-        }
-        if (after == 0 && firstTable > 0)
-            after = firstTable - 1;
-        if (after == 0 && firstTable == 0) {
-            if (!text.empty() && text.back() != '\n')
-                text += '\n';
-            text += edit.key + " = " + edit.value + "\n";
-            return true;
-        }
-    }
-    size_t insertAt = lineStart(text, after + 1);
-    if (insertAt == std::string::npos) {
-        text += '\n';
-        insertAt = text.size();
-    }
-    text.insert(insertAt, edit.key + " = " + edit.value + "\n");
+    *values = std::move(parsed).table();
     return true;
 }
 
@@ -126,17 +146,17 @@ Edit boolEdit(const std::string& table, const std::string& key, bool value)
     return {table, key, value ? "true" : "false"};
 }
 
-std::string applyEdits(const std::string& text, const std::vector<Edit>& edits)
+bool applyEdits(std::string* text, const std::vector<Edit>& edits, std::string* why)
 {
-    toml::parse_result parsed = toml::parse(text);
-    if (!parsed)
-        return text;
-    toml::table expected = std::move(parsed).table();
-    std::string edited = text;
-    bool inPlace = true;
+    toml::table expected;
+    if (!valuesOf(*text, &expected)) {
+        *why = "it has lines that are not TOML";
+        return false;
+    }
+    std::string edited = *text;
     for (const Edit& edit : edits) {
-        toml::parse_result value = toml::parse("v = " + edit.value);
-        if (!value)
+        toml::table value;
+        if (!valuesOf("v = " + edit.value, &value))
             continue;
         toml::table* table = &expected;
         if (!edit.table.empty()) {
@@ -144,18 +164,18 @@ std::string applyEdits(const std::string& text, const std::vector<Edit>& edits)
                 expected.insert_or_assign(edit.table, toml::table{});
             table = expected[edit.table].as_table();
         }
-        table->insert_or_assign(edit.key, *value.table().get("v"));
-        inPlace = inPlace && editInPlace(edited, edit);
+        table->insert_or_assign(edit.key, *value.get("v"));
+        if (!editInPlace(edited, edit, why))
+            return false;
     }
     // The edited text must read back as exactly the values intended.
-    if (inPlace) {
-        toml::parse_result check = toml::parse(edited);
-        if (check && check.table() == expected)
-            return edited;
+    toml::table result;
+    if (!valuesOf(edited, &result) || result != expected) {
+        *why = "the edit would not read back as written";
+        return false;
     }
-    std::ostringstream rewritten;
-    rewritten << toml::toml_formatter(expected) << "\n";
-    return rewritten.str();
+    *text = std::move(edited);
+    return true;
 }
 
 } // namespace settings

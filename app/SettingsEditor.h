@@ -20,11 +20,12 @@ struct Edit {
 Edit positionEdit(OverlayKind kind, int x, int y);
 Edit boolEdit(const std::string& table, const std::string& key, bool value);
 
-// The text with the edits made: a value that is there is replaced where it
-// stands, a missing one is added to its table. Comments and everything else
-// stay. Should the text be too unusual to edit in place, it is written anew
-// from its values (every value kept, comments lost). The text must be one
-// that read() takes without a problem of syntax.
-std::string applyEdits(const std::string& text, const std::vector<Edit>& edits);
+// Makes the edits in the text: a value that is there is replaced where it
+// stands, a missing one is added to its table in the form the table has
+// there (a [table], dotted keys, braces). Comments and everything else
+// stay. The text is never written anew: false, with *why set and the text
+// as it was, when an edit has no one place (its table is a list of
+// [[tables]] or not a table) or the text is not TOML throughout.
+bool applyEdits(std::string* text, const std::vector<Edit>& edits, std::string* why);
 
 } // namespace settings

@@ -73,6 +73,11 @@ private:
     std::string why;
 };
 
+// The part of a temporary's name between the name of the file it replaces
+// and a part unique to its writer: "settings.toml.~partial-write~aB3xY9". No
+// person names a file so, and only files named so are ever swept.
+inline constexpr char kTemporaryInfix[] = ".~partial-write~";
+
 // Writes contents to path through a new file in the same folder that is
 // flushed to disk and then renamed over path, so that a reader (or a crash at
 // any moment) sees either the old file or the whole new one. A symbolic link
@@ -87,7 +92,8 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
 // when its last part is "*ENDING", of every file in that folder whose name
 // ends in ENDING), at least ten minutes old, and only while the writers'
 // lock at lockPath is free, so that never one of a live writer. Does
-// nothing when the folder does not exist.
+// nothing when the folder does not exist, or when `path` is a symbolic link:
+// the folder it leads to is the user's own.
 void removeStaleTemporaries(const std::string& path, const std::string& lockPath);
 
 // Leaves a file readable and writable by its owner only (one that holds a

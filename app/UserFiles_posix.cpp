@@ -119,19 +119,21 @@ bool finalTarget(const std::string& path, std::string* target, std::string* erro
 // write takes far less.
 const time_t kStaleSeconds = 600;
 
-// Whether a name is "NAME.XXXXXX", as mkstemp makes it, for NAME equal to
-// `ending` or, with anyEnding, any longer name that ends in it.
+// Whether a name is NAME + kTemporaryInfix + six letters or digits, as
+// mkstemp completes it, for NAME equal to `ending` or, with anyEnding, any
+// longer name that ends in it.
 bool isTemporaryOf(const std::string& entry, const std::string& ending, bool anyEnding)
 {
-    const size_t suffix = 7;
-    if (entry.size() <= suffix || entry[entry.size() - suffix] != '.')
+    const size_t unique = 6, infix = sizeof kTemporaryInfix - 1;
+    if (entry.size() < infix + unique ||
+        entry.compare(entry.size() - unique - infix, infix, kTemporaryInfix) != 0)
         return false;
-    for (size_t i = entry.size() - suffix + 1; i < entry.size(); ++i) {
+    for (size_t i = entry.size() - unique; i < entry.size(); ++i) {
         const char c = entry[i];
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
             return false;
     }
-    const std::string base = entry.substr(0, entry.size() - suffix);
+    const std::string base = entry.substr(0, entry.size() - unique - infix);
     if (!anyEnding)
         return base == ending;
     return base.size() > ending.size() && base.compare(base.size() - ending.size(), ending.size(), ending) == 0;
@@ -286,7 +288,7 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
         return false;
     }
 
-    std::string temp = target + ".XXXXXX";
+    std::string temp = target + kTemporaryInfix + "XXXXXX";
     const int fd = ::mkstemp(&temp[0]);
     if (fd < 0) {
         *error = systemError("cannot write in " + folder);
@@ -317,13 +319,13 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
 
 void removeStaleTemporaries(const std::string& path, const std::string& lockPath)
 {
-    std::string target = path, error;
     const size_t slash = path.rfind('/');
     const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
     const bool anyEnding = !name.empty() && name[0] == '*';
-    if (!anyEnding && !finalTarget(path, &target, &error))
+    struct stat link {};
+    if (!anyEnding && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
         return;
-    const std::string folder = folderOf(target);
+    const std::string folder = folderOf(path);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
@@ -332,8 +334,7 @@ void removeStaleTemporaries(const std::string& path, const std::string& lockPath
         ::closedir(dir);
         return;
     }
-    const size_t cut = target.rfind('/');
-    const std::string ending = anyEnding ? name.substr(1) : target.substr(cut == std::string::npos ? 0 : cut + 1);
+    const std::string ending = anyEnding ? name.substr(1) : name;
     const time_t now = std::time(nullptr);
     std::vector<std::string> stale;
     while (const dirent* e = ::readdir(dir)) {

@@ -102,18 +102,17 @@ std::string finalTarget(const std::string& path)
 // when its writer is gone: a write takes far less.
 const uint64_t kStaleTicks = 600ull * 10000000ull;
 
-// Whether a name is "NAME.PID.tmp", as writeFileAtomically makes it, for
-// NAME equal to `ending` or, with anyEnding, any longer name that ends in it.
+// Whether a name is NAME + kTemporaryInfix + a process id, as
+// writeFileAtomically makes it, for NAME equal to `ending` or, with
+// anyEnding, any longer name that ends in it.
 bool isTemporaryOf(const std::string& entry, const std::string& ending, bool anyEnding)
 {
-    if (entry.size() < 6 || entry.compare(entry.size() - 4, 4, ".tmp") != 0)
+    const size_t infix = entry.rfind(kTemporaryInfix);
+    const size_t digits = infix + sizeof kTemporaryInfix - 1;
+    if (infix == std::string::npos || digits == entry.size() ||
+        entry.find_first_not_of("0123456789", digits) != std::string::npos)
         return false;
-    const std::string rest = entry.substr(0, entry.size() - 4);
-    const size_t dot = rest.rfind('.');
-    if (dot == std::string::npos || dot + 1 == rest.size() ||
-        rest.find_first_not_of("0123456789", dot + 1) != std::string::npos)
-        return false;
-    const std::string base = rest.substr(0, dot);
+    const std::string base = entry.substr(0, infix);
     if (!anyEnding)
         return base == ending;
     return base.size() > ending.size() && base.compare(base.size() - ending.size(), ending.size(), ending) == 0;
@@ -242,7 +241,7 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
         }
     }
 
-    const std::string temp = target + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
+    const std::string temp = target + kTemporaryInfix + std::to_string(::GetCurrentProcessId());
     const std::wstring wtemp = wide(temp);
     HANDLE f = ::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
@@ -274,10 +273,11 @@ void removeStaleTemporaries(const std::string& path, const std::string& lockPath
     const size_t sep = path.find_last_of("\\/");
     const std::string name = path.substr(sep == std::string::npos ? 0 : sep + 1);
     const bool anyEnding = !name.empty() && name[0] == '*';
-    const std::string target = anyEnding ? path : finalTarget(path);
-    const size_t cut = target.find_last_of("\\/");
-    const std::string folder = cut == std::string::npos ? "." : target.substr(0, cut);
-    const std::string ending = anyEnding ? name.substr(1) : target.substr(cut == std::string::npos ? 0 : cut + 1);
+    const DWORD own = ::GetFileAttributesW(wide(path).c_str());
+    if (!anyEnding && own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT))
+        return;
+    const std::string folder = sep == std::string::npos ? "." : path.substr(0, sep);
+    const std::string ending = anyEnding ? name.substr(1) : name;
     const DWORD attributes = ::GetFileAttributesW(wide(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return;
@@ -285,7 +285,7 @@ void removeStaleTemporaries(const std::string& path, const std::string& lockPath
     if (!lock.held())
         return;
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(wide(folder + "\\*.tmp").c_str(), &found);
+    HANDLE search = ::FindFirstFileW(wide(folder + "\\*" + kTemporaryInfix + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     FILETIME nowTime;

@@ -134,7 +134,7 @@ void TelemetryMirror::pump(int timeoutMs)
     const auto now = std::chrono::steady_clock::now();
     irsdk_TelemetryHeader h;
     if (!copyHeader(&h) || (h.statusFlags & irsdk_statusConnected) == 0 || !sameLayout(h, layout)
-        || now - lastRecordAt > std::chrono::seconds(kSilentSeconds)) {
+        || now - lastRecordAt > silenceLimit) {
         close();
         return;
     }

@@ -28,6 +28,8 @@ public:
     // counts as gone (a simulator that died with its connected bit set): the
     // live readers' own limit.
     static constexpr int kSilentSeconds = 30;
+    // Another limit, for tests that cannot wait that long.
+    void setSilenceLimit(std::chrono::milliseconds limit) { silenceLimit = limit; }
 
     // Attaches to the source and, when it is publishing a layout that can be
     // copied, lays out the copy and marks it connected. False while there is
@@ -56,6 +58,7 @@ private:
     std::vector<char> record;
     int32_t lastTick = 0;
     std::chrono::steady_clock::time_point lastRecordAt;
+    std::chrono::milliseconds silenceLimit = std::chrono::seconds(kSilentSeconds);
     std::string lastProblem;
     long long published = 0;
 };

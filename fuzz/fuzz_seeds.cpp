@@ -1,7 +1,8 @@
 // Writes starting inputs for the fuzzers: small valid recordings of every
 // storage type, the same layouts as live shared memory and as broker
 // messages, session texts with paths, and kept reference laps, so that
-// fuzzing starts from inputs that get past the header checks.
+// fuzzing starts from inputs that get past the header checks; and settings
+// files.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "ReferenceLaps.h"
 #include "ibt_writer.h"
+#include "settings_seeds.h"
 #include "wire_format.h"
 
 namespace {
@@ -39,11 +41,17 @@ bool writeText(const std::string& path, const std::string& content)
 
 int main(int argc, char** argv)
 {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR SHARE_DIR\n");
+    if (argc != 7) {
+        std::fprintf(stderr,
+                     "usage: fuzz_seeds DISKCLIENT_DIR YAML_DIR LIVE_HEADER_DIR LAPFILE_DIR SHARE_DIR SETTINGS_DIR\n");
         return 2;
     }
-    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4], shared = argv[5];
+    const std::string recordings = argv[1], texts = argv[2], live = argv[3], laps = argv[4], shared = argv[5],
+                      settingsDir = argv[6];
+    const std::vector<std::string> settingsTexts = settingsSeeds();
+    for (size_t i = 0; i < settingsTexts.size(); ++i)
+        if (!writeText(settingsDir + "/seed" + std::to_string(i), settingsTexts[i]))
+            return 1;
     // Kept laps of both versions (untimed, then timed): an empty table, a
     // short one, and one with a throttle that is not a number (encoded all
     // the same; no store would keep it).

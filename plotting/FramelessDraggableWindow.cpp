@@ -66,7 +66,10 @@ void FramelessDraggableWindow::hideWindow()
 
 void FramelessDraggableWindow::getPosition(int* x, int* y)
 {
-    if (hidden) {
+    if (desktop::displayLost()) {
+        *x = dragged ? knownX : hiddenX;
+        *y = dragged ? knownY : hiddenY;
+    } else if (hidden) {
         *x = hiddenX;
         *y = hiddenY;
     } else {
@@ -84,8 +87,9 @@ void FramelessDraggableWindow::setLocked(bool lock)
     desktop::setPointerPassThrough(getWindow(), lock);
 }
 
-// A left press takes the grab point inside the window; a release ends the
-// drag. A locked window ignores any press that still reaches it.
+// A left press takes the grab point inside the window, and where the window
+// and the pointer are on the desktop; a release ends the drag where the
+// pointer is. A locked window ignores any press that still reaches it.
 void FramelessDraggableWindow::mouse_button_callback(GLFWwindow* window, int button, int action,
                                                      int /*mods*/)
 {
@@ -94,31 +98,61 @@ void FramelessDraggableWindow::mouse_button_callback(GLFWwindow* window, int but
         return;
     if (action == GLFW_PRESS) {
         desktop::takeFocusOnClick(window);
-        w->dragging = true;
         double cx = 0.0, cy = 0.0;
         glfwGetCursorPos(window, &cx, &cy);
         w->pressCursorX = static_cast<int>(std::floor(cx));
         w->pressCursorY = static_cast<int>(std::floor(cy));
-    } else if (action == GLFW_RELEASE) {
+        glfwGetWindowPos(window, &w->pressWindowX, &w->pressWindowY);
+        w->knownX = w->pressWindowX;
+        w->knownY = w->pressWindowY;
+        if (!desktop::pointerOnDesktop(window, &w->pressPointerX, &w->pressPointerY)) {
+            w->pressPointerX = w->pressWindowX + w->pressCursorX;
+            w->pressPointerY = w->pressWindowY + w->pressCursorY;
+        }
+        w->dragging = true;
+    } else if (action == GLFW_RELEASE && w->dragging) {
+        w->follow();
         w->dragging = false;
         w->pressCursorX = 0;
         w->pressCursorY = 0;
     }
 }
 
-// While dragging, moves the window by the cursor's displacement from the grab
-// point, so the grabbed point stays under the cursor.
-void FramelessDraggableWindow::cursor_position_callback(GLFWwindow* window, double xpos, double ypos)
+void FramelessDraggableWindow::cursor_position_callback(GLFWwindow* window, double /*xpos*/, double /*ypos*/)
 {
     FramelessDraggableWindow* w = owner(window);
-    if (!w || !w->dragging)
+    if (w && w->dragging)
+        w->follow();
+}
+
+void FramelessDraggableWindow::afterEvents()
+{
+    if (dragging)
+        follow();
+}
+
+// Puts the window where the pointer has taken the grabbed point: its place
+// at the press plus the pointer's way across the desktop since. The pointer
+// is asked where it is now rather than taken from the motion event: the
+// window system reports a motion relative to the window, which the drag
+// itself moves, and GLFW drops a motion that lands on the same window
+// coordinates as the one before it (the pointer and the window moved
+// alike), so the window would end one motion short of the pointer.
+void FramelessDraggableWindow::follow()
+{
+    int px = 0, py = 0;
+    if (!desktop::pointerOnDesktop(getWindow(), &px, &py))
         return;
-    w->dragOffsetX = static_cast<int>(xpos) - w->pressCursorX;
-    w->dragOffsetY = static_cast<int>(ypos) - w->pressCursorY;
-    int wx = 0, wy = 0;
-    glfwGetWindowPos(window, &wx, &wy);
-    glfwSetWindowPos(window, wx + w->dragOffsetX, wy + w->dragOffsetY);
-    w->dragged = w->dragged || w->dragOffsetX != 0 || w->dragOffsetY != 0;
+    const int x = pressWindowX + px - pressPointerX;
+    const int y = pressWindowY + py - pressPointerY;
+    if (x == knownX && y == knownY)
+        return;
+    dragOffsetX = x - knownX;
+    dragOffsetY = y - knownY;
+    knownX = x;
+    knownY = y;
+    dragged = true;
+    glfwSetWindowPos(getWindow(), x, y);
 }
 
 } // namespace Qvis

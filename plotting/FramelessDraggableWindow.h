@@ -18,8 +18,12 @@ public:
     void hideWindow();
 
     // Where the window is on the desktop: its current place while shown, the
-    // place it was hidden from while hidden.
+    // place it was hidden from while hidden; once the window system has gone,
+    // the last place known.
     void getPosition(int* x, int* y);
+
+    // Whether the user has dragged the window anywhere since it opened.
+    bool wasDragged() const { return dragged; }
 
     // Locked, every click and pointer movement over the window goes to the
     // window below it: it cannot be dragged and never takes the focus.
@@ -28,13 +32,13 @@ public:
     void setLocked(bool locked);
     bool isLocked() const { return locked; }
 
-    // Whether the user has dragged the window anywhere since it opened.
-    bool wasDragged() const { return dragged; }
-
     static void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
     static void cursor_position_callback(GLFWwindow* window, double xpos, double ypos);
 
 protected:
+    // While dragging, after each batch of events: see follow().
+    void afterEvents() override;
+
     bool dragging = false;
     int pressCursorX = 0;
     int pressCursorY = 0;
@@ -42,10 +46,19 @@ protected:
     int dragOffsetY = 0;
 
 private:
+    void follow();
+
+    // Where the window and the pointer were on the desktop at the press.
+    int pressWindowX = 0;
+    int pressWindowY = 0;
+    int pressPointerX = 0;
+    int pressPointerY = 0;
+    int knownX = 0; // where the drag put the window last
+    int knownY = 0;
+    bool dragged = false;
     bool alwaysOnTop = false;
     bool locked = false;
     bool hidden = false;
-    bool dragged = false;
     int hiddenX = 0;
     int hiddenY = 0;
 };

@@ -10,6 +10,26 @@
 
 namespace Qvis::desktop {
 
+bool pointerOnDesktop(GLFWwindow* /*window*/, int* x, int* y)
+{
+    POINT p{};
+    if (!GetCursorPos(&p))
+        return false;
+    *x = p.x;
+    *y = p.y;
+    return true;
+}
+
+// A window on Windows ends with its process: there is no connection to lose.
+void surviveLostConnection()
+{
+}
+
+bool displayLost()
+{
+    return false;
+}
+
 // SW_SHOWNA shows without activating on Windows itself. Under Wine an X
 // window manager (openbox, say) offers the focus to every window it maps, at
 // a moment that a loaded machine may delay by seconds, and Wine takes the

@@ -1,4 +1,5 @@
-// The desktop requests on X11: the EWMH user time and the input shape.
+// The desktop requests on X11: the EWMH user time, the input shape, the
+// pointer, and a connection that breaks.
 #include "desktop_window.h"
 
 #define GLFW_EXPOSE_NATIVE_X11
@@ -9,6 +10,48 @@
 #include <X11/extensions/shape.h>
 
 namespace Qvis::desktop {
+
+namespace {
+
+volatile bool lost = false;
+
+// Xlib's own handler prints a line per broken connection; the program says
+// it once, in its words.
+int quietly(Display*)
+{
+    return 0;
+}
+
+// Xlib ends the process (status 1) after a connection breaks unless the
+// display has an exit handler of its own. This one notes the loss and
+// returns; Xlib then lets every later request on that display fail at once.
+void noteLoss(Display*, void*)
+{
+    lost = true;
+}
+
+} // namespace
+
+void surviveLostConnection()
+{
+    XSetIOErrorHandler(quietly);
+    if (Display* display = glfwGetX11Display())
+        XSetIOErrorExitHandler(display, noteLoss, nullptr);
+}
+
+bool displayLost()
+{
+    return lost;
+}
+
+bool pointerOnDesktop(GLFWwindow* window, int* x, int* y)
+{
+    ::Window root = 0, child = 0;
+    int inX = 0, inY = 0;
+    unsigned int buttons = 0;
+    return !lost && XQueryPointer(glfwGetX11Display(), glfwGetX11Window(window), &root, &child, x, y, &inX, &inY,
+                                  &buttons);
+}
 
 // A window manager maps a window whose _NET_WM_USER_TIME is 0 without giving
 // it the focus: the user did nothing that asked for it. The property is read

@@ -75,6 +75,12 @@ bool isOnAMonitor(const ScreenRect& window, const std::vector<ScreenRect>& monit
     return false;
 }
 
+void finishRendering(GLFWwindow* window)
+{
+    glfwMakeContextCurrent(window);
+    glFinish();
+}
+
 void setStartFailureHandler(void (*handler)(const std::string& message))
 {
     startFailureHandler = handler;
@@ -175,6 +181,7 @@ void Window::initGLFW()
     glfwWindowHint(GLFW_TRANSPARENT_FRAMEBUFFER, transparentBuffer ? GLFW_TRUE : GLFW_FALSE);
     glfwWindowHint(GLFW_FOCUS_ON_SHOW, focusOnShow ? GLFW_TRUE : GLFW_FALSE);
 
+    desktop::surviveLostConnection();
     window = createGLFWWindow();
     if (!window)
         fail("cannot open a window");
@@ -238,6 +245,7 @@ void Window::setStoredSize(int w, int h)
 void Window::preLoopDraw(bool clearBackground)
 {
     glfwPollEvents();
+    afterEvents();
     glfwMakeContextCurrent(getWindow());
     updateStoredSize();
     if (clearBackground) {

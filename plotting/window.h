@@ -40,6 +40,10 @@ struct WindowStyle {
     float opacity = 1.0f; // multiplies the alpha of the background
 };
 
+// Makes the window's context current and waits until its renderer has drawn
+// everything it was given.
+void finishRendering(GLFWwindow* window);
+
 // Called with the message when a window cannot be opened, just before the
 // program stops; for programs whose output no one reads.
 void setStartFailureHandler(void (*handler)(const std::string& message));
@@ -87,6 +91,9 @@ public:
     void setStoredSize(int width, int height);
 
 protected:
+    // Runs in preLoopDraw once the window's events have been handled.
+    virtual void afterEvents() {}
+
     GLFWwindow* window = nullptr;
     int width;
     int height;

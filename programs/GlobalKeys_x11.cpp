@@ -51,6 +51,13 @@ int onGrabError(Display*, XErrorEvent* e)
     return 0;
 }
 
+// Xlib ends the process when this connection breaks (the X server ended)
+// unless it has an exit handler; returning lets the program end in order,
+// which the windows' own connection tells it to.
+void keepRunning(Display*, void*)
+{
+}
+
 } // namespace
 
 struct GlobalKeys::Platform {
@@ -83,6 +90,7 @@ GlobalKeys::GlobalKeys() : platform(new Platform)
     p.display = XOpenDisplay(nullptr);
     if (!p.display)
         return;
+    XSetIOErrorExitHandler(p.display, keepRunning, nullptr);
     p.root = DefaultRootWindow(p.display);
     p.alt = modifierMask(p.display, XK_Alt_L, Mod1Mask);
     p.super = modifierMask(p.display, XK_Super_L, Mod4Mask);

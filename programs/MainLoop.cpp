@@ -9,7 +9,10 @@
 
 #include "BrokerSource.h"
 #include "Settings.h"
+#include "WindowPlacement.h"
 
+#include "desktop_window.h"
+#include "window.h"
 #include "shader.h"
 
 std::shared_ptr<IRData> makeSource(int argc, char** argv, const char* program, const ShareSettings& login,
@@ -125,7 +128,7 @@ void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& s
 
 bool loopEnded(const std::vector<Overlay*>& overlays)
 {
-    if (stopRequested())
+    if (stopRequested() || Qvis::desktop::displayLost())
         return true;
     for (Overlay* overlay : overlays)
         if (glfwWindowShouldClose(overlay->getWindow()))
@@ -133,9 +136,38 @@ bool loopEnded(const std::vector<Overlay*>& overlays)
     return false;
 }
 
+void reportLostDisplay(const char* program)
+{
+    if (Qvis::desktop::displayLost())
+        std::fprintf(stderr, "%s: the connection to the X server was lost; its windows are gone\n", program);
+}
+
+std::vector<settings::Edit> movedWindows(const std::vector<Overlay*>& overlays)
+{
+    std::vector<settings::Edit> edits;
+    for (Overlay* overlay : overlays) {
+        if (!overlay->wasMoved())
+            continue;
+        int x = 0, y = 0;
+        overlay->getWindowPosition(&x, &y);
+        edits.push_back(settings::positionEdit(overlay->kind, x, y));
+    }
+    return edits;
+}
+
+void finishDrawing(const std::vector<Overlay*>& overlays)
+{
+    if (Qvis::desktop::displayLost())
+        return;
+    for (Overlay* overlay : overlays)
+        Qvis::finishRendering(overlay->getWindow());
+}
+
 void shutDown(IRData& irData, bool endGlfw)
 {
-    if (endGlfw)
+    // A window system that has gone takes the windows with it; asking it to
+    // close them would only reach a dead connection.
+    if (endGlfw && !Qvis::desktop::displayLost())
         glfwTerminate();
     std::fputs("Shutting down.\n\n", stdout);
     std::fflush(stdout);

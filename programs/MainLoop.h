@@ -11,6 +11,7 @@
 #include "Overlay.h"
 #include "SessionWatch.h"
 #include "Settings.h"
+#include "SettingsEditor.h"
 #include "StopRequest.h"
 
 // The telemetry source selected by a program's first argument: none or "sim"
@@ -68,9 +69,9 @@ struct LoopState {
 // history out of the rings and empty the plots while the time stands still.
 void runPass(IRData& irData, const std::vector<Overlay*>& overlays, LoopState& state);
 
-// True when an overlay's window was asked to close (Escape) or a stop was
-// requested from outside (SIGINT, SIGTERM, a console or session event),
-// which also ends hidden windows.
+// True when an overlay's window was asked to close (Escape), a stop was
+// requested from outside (SIGINT, SIGTERM, SIGHUP, a console or session
+// event), which also ends hidden windows, or the window system went away.
 bool loopEnded(const std::vector<Overlay*>& overlays);
 
 // Runs passes until loopEnded; beforePass(state) runs first in each pass
@@ -90,6 +91,20 @@ inline void runMainLoop(IRData& irData, const std::vector<Overlay*>& overlays)
     LoopState state(overlays.size());
     runMainLoop(irData, overlays, state, [](LoopState&) {});
 }
+
+// One line on standard error when the loop ended because the connection to
+// the window system broke (the X server ended).
+void reportLostDisplay(const char* program);
+
+// The settings edits that keep the places of the windows the user moved in
+// this run; a window left alone keeps what the file says, also a place
+// written there by hand meanwhile.
+std::vector<settings::Edit> movedWindows(const std::vector<Overlay*>& overlays);
+
+// Waits until every window's renderer has drawn what it was given: for an
+// end of the process that cannot end GLFW first (the session's end), since a
+// GL context torn down while its renderer still draws can crash.
+void finishDrawing(const std::vector<Overlay*>& overlays);
 
 // Ends GLFW (unless told not to: the windows' own event processing may be
 // running), prints the shut-down line and ends the source's session. The

@@ -93,7 +93,8 @@ int runOneOverlay(const char* program, OverlayKind kind, int argc, char** argv, 
     std::unique_ptr<Overlay> overlay = makeOverlay(
         kind, source, settings, showsReference ? makeReferenceLap(source, settings) : nullptr, variables);
     runMainLoop(*source, {overlay.get()});
-    const std::vector<settings::Edit> edits = windowPositionEdits({overlay.get()}, settings.values());
+    reportLostDisplay(program);
+    const std::vector<settings::Edit> edits = movedWindows({overlay.get()});
     if (!edits.empty())
         settings.store(edits);
     shutDown(*source);

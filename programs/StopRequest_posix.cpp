@@ -1,4 +1,5 @@
-// SIGINT and SIGTERM set a flag that the main loop polls.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed, the login session ended)
+// set a flag that the main loop polls.
 #include "StopRequest.h"
 
 #include <csignal>
@@ -22,6 +23,7 @@ void installStopRequestHandlers()
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 bool stopRequested()

@@ -4,7 +4,10 @@
 // seconds) until the program has shut down; Ctrl-C and Ctrl-Break return at
 // once. The end of a session reaches the program's windows as messages on
 // its main thread, where nothing can wait for the loop: the program's finish
-// action runs there instead.
+// action runs there instead, and the process ends right after it, as the
+// system would end it once the message is answered. Not a frame more is
+// begun: under Wine a process ended while its GL renderer's threads still
+// drew crashed (status 139) in the renderer's teardown.
 #include "StopRequest.h"
 
 #include <windows.h>
@@ -43,8 +46,10 @@ LRESULT CALLBACK onSessionMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_ENDSESSION:
         if (wParam) {
             InterlockedExchange(&requested, 1);
-            if (InterlockedCompareExchange(&handled, 0, 0) == 0 && sessionEndAction)
+            if (InterlockedCompareExchange(&handled, 0, 0) == 0 && sessionEndAction) {
                 sessionEndAction();
+                TerminateProcess(GetCurrentProcess(), 0);
+            }
         }
         return 0;
     default:

@@ -173,17 +173,3 @@ void restoreWindowPosition(OverlayKind kind, const OverlaySettings& overlay, con
     else if (fallback.width > 0)
         Qvis::Window::setNextPosition(fallback.x, fallback.y);
 }
-
-std::vector<settings::Edit> windowPositionEdits(const std::vector<Overlay*>& overlays, const UserSettings& saved)
-{
-    std::vector<settings::Edit> edits;
-    for (Overlay* overlay : overlays) {
-        const OverlaySettings& own = saved.overlay(overlay->kind);
-        if (own.hasPosition && !overlayWindow(overlay->kind, own).placed && !overlay->wasMoved())
-            continue;
-        int x = 0, y = 0;
-        overlay->getWindowPosition(&x, &y);
-        edits.push_back(settings::positionEdit(overlay->kind, x, y));
-    }
-    return edits;
-}

@@ -45,9 +45,3 @@ void restoreWindowPosition(OverlayKind kind, const OverlaySettings& overlay, con
 // How the overlay's window looks: its title, and its scale (the monitor's
 // content scale for "auto", within 0.5 to 4) and opacity from the settings.
 Qvis::WindowStyle overlayWindowStyle(const OverlaySettings& overlay, const char* title = "qvisView");
-
-// The settings edits that save where the overlays' windows are, each
-// overlay's with its settings as read at the start. A window whose saved
-// place was on no monitor, and which the user has not moved since it opened
-// elsewhere, gets none: its place stays for the monitor to come back.
-std::vector<settings::Edit> windowPositionEdits(const std::vector<Overlay*>& overlays, const UserSettings& saved);

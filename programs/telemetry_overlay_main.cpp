@@ -180,20 +180,25 @@ int main(int argc, char** argv)
     // The telemetry goes to the broker as the overlays take it.
     std::unique_ptr<TelemetrySharer> sharer = startSharing(settings, argc >= 2 && looksLikeBrokerUrl(argv[1]));
 
-    // Where the windows were left and the lock are kept for the next start,
-    // once: at the end of the loop, or when the session ends first.
+    // Where the user moved the windows and the lock are kept for the next
+    // start, once: at the end of the loop, or when the session ends first.
     // The session's end runs it inside the event processing, where GLFW must
-    // not be ended.
+    // not be ended, and the process ends as soon as it returns: the windows'
+    // renderers finish what they were given first.
     bool finished = false;
     const auto finish = [&](bool endGlfw) {
         if (finished)
             return;
         finished = true;
-        std::vector<settings::Edit> edits = windowPositionEdits(loop, chosen);
+        reportLostDisplay(kProgram);
+        std::vector<settings::Edit> edits = movedWindows(loop);
         if (locked != chosen.locked)
             edits.push_back(settings::boolEdit("", "locked", locked));
-        settings.store(edits, "the window positions and the lock");
+        if (!edits.empty())
+            settings.store(edits, "the window positions and the lock");
         sharer.reset();
+        if (!endGlfw)
+            finishDrawing(loop);
         shutDown(*irData, endGlfw);
     };
     setSessionEndAction([&] { finish(false); });

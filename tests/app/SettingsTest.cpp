@@ -2,6 +2,7 @@
 // itself, edits that keep what a person wrote, the old file carried over
 // once, and a program run's reading and storing, also when programs end
 // together or one was killed while writing.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +17,11 @@
 #include <unistd.h>
 
 #include "Settings.h"
+#include "UserFiles.h"
+#include "settings_seeds.h"
 #include "temp_folder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -112,6 +117,7 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
         std::string problem;
         bool syntax;
     };
+    const long end = std::count(good.begin(), good.end(), '\n') + 1; // the line after the good file
     const Case cases[] = {
         {"[varplot]", "scale = 9", "varplot.scale is not a number from 0.5 to 4, or \"auto\"; using the default", false},
         {"[varplot]", "opacity = nan", "varplot.opacity is not a number from 0 to 1; using the default", false},
@@ -121,12 +127,28 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
         {"[varplot]", "scael = 2", "varplot.scael is not a setting; ignored", false},
         {"[keys]", "lock = 5", "keys.lock is not a text in quotes", false},
         {"[buttons]", "show-hide = { device = \"Wheel\" }", "buttons.show-hide is not { device", false},
-        {"[varplot]", "scale = = 2", "line 11: ", true},
-        {"[varplot]", std::string("scale = 2\0x", 11), "line 11: ", true},
+        {"[varplot]", "scale = = 2", "line 11: not a value (a text goes in quotes); the line is ignored", true},
+        {"[varplot]", std::string("scale = 2\0x", 11), "line 11: unexpected text after the value", true},
+        // Letters beyond ASCII outside quotes, and a table name that is no
+        // key: toml++ itself is never given them.
+        {"[varplot]", "opacit\xC3\xA9 = 0.5", "line 11: a key without quotes has only the letters A to Z", true},
+        {"[varplot]", "gr\xC3\xB6\xC3\x9F" "e = 2", "line 11: a key without quotes has only", true},
+        {"[varplot]", "x = \xD0\xB6", "line 11: not a value (a text goes in quotes)", true},
+        {"[varplot]", "x = \"\xC3\x28\"", "line 11: bytes that are not UTF-8", true},
+        {"", "[#strip]\nscale = 3",
+         "line " + std::to_string(end) + ": expected the name of a table; lines " + std::to_string(end) + " to " +
+             std::to_string(end + 1) + " are ignored",
+         true},
+        // A list or a text of several lines with a fault inside: one
+        // problem, the whole value left out.
+        {"[varplot]", "variables = [\n  \"Speed\",\n  Gear,\n]",
+         "line 13: not a value (a text goes in quotes): Gear; lines 11 to 14 are ignored", true},
+        {"[varplot]", "variables = \"\"\"a\\q\n\"\"\"", "line 11: \\q is not an escape", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        const size_t at = good.find(std::string(c.table) + "\n") + std::string(c.table).size() + 1;
+        // After the table's header, or at the end.
+        const size_t at = *c.table ? good.find(std::string(c.table) + "\n") + std::string(c.table).size() + 1 : good.size();
         const std::string text = good.substr(0, at) + c.line + "\n" + good.substr(at);
         UserSettings t;
         std::vector<std::string> found;
@@ -136,47 +158,125 @@ TEST(Settings, ReadsEveryKeyAndABadValueOrLineCostsOnlyItself)
         EXPECT_EQ(t.varplot.scale, 1.0f) << "the bad value is not used";
         EXPECT_EQ(t.strip.scale, 2.0f);
         EXPECT_TRUE(t.locked);
-        EXPECT_EQ(t.variables.size(), 2u);
+        EXPECT_EQ(t.variables, (std::vector<std::string>{"Speed", "Gear@int"}));
         EXPECT_EQ(t.showHideKey, "Ctrl+Alt+H");
         EXPECT_EQ(t.lockButton.button, 7);
     }
 }
 
-TEST(Settings, EditsKeepCommentsOrderAndWhatTheyDoNotKnow)
+// What is never closed (a list, a table in braces, a text of several lines)
+// is one problem that names where it opened, and every value before it holds.
+TEST(Settings, WhatIsNeverClosedCostsOnlyTheRestOfTheFile)
 {
-    const std::string text = "# mine\nunknown = 1 # kept\n\n[strip] # the strip\nposition = [ 1,\n  2 ] # here\n"
-                             "scale = 2\n\n[other]\nx = \"y\"\n";
-    const std::string edited = settings::applyEdits(
-        text, {settings::positionEdit(OverlayKind::Strip, -5, 6), settings::positionEdit(OverlayKind::TrackMap, 7, 8),
-               settings::boolEdit("", "locked", true), settings::boolEdit("strip", "enabled", false)});
-    EXPECT_EQ(edited, "# mine\nunknown = 1 # kept\nlocked = true\n\n[strip] # the strip\nenabled = false\n"
-                      "position = [-5, 6] # here\nscale = 2\n\n[other]\nx = \"y\"\n\n[trackmap]\nposition = [7, 8]\n");
+    const std::string before = "locked = true\n[strip]\nscale = 2\n";
+    for (const char* open : {"[varplot]\nvariables = [\"Speed\",\n", "[varplot]\nvariables = [\"Speed\"\n[keys]\n",
+                             "[buttons]\nlock = { device = \"Wheel\",\n", "[varplot]\nx = \"\"\"Speed\n[keys]\n",
+                             "[varplot]\nx = '''Speed\n"}) {
+        SCOPED_TRACE(open);
+        UserSettings s;
+        std::vector<std::string> problems;
+        EXPECT_FALSE(settings::read(before + open + "lock = \"Ctrl+L\"\n", &s, &problems));
+        ASSERT_EQ(problems.size(), 1u) << joined(problems);
+        EXPECT_EQ(problems[0].rfind("line 5: the ", 0), 0u) << problems[0];
+        EXPECT_NE(problems[0].find(" opened here is never closed; the rest of the file is ignored"), std::string::npos)
+            << problems[0];
+        EXPECT_TRUE(s.locked);
+        EXPECT_EQ(s.strip.scale, 2.0f);
+        EXPECT_EQ(s.lockKey, "Ctrl+Shift+F2");
+    }
+}
 
-    // A table written inline cannot take a new line: the file is written
-    // anew, with every value and the edit.
-    const std::string inlined = "strip = { scale = 2 } # a comment\n";
+// The ends of every range count as in it.
+TEST(Settings, TheEndsOfEveryRangeAreAccepted)
+{
+    const std::string text = "[strip]\nscale = 0.5\nopacity = 0\nposition = [-1000000, 1000000]\n"
+                             "[trackmap]\nscale = 4\nopacity = 1\n[buttons]\nlock = { device = \"W\", button = 0 }\n"
+                             "show-hide = { device = \"W\", button = 255 }\n";
     UserSettings s;
     std::vector<std::string> problems;
-    EXPECT_TRUE(settings::read(settings::applyEdits(inlined, {settings::positionEdit(OverlayKind::Strip, 3, 4)}), &s,
-                               &problems));
+    ASSERT_TRUE(settings::read(text, &s, &problems));
     EXPECT_EQ(joined(problems), "");
-    EXPECT_EQ(s.strip.scale, 2.0f);
-    EXPECT_EQ(s.strip.x, 3);
-    EXPECT_EQ(s.strip.y, 4);
+    EXPECT_EQ(s.strip.scale, 0.5f);
+    EXPECT_EQ(s.strip.opacity, 0.0f);
+    EXPECT_EQ(s.strip.x, -1000000);
+    EXPECT_EQ(s.strip.y, 1000000);
+    EXPECT_EQ(s.trackmap.scale, 4.0f);
+    EXPECT_EQ(s.trackmap.opacity, 1.0f);
+    EXPECT_EQ(s.lockButton.button, 0);
+    EXPECT_EQ(s.showHideButton.button, 255);
+}
+
+TEST(Settings, EditsKeepCommentsOrderAndWhatTheyDoNotKnow)
+{
+    std::string text = "# mine\nunknown = 1 # kept\n\n[strip] # the strip\nposition = [ 1,\n  2 ] # here\n"
+                       "scale = 2\n\n[other]\nx = \"y\"\n";
+    std::string why;
+    ASSERT_TRUE(settings::applyEdits(
+        &text, {settings::positionEdit(OverlayKind::Strip, -5, 6), settings::positionEdit(OverlayKind::TrackMap, 7, 8),
+                settings::boolEdit("", "locked", true), settings::boolEdit("strip", "enabled", false)}, &why))
+        << why;
+    EXPECT_EQ(text, "# mine\nunknown = 1 # kept\nlocked = true\n\n[strip] # the strip\nenabled = false\n"
+                    "position = [-5, 6] # here\nscale = 2\n\n[other]\nx = \"y\"\n\n[trackmap]\nposition = [7, 8]\n");
 
     // The file of a first start reads as the defaults.
     UserSettings defaults;
+    std::vector<std::string> problems;
     ASSERT_TRUE(settings::read(settings::templateText(), &defaults, &problems));
     EXPECT_EQ(joined(problems), "");
     EXPECT_TRUE(defaults.strip.enabled);
     EXPECT_FALSE(defaults.trackmap.enabled || defaults.varplot.enabled || defaults.locked);
 }
 
+// Every form TOML gives a table takes the edit in place, comments and all;
+// a table that is not one place is left as it is, and says why.
+TEST(Settings, EditsGoInPlaceInEveryFormOfTheTable)
+{
+    struct Case {
+        std::string text;
+        std::string edited; // empty: refused, the text unchanged
+    };
+    const Case cases[] = {
+        {"# c\nstrip.enabled = true # c\n[keys]\n", "# c\nstrip.enabled = true # c\nstrip.position = [3, 4]\n[keys]\n"},
+        {"# c\nstrip.position = [1, 1] # c\n", "# c\nstrip.position = [3, 4] # c\n"},
+        {"[ strip ] # c\n", "[ strip ] # c\nposition = [3, 4]\n"},
+        {"  [\"strip\"]\n  scale = 2 # c\n", "  [\"strip\"]\nposition = [3, 4]\n  scale = 2 # c\n"},
+        {"\xEF\xBB\xBF# c\r\n[strip]\r\n", "\xEF\xBB\xBF# c\r\n[strip]\r\nposition = [3, 4]\r\n"},
+        {"strip = { scale = 2 } # c\n", "strip = { scale = 2, position = [3, 4] } # c\n"},
+        {"strip = {} # c\n", "strip = { position = [3, 4] } # c\n"},
+        {"strip = { position = [1,1] } # c\n", "strip = { position = [3, 4] } # c\n"},
+        {"[strip.x]\na = 1 # c\n[strip]\nscale = 2\n", "[strip.x]\na = 1 # c\n[strip]\nposition = [3, 4]\nscale = 2\n"},
+        {"[strip.x] # c\na = 1", "[strip.x] # c\na = 1\n\n[strip]\nposition = [3, 4]\n"},
+        {"[[trackmap]]\n[[strip]] # c\nscale = 2\n", ""},
+        {"strip = 5 # c\n", ""},
+        {"strip = [{ scale = 2 }] # c\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string text = c.text, why;
+        EXPECT_EQ(settings::applyEdits(&text, {settings::positionEdit(OverlayKind::Strip, 3, 4)}, &why),
+                  !c.edited.empty());
+        EXPECT_EQ(text, c.edited.empty() ? c.text : c.edited);
+        EXPECT_EQ(why.empty(), !c.edited.empty()) << why;
+    }
+}
+
+// The fuzzer's starting texts through its checks (it aborts on a fault):
+// the sanitizer build catches here what the fuzzer would.
+TEST(Settings, TheFuzzersSeedsReadAndEditSoundly)
+{
+    for (const std::string& seed : settingsSeeds())
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(seed.data()), seed.size());
+}
+
 TEST(ProgramSettings, AFirstStartCarriesTheOldFileOverOnce)
 {
     ConfigHome home;
-    home.write("# old\noverlay.position = 290,479\noverlay-varplot.position = 1, 2\nreference-laps = off\n"
-               "overlay-trackmap.position = 5000000,1\n",
+    // Long comments count for nothing: what a person writes is carried over.
+    std::string notes;
+    while (notes.size() < 100 * 1024)
+        notes += "# a note kept in the old file by hand\n";
+    home.write(notes + "overlay.position = 290,479\noverlay-varplot.position = 1, 2\nreference-laps = off\n"
+                       "overlay-trackmap.position = 5000000,1\n",
                "settings.conf");
     testing::internal::CaptureStderr();
     ProgramSettings first("prog");
@@ -194,6 +294,15 @@ TEST(ProgramSettings, AFirstStartCarriesTheOldFileOverOnce)
     ProgramSettings second("prog");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(second.values().strip.x, 290) << "settings.toml wins once it exists";
+
+    // A file larger than any written by hand is one line, and not read.
+    ASSERT_EQ(::remove(home.file().c_str()), 0);
+    home.write(std::string(1024 * 1024 + 1, '#'), "settings.conf");
+    testing::internal::CaptureStderr();
+    ProgramSettings third("prog");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "prog: " + home.folder() +
+                                                          "/settings.conf is larger than 1048576 bytes; its settings "
+                                                          "are not carried over\n");
 }
 
 TEST(ProgramSettings, StoreKeepsWhatOthersWroteAndNeverWritesOverABrokenFile)
@@ -226,6 +335,33 @@ TEST(ProgramSettings, StoreKeepsWhatOthersWroteAndNeverWritesOverABrokenFile)
     EXPECT_EQ(err.rfind("c: settings file " + home.file() + ": line 3: ", 0), 0u) << err;
     EXPECT_NE(err.find("has lines that are not TOML; not saved: the window position\n"), std::string::npos) << err;
     EXPECT_EQ(slurp(home.file()), broken);
+
+    // A table that is not one place takes no edit: the file stays, one line says so.
+    const std::string listed = "[[strip]] # mine\nscale = 2\n";
+    home.write(listed);
+    testing::internal::CaptureStderr();
+    ProgramSettings e("e");
+    e.store({settings::positionEdit(OverlayKind::Strip, 7, 8)});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "e: settings file " + home.file() + ": strip is not a table; using the default\n" + "e: settings file " +
+                  home.file() + ": strip is a list of [[strip]] tables, not one table; not saved: the window position\n");
+    EXPECT_EQ(slurp(home.file()), listed);
+
+    // Long comments are no reason to refuse a file; a file larger than any
+    // written by hand is one line.
+    std::string notes;
+    while (notes.size() < 200 * 1024)
+        notes += "# a note kept in the file by hand\n";
+    home.write(notes + "[strip]\nposition = [1, 1]\n");
+    ProgramSettings f("f");
+    EXPECT_EQ(f.values().strip.x, 1);
+    f.store({settings::positionEdit(OverlayKind::Strip, 5, 5)});
+    EXPECT_EQ(slurp(home.file()), notes + "[strip]\nposition = [5, 5]\n");
+    home.write(std::string(1024 * 1024 + 1, '#'));
+    testing::internal::CaptureStderr();
+    ProgramSettings g("g");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "g: " + home.file() + " is larger than 1048576 bytes; using the default settings\n");
 
     ASSERT_EQ(::remove(home.file().c_str()), 0);
     ASSERT_EQ(::mkdir(home.file().c_str(), 0700), 0); // a folder where the file should be
@@ -299,7 +435,7 @@ TEST(ProgramSettings, StartRemovesWhatAWriterKilledLongAgoLeft)
 {
     ConfigHome home;
     home.write("locked = true\n");
-    const std::string leftover = home.file() + ".k1LLed";
+    const std::string leftover = home.file() + userfiles::kTemporaryInfix + "k1LLed";
     std::ofstream(leftover) << "locked = false\n";
     std::filesystem::last_write_time(leftover, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     ProgramSettings settings("prog");

@@ -228,39 +228,51 @@ TEST(UserFiles, AtomicWriteGoesThroughLinksKeepsPermissionsAndLeavesReadOnlyFile
     EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
-// Only temporaries of the named files, old enough that their writer is gone,
-// and only while no writer holds the lock.
+// Only temporaries of the named files, by the name only our writer gives
+// them, old enough that their writer is gone, only while no writer holds the
+// lock, and never beside the file a settings link leads to.
 TEST(UserFiles, StaleTemporariesGoOnlyWhenOursOldAndUnlocked)
 {
     TempFolder dir("userfiles");
     const std::string folder = dir.path(), lock = folder + "/files.lock";
+    const std::string ours = userfiles::kTemporaryInfix;
     auto make = [&](const std::string& name, int ageMinutes) {
         put(folder + "/" + name, "x");
         std::filesystem::last_write_time(folder + "/" + name, std::filesystem::file_time_type::clock::now() -
                                                                   std::chrono::minutes(ageMinutes));
     };
     make("settings.conf", 60);
-    make("settings.conf.aB3xY9", 60);  // a killed writer's: goes
-    make("settings.conf.Qq7Rr2", 1);   // perhaps a live writer's: stays
-    make("settings.conf.tmp", 60);     // not our naming
-    make("settings.conf.aB3-Y9", 60);
-    make("other.conf.aB3xY9", 60);     // another file's
-    make("a@b.lap.Zz0Zz0", 60);
+    make("settings.conf" + ours + "aB3xY9", 60); // a killed writer's: goes
+    make("settings.conf" + ours + "Qq7Rr2", 1);  // perhaps a live writer's: stays
+    make("settings.conf.backup", 60);            // the user's own
+    make("settings.conf.before", 60);
+    make("settings.conf" + ours + "aB3-Y9", 60);
+    make("other.conf" + ours + "aB3xY9", 60);    // another file's
+    make("a@b.lap" + ours + "Zz0Zz0", 60);
+    make("a@b.lap.backup", 60);
     make("a@b.lap", 60);
 
     {
         const userfiles::FileLock writer(lock, 0);
         ASSERT_TRUE(writer.held()) << writer.error();
         userfiles::removeStaleTemporaries(folder + "/settings.conf", lock);
-        EXPECT_EQ(namesIn(folder).size(), 9u) << "removed while a writer holds the lock";
+        EXPECT_EQ(namesIn(folder).size(), 11u) << "removed while a writer holds the lock";
         const userfiles::FileLock other(lock, 50);
         EXPECT_FALSE(other.held());
         EXPECT_EQ(other.error(), lock + " is held by another program");
     }
+    // Settings kept elsewhere through a link: that folder is not ours to sweep.
+    TempFolder linkDir("userfiles-link");
+    const std::string link = linkDir.path() + "/settings.conf";
+    ASSERT_EQ(::symlink((folder + "/settings.conf").c_str(), link.c_str()), 0);
+    userfiles::removeStaleTemporaries(link, linkDir.path() + "/files.lock");
+    EXPECT_EQ(namesIn(folder).size(), 11u) << "swept the folder a link leads to";
+
     userfiles::removeStaleTemporaries(folder + "/settings.conf", lock);
     userfiles::removeStaleTemporaries(folder + "/*.lap", lock);
     std::vector<std::string> left = namesIn(folder);
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"a@b.lap", "files.lock", "other.conf.aB3xY9", "settings.conf",
-                                              "settings.conf.Qq7Rr2", "settings.conf.aB3-Y9", "settings.conf.tmp"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"a@b.lap", "a@b.lap.backup", "files.lock", "other.conf" + ours + "aB3xY9",
+                                              "settings.conf", "settings.conf.backup", "settings.conf.before",
+                                              "settings.conf" + ours + "Qq7Rr2", "settings.conf" + ours + "aB3-Y9"}));
 }

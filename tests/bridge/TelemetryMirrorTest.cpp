@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -28,14 +29,18 @@ const int kRecordLength = 64;
 const int kSlots = 3;
 const int kTextLength = 256;
 
-// A simulator's memory: header, session text, two variables, three slots.
+// A simulator's memory: header, session text, two variables, three slots;
+// or header, slots, text and the variables last.
 struct Source {
     std::vector<char> bytes;
 
-    Source()
+    explicit Source(bool tableLast = false)
     {
-        const int text = 128, table = text + kTextLength, records = table + 2 * 144;
-        bytes.assign(static_cast<size_t>(records + kSlots * kRecordLength), 0);
+        const int slots = kSlots * kRecordLength, tableBytes = 2 * 144;
+        const int text = tableLast ? 128 + slots : 128;
+        const int table = text + kTextLength;
+        const int records = tableLast ? 128 : table + tableBytes;
+        bytes.assign(static_cast<size_t>(tableLast ? table + tableBytes : records + slots), 0);
         irsdk_TelemetryHeader& h = header();
         h.statusFlags = irsdk_statusConnected;
         h.sessionTextOffset = text;
@@ -222,6 +227,10 @@ TEST_F(TelemetryMirrorTest, EndsTheCopyWhenTheSourceRestartsStopsOrChangesItsLay
     ASSERT_TRUE(second.exists());
     EXPECT_NE(second.inode, first.inode) << "a new session is a new object";
     EXPECT_TRUE(second.connected());
+    mirror.pump(0);
+    source.write(2);
+    mirror.pump(0);
+    EXPECT_EQ(second.newestTick(), 2) << "the restarted source's next record did not arrive";
 
     // A changed layout is a new session too.
     source.header().recordLength = kRecordLength / 2;
@@ -278,6 +287,42 @@ TEST_F(TelemetryMirrorTest, RefusesLayoutsThatDoNotFitTheSource)
         std::string problem;
         EXPECT_EQ(telemetryLayoutExtent(spoilt.header(), spoilt.bytes.size(), &problem), 0u) << c.what;
     }
+
+    // The variables last: a table that ends with the memory is copied whole,
+    // one that ends a descriptor past it is refused.
+    Source last(true);
+    last.attach();
+    ASSERT_TRUE(mirror.connect()) << mirror.problem();
+    {
+        Copy copy(IRSDK_MEMMAPFILENAME);
+        ASSERT_EQ(copy.size, last.bytes.size());
+        EXPECT_EQ(std::memcmp(copy.view + copy.header().varTableOffset, &last.bytes[last.bytes.size() - 2 * 144], 2 * 144),
+                  0);
+    }
+    mirror.close();
+    Source past(true);
+    past.header().varCount = 3;
+    past.attach();
+    EXPECT_FALSE(mirror.connect());
+    EXPECT_NE(mirror.problem().find("variable table"), std::string::npos) << mirror.problem();
+}
+
+// A source whose records keep coming stays connected however long it runs;
+// one that falls silent for longer than the limit counts as gone.
+TEST_F(TelemetryMirrorTest, StaysConnectedWhileRecordsComeAndEndsAfterTheSilenceLimit)
+{
+    mirror.setSilenceLimit(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(mirror.connect());
+    mirror.pump(0);
+    for (int tick = 6; tick < 36; ++tick) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        source.write(tick);
+        mirror.pump(0);
+        ASSERT_TRUE(mirror.connected()) << "ended at tick " << tick << ", with records coming";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    mirror.pump(0);
+    EXPECT_FALSE(mirror.connected());
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "ShadedLine2D2CircularVecs.h"
 #include "font.h"
 #include "gl_fixture.h"
+#include "test_display.h"
 #include "plot.h"
 #include "temp_folder.h"
 #include "transforms.h"
@@ -173,6 +174,42 @@ TEST_F(GlTest, ShadedAreaFollowsItsHistoryAsItGrowsChangesAndShrinks)
     Pixels shrunk = frame();
     EXPECT_TRUE(shrunk.is(264, 108, grey)) << "no segment left beyond x = 1";
     EXPECT_TRUE(shrunk.is(110, 108, white));
+}
+
+// Over several runs of segments every column from the first x to the last is
+// filled, once; a run in which the time goes back (a new session, a replay
+// started again) draws nothing back over the older samples.
+TEST_F(GlTest, ShadedAreaOverManyRunsFillsEveryColumnOnceAndNothingWhereTimeWentBack)
+{
+    openWindow(W, H);
+    auto plot = barePlot(window);
+    // x = 0..4 spans columns 72..380 (77 per unit), y = 0..1 rows 54..270.
+    plot->getAxes()->updateAxesLimits(0, 4, 0, 1, true);
+    std::vector<float> x(49), y(49, 0.5f);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = static_cast<float>(i) / 12.0f;
+    auto area = std::make_shared<ShadedLine2D2CircularVecs>(&x, &y);
+    area->setShadeColour({1, 1, 1});
+    area->setOpacityRatio(0.5f);
+    plot->addShadedLine(area);
+    auto frame = [&] {
+        window->preLoopDraw(true);
+        area->updateInternalData(0);
+        plot->Draw();
+        return Pixels(W, H);
+    };
+    const Rgb once = blend({1, 1, 1}, 0.5f, grey);
+
+    const Pixels rising = frame();
+    for (int column = 73; column < 380; ++column)
+        ASSERT_TRUE(rising.is(column, 108, once)) << "column " << column;
+
+    // The third run's last samples go back to x = 1..1.3.
+    for (size_t i = 40; i < x.size(); ++i)
+        x[i] = 1.0f + 0.05f * static_cast<float>(i - 40);
+    const Pixels back = frame();
+    for (int column = 73; column < 277; ++column) // x < 2.67, where the third run begins
+        ASSERT_TRUE(back.is(column, 108, once)) << "column " << column;
 }
 
 TEST_F(GlTest, LineWidthAppliesToItsSeriesOnly)
@@ -524,7 +561,7 @@ TEST_F(GlTest, UnloadableFontIsReportedAndDrawsNothing)
 TEST_F(GlTest, LowerOpacityLetsMoreOfTheDesktopThrough)
 {
     if (captureScreen().width == 0)
-        GTEST_SKIP() << "the screen as composited is read from the suite's own X server (run under ctest)";
+        DISPLAY_MISSING("the screen as composited is read from the suite's own X server (run under ctest)");
     const int x = 100, y = 100, w = 200, h = 100;
     Qvis::Window::setNextPosition(x, y);
     openWindow(w, h, false);
@@ -555,7 +592,7 @@ TEST_F(GlTest, LowerOpacityLetsMoreOfTheDesktopThrough)
     };
     const int opaque = distanceFromBackdrop(1.0f);
     if (opaque < 0)
-        GTEST_SKIP() << "no compositing manager: no window can be translucent";
+        DISPLAY_MISSING("no compositing manager: no window can be translucent");
     const int quarter = distanceFromBackdrop(0.25f);
     EXPECT_GT(opaque, 3 * quarter) << "opacity 1: " << opaque << ", opacity 0.25: " << quarter;
 }

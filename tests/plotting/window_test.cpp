@@ -161,8 +161,7 @@ TEST_F(WindowTest, EscapeClosesAndKeysAreRecorded)
 TEST(LockedWindow, LetsThePointerThroughUntilUnlocked)
 {
     DesktopSession session;
-    if (!session.ready())
-        GTEST_SKIP() << "no Xvfb with openbox could be started";
+    REQUIRE_DESKTOP(session);
     struct GlfwOnTheSessionsDisplay {
         GlfwOnTheSessionsDisplay() { glfwTerminate(); }
         ~GlfwOnTheSessionsDisplay() { glfwTerminate(); }

@@ -80,7 +80,8 @@ std::string shellOutput(const std::string& command, int* status)
 }
 
 // The environment block is this process's plus the entries given; 127 as the
-// status when the program cannot be started, as a shell would say.
+// status when the program cannot be started, as a shell would say, and the
+// system's error code on its standard error.
 void ChildProcess::start(const std::string& folder, const std::vector<std::string>& args,
                          const std::vector<std::string>& env)
 {
@@ -114,11 +115,20 @@ void ChildProcess::start(const std::string& folder, const std::vector<std::strin
                     CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
                                    block.empty() ? nullptr : &block[0], folder.empty() ? nullptr : folder.c_str(),
                                    &si, &pi);
+    const DWORD why = ok ? 0 : GetLastError();
     if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);
     if (err != INVALID_HANDLE_VALUE)
         CloseHandle(err);
     if (!ok) {
+        // Why, where the test shows the child's standard error.
+        HANDLE reason = openOutput(errPath);
+        if (reason != INVALID_HANDLE_VALUE) {
+            const std::string text = "cannot start " + args[0] + ": Windows error " + std::to_string(why) + "\n";
+            DWORD written = 0;
+            WriteFile(reason, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            CloseHandle(reason);
+        }
         exited = true;
         status = 127;
         return;

@@ -1,7 +1,8 @@
 // A desktop of its own for one test, as a driver has one: a private X server
-// (Xvfb, Mesa's software GL) with a real window manager (openbox) and a
-// compositor (xcompmgr), so that stacking, window states and placement are
-// the window manager's. DISPLAY points at it while the session lives.
+// (Xvfb, Mesa's software GL, started by private-x) with a real window
+// manager (openbox) and a compositor (xcompmgr), so that stacking, window
+// states and placement are the window manager's. DISPLAY points at it while
+// the session lives.
 #pragma once
 
 #include <memory>
@@ -10,7 +11,10 @@
 
 #include "wait_until.h"
 
+#include "test_display.h"
+
 class ChildProcess;
+class TempFolder;
 
 class DesktopSession {
 public:
@@ -19,19 +23,29 @@ public:
     DesktopSession(const DesktopSession&) = delete;
     DesktopSession& operator=(const DesktopSession&) = delete;
 
-    // True once the X server runs and the window manager has announced itself.
-    bool ready() const { return !display.empty() && managed; }
+    // True once the X server runs and the window manager has announced
+    // itself; else whyNot() says why.
+    bool ready() const { return !display.empty(); }
+    const std::string& whyNot() const { return why; }
     const std::string& displayName() const { return display; }
 
+    // Ends the X server at once, as when it crashes or its machine's session ends.
+    void endXServer();
+
 private:
+    std::unique_ptr<TempFolder> folder;
     std::string display;
-    long xvfb = -1;
-    long wm = -1;
-    long compositor = -1;
-    bool managed = false;
+    std::string why;
     std::string oldDisplay;
     bool hadDisplay = false;
 };
+
+// Fails the test (or skips it, see test_display.h) when the session has no desktop.
+#define REQUIRE_DESKTOP(session)                                                         \
+    do {                                                                                 \
+        if (!(session).ready())                                                          \
+            DISPLAY_MISSING((session).whyNot());                                         \
+    } while (0)
 
 // The window that has the keyboard (X's input focus), as a decimal id.
 std::string focusedWindow();

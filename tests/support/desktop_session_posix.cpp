@@ -8,100 +8,50 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "child_process.h"
+#include "temp_folder.h"
 #include "window_capture.h"
 
-namespace {
-
-// Starts a program with its output discarded; file descriptors stay open.
-pid_t spawn(const std::vector<std::string>& args)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// One line from a pipe, or what came before the time-out.
-std::string readLine(int fd, int timeoutMs)
-{
-    std::string line;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
-            continue;
-        char c;
-        if (::read(fd, &c, 1) != 1 || c == '\n')
-            break;
-        line += c;
-    }
-    return line;
-}
-
-} // namespace
-
-DesktopSession::DesktopSession()
+DesktopSession::DesktopSession() : folder(new TempFolder("desktop"))
 {
     const char* old = std::getenv("DISPLAY");
     if (old) {
         oldDisplay = old;
         hadDisplay = true;
     }
-
-    // Xvfb picks a free display number itself and writes it to the pipe.
-    int fds[2];
-    if (::pipe(fds) != 0)
+    int status = 0;
+    const std::string output =
+        shellOutput(std::string(PRIVATE_X) + " start '" + folder->path() + "' --window-manager --owner " +
+                        std::to_string(::getpid()) + " 2>&1",
+                    &status);
+    std::ifstream in(folder->file("display"));
+    std::string number;
+    if (status != 0 || !(in >> number)) {
+        why = output.empty() ? "no Xvfb with openbox could be started" : output.substr(0, output.find('\n'));
         return;
-    xvfb = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "+extension", "GLX",
-                  "+extension", "RENDER", "+extension", "Composite", "-nolisten", "tcp", "-noreset"});
-    ::close(fds[1]);
-    const std::string number = readLine(fds[0], 10000);
-    ::close(fds[0]);
-    if (number.empty())
-        return;
+    }
     display = ":" + number;
     ::setenv("DISPLAY", display.c_str(), 1);
-
-    wm = spawn({"openbox", "--sm-disable"});
-    // The window manager is up once it has announced itself on the root.
-    for (int i = 0; i < 100 && !managed; ++i) {
-        managed = shellOutput("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") != std::string::npos;
-        if (!managed)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    compositor = spawn({"xcompmgr"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
 DesktopSession::~DesktopSession()
 {
-    for (long pid : {compositor, wm, xvfb}) {
-        if (pid > 0) {
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
-            ::waitpid(static_cast<pid_t>(pid), nullptr, 0);
-        }
-    }
+    shellOutput(std::string(PRIVATE_X) + " stop '" + folder->path() + "'");
     if (hadDisplay)
         ::setenv("DISPLAY", oldDisplay.c_str(), 1);
     else
         ::unsetenv("DISPLAY");
+}
+
+void DesktopSession::endXServer()
+{
+    std::ifstream in(folder->file("pids"));
+    long xvfb = 0;
+    if (in >> xvfb && xvfb > 0)
+        ::kill(static_cast<pid_t>(xvfb), SIGKILL);
 }
 
 std::string focusedWindow()
