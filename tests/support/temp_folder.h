@@ -6,11 +6,13 @@
 #include <string>
 
 // A path in the temporary folder unique to this process and tag; nothing is
-// created.
+// created, and whatever the test puts there is removed as the process ends
+// (kept when OVERLAY_TEST_KEEP is set).
 std::string tempPath(const std::string& tag);
 
-// A fresh, empty folder removed with everything in it at the end of its
-// scope (kept when OVERLAY_TEST_KEEP is set, for a look afterwards).
+// A fresh, empty folder removed with everything in it, and the lock file a
+// store beside it names after it, at the end of its scope (kept when
+// OVERLAY_TEST_KEEP is set, for a look afterwards).
 class TempFolder {
 public:
     explicit TempFolder(const std::string& tag = "folder");
