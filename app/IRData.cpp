@@ -227,12 +227,5 @@ void IRData::endSession()
 // when there is no text or no such value.
 int IRData::getSessionVar(const char* path, char* val, int valLen)
 {
-    const char* text = src->sessionText();
-    if (!text || !path || !val || valLen <= 0)
-        return 0;
-    const char* value = nullptr;
-    int len = 0;
-    if (!parseYaml(text, path, &value, &len))
-        return 0;
-    return irsdk_copySessionValue(value, len, val, valLen);
+    return irsdk_lookupSessionValue(src->sessionText(), path, val, valLen);
 }

@@ -139,16 +139,9 @@ double irsdkClient::getVarDouble(int idx, int entry) const
 // characters and a NUL.
 int irsdkClient::getSessionStrVal(const char* path, char* val, int valLen) const
 {
-    if (!isConnected() || !path || !val || valLen <= 0)
+    if (!isConnected())
         return 0;
-    const char* text = irsdk_getSessionInfoStr();
-    if (!text)
-        return 0;
-    const char* value = nullptr;
-    int len = 0;
-    if (!parseYaml(text, path, &value, &len))
-        return 0;
-    return irsdk_copySessionValue(value, len, val, valLen);
+    return irsdk_lookupSessionValue(irsdk_getSessionInfoStr(), path, val, valLen);
 }
 
 irsdkCVar::irsdkCVar(const char* name)

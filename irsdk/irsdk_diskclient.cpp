@@ -347,11 +347,7 @@ double irsdkDiskClient::getVarDouble(int idx, int entry) const
 // when closed or not found.
 int irsdkDiskClient::getSessionStrVal(const char* path, char* val, int valLen) const
 {
-    if (!file || !path || !val || valLen <= 0)
+    if (!file)
         return 0;
-    const char* value = nullptr;
-    int len = 0;
-    if (!parseYaml(sessionText, path, &value, &len))
-        return 0;
-    return irsdk_copySessionValue(value, len, val, valLen);
+    return irsdk_lookupSessionValue(sessionText, path, val, valLen);
 }

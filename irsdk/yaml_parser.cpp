@@ -135,3 +135,14 @@ int irsdk_copySessionValue(const char* value, int len, char* val, int valLen)
     val[n] = '\0';
     return valLen >= len ? 1 : -len;
 }
+
+int irsdk_lookupSessionValue(const char* text, const char* path, char* val, int valLen)
+{
+    if (!text || !path || !val || valLen <= 0)
+        return 0;
+    const char* value = nullptr;
+    int len = 0;
+    if (!parseYaml(text, path, &value, &len))
+        return 0;
+    return irsdk_copySessionValue(value, len, val, valLen);
+}

@@ -11,3 +11,8 @@ bool parseYaml(const char* data, const char* path, const char** val, int* len);
 // characters and a NUL (val holds valLen + 1 bytes). Returns 1 when the whole
 // value fit, otherwise minus the length needed.
 int irsdk_copySessionValue(const char* value, int len, char* val, int valLen);
+
+// Looks `path` up in the NUL-terminated session text and copies the value as
+// irsdk_copySessionValue does: 1 when it fit, minus the length needed when
+// cut, 0 when there is no text or no such value.
+int irsdk_lookupSessionValue(const char* text, const char* path, char* val, int valLen);
