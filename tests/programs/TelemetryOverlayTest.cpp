@@ -173,6 +173,17 @@ std::vector<std::string> windowsOf(ChildProcess& overlays, std::vector<const cha
 // The strip's, the map's and the plot's.
 const std::vector<const char*> kThree = {"Throttle/brake", "Track map", "Variable plot"};
 
+// A folder with the shaders and a replay long enough to outlast a test.
+void prepareRunFolder(const TempFolder& dir)
+{
+    char shaders[PATH_MAX];
+    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
+    ASSERT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
+    std::vector<PedalSample> s;
+    appendLap(s, 1, fractionRamp(30000, 0.1f, 0.00003f), 0.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(writePedalRecording(dir.path() + "/telemetry.ibt", s));
+}
+
 } // namespace
 
 TEST(TelemetryOverlay, KeysHideShowLockAndUnlockWhileTheSimulatorKeepsTheKeyboard)
@@ -180,12 +191,7 @@ TEST(TelemetryOverlay, KeysHideShowLockAndUnlockWhileTheSimulatorKeepsTheKeyboar
     DesktopSession session;
     REQUIRE_DESKTOP(session);
     TempFolder dir("host");
-    char shaders[PATH_MAX];
-    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
-    ASSERT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
-    std::vector<PedalSample> s;
-    appendLap(s, 1, fractionRamp(30000, 0.1f, 0.00003f), 0.5f, 0.0f, 0.0f);
-    ASSERT_TRUE(writePedalRecording(dir.path() + "/telemetry.ibt", s));
+    ASSERT_NO_FATAL_FAILURE(prepareRunFolder(dir));
     const std::string settingsFile = dir.path() + "/config/telemetry-overlay/settings.toml";
     shellOutput("mkdir -p '" + dir.path() + "/config/telemetry-overlay'");
     // Every overlay on and locked, the strip where the simulator's window
@@ -266,17 +272,6 @@ namespace {
 std::string logFile()
 {
     return std::string(std::getenv("XDG_STATE_HOME")) + "/telemetry-overlay/telemetry-overlay.log";
-}
-
-// A folder with the shaders and a replay long enough to outlast a test.
-void prepareRunFolder(const TempFolder& dir)
-{
-    char shaders[PATH_MAX];
-    ASSERT_NE(::realpath("Shaders", shaders), nullptr);
-    ASSERT_EQ(::symlink(shaders, (dir.path() + "/Shaders").c_str()), 0);
-    std::vector<PedalSample> s;
-    appendLap(s, 1, fractionRamp(30000, 0.1f, 0.00003f), 0.5f, 0.0f, 0.0f);
-    ASSERT_TRUE(writePedalRecording(dir.path() + "/telemetry.ibt", s));
 }
 
 const char* const kLogToFile = "TELEMETRY_OVERLAY_NO_LOG_FILE=";
