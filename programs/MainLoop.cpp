@@ -29,7 +29,8 @@ std::shared_ptr<IRData> makeSource(int argc, char** argv, const char* program, c
     if (!parseBrokerUrl(argv[1], &address, error))
         return nullptr;
     auto source = std::make_unique<BrokerSource>(address, BrokerLogin{login.username, login.password, login.caFile},
-                                                 program);
+                                                 program, BrokerSource::kDefaultQueuedRecords,
+                                                 BrokerSource::Pace::KeepUp);
     if (!source->start(error))
         return nullptr;
     return std::make_shared<IRData>(std::move(source));

@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cstdio>
 
-BrokerSource::BrokerSource(BrokerAddress where, BrokerLogin login, std::string programName, size_t maxQueued)
+BrokerSource::BrokerSource(BrokerAddress where, BrokerLogin login, std::string programName, size_t maxQueued,
+                           Pace howToTake)
     : address(std::move(where))
     , program(std::move(programName))
     , connection(address, std::move(login))
     , maxQueuedRecords(maxQueued)
+    , pace(howToTake)
 {
     for (share::Topic t : {share::Topic::Status, share::Topic::Layout, share::Topic::Session, share::Topic::Record})
         connection.subscribeTo(share::topicName(address.topic, t));
@@ -44,6 +46,12 @@ void BrokerSource::receive(const std::string& topic, const char* data, size_t si
     else
         return;
     std::lock_guard<std::mutex> lock(mutex);
+    if (size > share::maxPayload(kind)) {
+        // Only its size goes on, for the line that refuses it.
+        queue.push_back(Message{kind, std::string(), size});
+        arrived.notify_one();
+        return;
+    }
     if (kind == share::Topic::Record && queuedRecords >= maxQueuedRecords) {
         for (auto it = queue.begin(); it != queue.end(); ++it)
             if (it->topic == share::Topic::Record) {
@@ -53,14 +61,16 @@ void BrokerSource::receive(const std::string& topic, const char* data, size_t si
                 break;
             }
     }
-    queue.push_back(Message{kind, std::string(data, size)});
+    queue.push_back(Message{kind, std::string(data, size), 0});
     if (kind == share::Topic::Record)
         ++queuedRecords;
     arrived.notify_one();
 }
 
 // Takes the queued messages in order until a record becomes current,
-// waiting up to timeoutMs for the first.
+// waiting up to timeoutMs for the first. Keeping up with a live driver, a
+// record with more than kLagRecords behind it is taken but not handed on,
+// as the simulator's reader skips to its newest record.
 bool BrokerSource::next(int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -70,15 +80,25 @@ bool BrokerSource::next(int timeoutMs)
             return false;
         Message m = std::move(queue.front());
         queue.pop_front();
-        if (m.topic == share::Topic::Record)
+        if (m.topic == share::Topic::Record && m.oversized == 0)
             --queuedRecords;
         lock.unlock();
+        if (m.oversized > 0) {
+            report("refused a payload of " + std::to_string(m.oversized) + " bytes, more than the " +
+                   std::to_string(share::maxPayload(m.topic)) + " taken, on " +
+                   share::topicName(address.topic, m.topic));
+            lock.lock();
+            continue;
+        }
         const SharedTelemetry::Outcome outcome = telemetry.apply(m.topic, m.payload.data(), m.payload.size());
         if (outcome == SharedTelemetry::Outcome::Refused)
             report("refused " + telemetry.refusal() + " on " + share::topicName(address.topic, m.topic));
-        if (outcome == SharedTelemetry::Outcome::NewRecord)
-            return true;
         lock.lock();
+        if (outcome == SharedTelemetry::Outcome::NewRecord) {
+            if (pace == Pace::EveryRecord || telemetry.isReplay() || queuedRecords <= kLagRecords)
+                return true;
+            ++dropped;
+        }
     }
 }
 

@@ -17,12 +17,19 @@
 
 class BrokerSource final : public TelemetrySource {
 public:
+    // How the program takes the records of a live driver: every one in turn
+    // (a tool that prints them all), or keeping up with the driver as the
+    // overlays do with the simulator, skipping records that wait past a
+    // lag of kLagRecords. A shared replay is always taken record by record,
+    // as a replayed file is.
+    enum class Pace { EveryRecord, KeepUp };
+
     // `program` prefixes the one-line messages about payloads refused. At
     // most maxQueuedRecords records wait for the program to take them; past
     // that the oldest are dropped, so that a viewer that falls behind stays
     // at most that far behind.
     BrokerSource(BrokerAddress address, BrokerLogin login, std::string program,
-                 size_t maxQueuedRecords = kDefaultQueuedRecords);
+                 size_t maxQueuedRecords = kDefaultQueuedRecords, Pace pace = Pace::EveryRecord);
     ~BrokerSource() override;
 
     // Connects (on the connection's thread); false with *error as one line
@@ -48,11 +55,15 @@ public:
     // Two seconds at 60 Hz: a pass of the overlays that stalls that long
     // (a window being made) still loses nothing.
     static const size_t kDefaultQueuedRecords = 120;
+    // A tenth of a second at 60 Hz: the jitter of a network is taken record
+    // by record, a program slower than the driver is not left behind.
+    static const size_t kLagRecords = 6;
 
 private:
     struct Message {
         share::Topic topic;
         std::string payload;
+        size_t oversized; // the size of a payload refused as it arrived, else 0
     };
 
     void receive(const std::string& topic, const char* data, size_t size);
@@ -67,6 +78,7 @@ private:
     std::condition_variable arrived;
     std::deque<Message> queue;
     const size_t maxQueuedRecords;
+    const Pace pace;
     size_t queuedRecords = 0;
     uint64_t dropped = 0;
     std::string lastReport;

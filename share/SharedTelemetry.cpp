@@ -89,10 +89,16 @@ SharedTelemetry::Outcome SharedTelemetry::takeLayout(const char* data, size_t si
     for (const irsdk_VarDescriptor& d : table)
         if (d.name[0] == '\0')
             return refuse("a layout with a variable that has no name");
+    replay = (prefix.sequence & share::kLayoutReplay) != 0;
+    // The same layout comes again whenever the sharer or the viewer connects
+    // anew (it is retained): the record taken under it stays current, so
+    // that a picture neither blinks nor empties while no record follows.
+    if (prefix.layoutId == layoutId && h.recordLength == recordLength && table.size() == vars.size() &&
+        std::memcmp(table.data(), vars.data(), static_cast<size_t>(tableBytes)) == 0)
+        return Outcome::Taken;
     vars.swap(table);
     recordLength = h.recordLength;
     layoutId = prefix.layoutId;
-    replay = (prefix.sequence & share::kLayoutReplay) != 0;
     ++generation;
     record.clear();
     return Outcome::Taken;

@@ -24,6 +24,17 @@ std::string topicName(const std::string& base, Topic topic)
     return base + "/" + topicSuffix(topic);
 }
 
+size_t maxPayload(Topic topic)
+{
+    switch (topic) {
+    case Topic::Status: return 7; // "offline"
+    case Topic::Layout: return kMaxLayoutBytes;
+    case Topic::Session: return kMaxSessionText;
+    case Topic::Record: return sizeof(PayloadPrefix) + static_cast<size_t>(kMaxRecordLength);
+    }
+    return 0;
+}
+
 std::string encodeLayout(uint32_t layoutId, const irsdk_VarDescriptor* vars, int varCount, int recordLength,
                          uint32_t flags)
 {

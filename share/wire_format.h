@@ -25,9 +25,13 @@ const uint32_t kFormatVersion = 1;
 // texts, are refused before anything is allocated for them.
 const int kMaxRecordLength = 1 << 20;
 const size_t kMaxSessionText = 16u << 20;
+const size_t kMaxLayoutBytes = 16u << 20;
 
 enum class Topic { Status, Layout, Session, Record };
 const char* topicSuffix(Topic topic);
+// The largest payload a viewer takes on a topic: one past it is refused as
+// it arrives, before it is copied or queued.
+size_t maxPayload(Topic topic);
 // BASE/status and so on.
 std::string topicName(const std::string& base, Topic topic);
 

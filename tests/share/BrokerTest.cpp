@@ -130,6 +130,7 @@ TEST(Broker, HostilePayloadsAreRefusedWithOneLineAndGoodRecordsStillArrive)
     send(layoutTopic, layout);
     send(recordTopic, recordOf(3, 4, 0));
     send(recordTopic, recordOf(3, 5, 1000)); // longer than its layout's records
+    send(recordTopic, recordOf(3, 5, share::kMaxRecordLength)); // longer than any record taken
     send(layoutTopic, share::encodeLayout(4, &d, 1, 4)); // a new layout mid-stream
     send(recordTopic, recordOf(3, 6, 0));                // one of the old layout, late
     send(recordTopic, recordOf(4, 7, 0));
@@ -150,5 +151,61 @@ TEST(Broker, HostilePayloadsAreRefusedWithOneLineAndGoodRecordsStillArrive)
     EXPECT_EQ(lines, "viewer: refused a layout of 30 bytes, too short for its header on team/hostile/layout\n"
                      "viewer: refused a layout whose variable table (1073741824 variables at 112) does not lie inside "
                      "its 256 bytes on team/hostile/layout\n"
-                     "viewer: refused a record of 1004 bytes for a layout of 4-byte records on team/hostile/record\n");
+                     "viewer: refused a record of 1004 bytes for a layout of 4-byte records on team/hostile/record\n"
+                     "viewer: refused a payload of 1048604 bytes, more than the 1048600 taken, on team/hostile/record\n");
+}
+
+// A viewer slower than a live driver keeps up with it instead of falling
+// behind, and the layout that comes again when the driver connects anew
+// leaves the picture as it was.
+TEST(Broker, AViewerKeepsUpWithALiveDriverAndItsPictureThroughALayoutSentAgain)
+{
+    TestBroker broker;
+    if (!broker.problem().empty())
+        FAIL() << broker.problem();
+    const BrokerAddress address = addressOf(broker.url("team/live"));
+    BrokerConnection driver(address, {});
+    std::string error;
+    ASSERT_TRUE(driver.start(&error)) << error;
+    BrokerSource viewer(address, {}, "viewer", BrokerSource::kDefaultQueuedRecords, BrokerSource::Pace::KeepUp);
+    ASSERT_TRUE(viewer.start(&error)) << error;
+    ASSERT_TRUE(broker.waitForViewers("team/live", 1, 5));
+    ASSERT_TRUE(waitUntil(5, [&] { return driver.state() == BrokerConnection::State::Connected; }));
+
+    irsdk_VarDescriptor d{};
+    std::strcpy(d.name, "Gear");
+    d.typeCode = irsdk_int;
+    d.elementCount = 1;
+    const std::string layout = share::encodeLayout(1, &d, 1, 4);
+    // One at a time: the connection holds only a few records in flight.
+    const auto publish = [&](share::Topic topic, const std::string& payload) {
+        const std::string name = share::topicName(address.topic, topic);
+        ASSERT_TRUE(driver.publish(name, payload.data(), payload.size(), topic != share::Topic::Record));
+        ASSERT_TRUE(waitUntil(5, [&] { return driver.pending() == 0; }));
+    };
+    publish(share::Topic::Status, "online");
+    publish(share::Topic::Layout, layout);
+    const int records = 60;
+    for (int32_t n = 1; n <= records; ++n) {
+        const share::PayloadPrefix p = share::recordPrefix(1, static_cast<uint32_t>(n), 0);
+        std::string r(reinterpret_cast<const char*>(&p), sizeof p);
+        publish(share::Topic::Record, r.append(reinterpret_cast<const char*>(&n), sizeof n));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    // The whole second came while the viewer drew nothing: its next picture
+    // is at most the allowed lag behind the driver.
+    ASSERT_TRUE(viewer.next(1000));
+    const int lag = static_cast<int>(BrokerSource::kLagRecords);
+    EXPECT_GE(viewer.shared().view().record[0], records - lag);
+    EXPECT_EQ(viewer.droppedRecords(), static_cast<uint64_t>(records - lag - 1));
+
+    while (viewer.next(100)) {
+    }
+    EXPECT_EQ(viewer.shared().view().record[0], records);
+    publish(share::Topic::Layout, layout);
+    EXPECT_FALSE(viewer.next(300)) << "no record follows the layout";
+    const TelemetryView view = viewer.shared().view();
+    ASSERT_NE(view.record, nullptr) << "the layout sent again emptied the picture";
+    EXPECT_EQ(view.record[0], records);
 }
