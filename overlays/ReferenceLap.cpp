@@ -64,12 +64,14 @@ float ReferenceLap::referenceLineTime() const
     return lineTime[referenceIndex()];
 }
 
-void ReferenceLap::startAfresh(const IRData& source)
+void ReferenceLap::startAfresh(IRData& source)
 {
     if (freshStart && source.sampleNumber() == freshStartSample)
         return;
     freshStart = true;
     freshStartSample = source.sampleNumber();
+    sessionTextSeen = source.sessionInfoUpdate();
+    checkTrackAndCar(source);
     if (activeRecord == 2) {
         recording[0].swap(recording[1]);
         std::swap(timed[0], timed[1]);
@@ -86,8 +88,30 @@ void ReferenceLap::startAfresh(const IRData& source)
     lapClock.restart();
 }
 
+void ReferenceLap::checkTrackAndCar(IRData& source)
+{
+    const LapKey key = ReferenceLapKeeper::keyOf(source);
+    if (!key.known())
+        return;
+    sessionKey = key;
+    if (!referenceKey.known() || referenceKey == key)
+        return;
+    for (int i = 0; i < 2; ++i) {
+        recording[i].clear();
+        timed[i] = false;
+        lineTime[i] = 0.0f;
+    }
+    activeRecord = 0;
+    storedReference = false;
+    stripCursor = 0;
+    lastBestLapTime = 9999.0f;
+    referenceKey = LapKey();
+    ++changes;
+}
+
 void ReferenceLap::adopt(const StoredLap& stored)
 {
+    referenceKey = stored.key;
     recording[1] = stored.points;
     timed[1] = stored.timed;
     lineTime[1] = stored.lineTime;
@@ -107,6 +131,11 @@ void ReferenceLap::update(IRData& source)
         return;
     taken = true;
     lastSample = source.sampleNumber();
+    // The session text is read only when it changes, never once a frame.
+    if (source.sessionInfoUpdate() != sessionTextSeen) {
+        sessionTextSeen = source.sessionInfoUpdate();
+        checkTrackAndCar(source);
+    }
 
     now.time = source.getVarDouble("SessionTime", 0);
     now.throttle = source.getVarFloat("Throttle", 0);
@@ -174,6 +203,7 @@ void ReferenceLap::boundary(IRData& source, int lap)
             activeRecord = other + 1;
             recording[other].clear();
             timed[other] = false;
+            referenceKey = sessionKey;
             ++changes;
             if (keeper)
                 keeper->keep(source, t, recording[done], timed[done], lineTime[done]);

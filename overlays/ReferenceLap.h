@@ -42,8 +42,10 @@ public:
     // timing waits for the next crossing of the line. The reference lap stays,
     // since it belongs to the track and car: it waits, as a kept lap does, for
     // the first lap boundary. Every overlay that shows the reference calls
-    // this; the calls for one sample after the first do nothing.
-    void startAfresh(const IRData& source);
+    // this; the calls for one sample after the first do nothing. A session
+    // text that names another track or car, now or when it next changes,
+    // drops the reference: the run starts as if it had none.
+    void startAfresh(IRData& source);
 
     // What the strip's reference lines show for this sample, worked out before
     // a lap boundary found on it changes the reference: the reference's pedals
@@ -70,6 +72,8 @@ private:
     int referenceIndex() const { return activeRecord == 2 ? 0 : 1; }
     void adopt(const StoredLap& stored);
     void boundary(IRData& source, int lap);
+    // Reads the track and car of the session text; drops a reference of others.
+    void checkTrackAndCar(IRData& source);
 
     std::shared_ptr<ReferenceLapKeeper> keeper;
     bool freshStart = false;
@@ -99,6 +103,11 @@ private:
     // before the first lap boundary, and the lap to beat after it.
     bool storedReference = false;
     unsigned long changes = 0;
+    // The track and car the reference lap belongs to, and those the session
+    // text named when it last changed (unknown until it names them).
+    LapKey referenceKey;
+    LapKey sessionKey;
+    int sessionTextSeen = -1;
 
     LapClock lapClock;
     // Crossings of the line when the table being recorded was started: it is

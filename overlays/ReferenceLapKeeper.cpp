@@ -18,15 +18,11 @@ ReferenceLapKeeper::ReferenceLapKeeper(std::string programName, std::string fold
 {
 }
 
-namespace {
-
-LapKey keyOf(IRData& source)
+LapKey ReferenceLapKeeper::keyOf(IRData& source)
 {
     return lapKeyFromSession(
         [&source](const char* path, char* val, int valLen) { return source.getSessionVar(path, val, valLen); });
 }
-
-} // namespace
 
 bool ReferenceLapKeeper::sameSession(IRData& source)
 {

@@ -28,6 +28,9 @@ public:
 
     const LapKey& key() const { return current; }
 
+    // The track and car the source's session text names (unknown without one).
+    static LapKey keyOf(IRData& source);
+
 private:
     // Reads the key again; false, with one line, and nothing kept from then
     // on, when the session has changed to another track or car.

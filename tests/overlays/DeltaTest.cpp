@@ -193,6 +193,35 @@ TEST_F(DeltaOverlay, ANewSessionKeepsTheReferenceAndTimesFromTheNextCrossing)
     std::remove(path.c_str());
 }
 
+// A kept lap belongs to its track and car: a new session of another car
+// starts without it, for the strip and the delta alike.
+TEST_F(DeltaOverlay, ANewSessionOfAnotherCarStartsWithoutTheKeptLap)
+{
+    const std::string path = halfLapAcrossTheLine();
+    std::vector<PedalSample> samples;
+    appendLap(samples, 1, fractionRamp(10, 0.5f, 0.05f), 0.2f, 0.0f, 0.0f);
+    const std::string otherCar = tempRecordingPath("delta_other_car");
+    ASSERT_TRUE(writePedalRecording(otherCar, samples, "othercar"));
+    TempFolder dir("laps");
+    ReferenceLap reference;
+    reference.keepLaps(keptLap(dir, true));
+    IRData first(path.c_str());
+    ASSERT_TRUE(first.updateData());
+    reference.update(first);
+    ASSERT_NE(reference.timedReference(), nullptr);
+    EXPECT_FLOAT_EQ(reference.lineThrottle(), 0.5f) << "the kept lap's throttle at 0.5";
+
+    IRData second(otherCar.c_str());
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(second.updateData());
+    reference.startAfresh(second);
+    reference.update(second);
+    EXPECT_EQ(reference.timedReference(), nullptr);
+    EXPECT_FLOAT_EQ(reference.lineThrottle(), 0.0f) << "the indications of a run without a reference";
+    std::remove(path.c_str());
+    std::remove(otherCar.c_str());
+}
+
 namespace {
 
 bool isRedBar(Rgb p)
