@@ -153,18 +153,14 @@ bool IRData::updateData()
 const char* IRData::entryPointer(const char* name, int entry, int* typeCode)
 {
     const TelemetryView v = src->view();
-    if (!name || !v.vars || !v.record)
+    const int i = irsdk_findVar(v.vars, v.varCount, name);
+    if (i < 0 || !v.record)
         return nullptr;
-    for (int i = 0; i < v.varCount; ++i) {
-        if (!irsdk_nameEquals(v.vars[i].name, name))
-            continue;
-        const long long offset = irsdk_convert::entryOffset(v.vars[i], entry, v.recordLength);
-        if (offset < 0)
-            return nullptr;
-        *typeCode = v.vars[i].typeCode;
-        return v.record + offset;
-    }
-    return nullptr;
+    const long long offset = irsdk_convert::entryOffset(v.vars[i], entry, v.recordLength);
+    if (offset < 0)
+        return nullptr;
+    *typeCode = v.vars[i].typeCode;
+    return v.record + offset;
 }
 
 float IRData::getVarFloat(const char* name, int entry)
@@ -196,10 +192,7 @@ bool IRData::isConnected()
 bool IRData::hasVar(const char* name)
 {
     const TelemetryView v = src->view();
-    for (int i = 0; name && i < v.varCount; ++i)
-        if (irsdk_nameEquals(v.vars[i].name, name))
-            return true;
-    return false;
+    return irsdk_findVar(v.vars, v.varCount, name) >= 0;
 }
 
 const char* IRData::whyNoTelemetry()

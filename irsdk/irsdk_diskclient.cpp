@@ -266,12 +266,9 @@ bool irsdkDiskClient::getNextData()
 
 int irsdkDiskClient::getVarIdx(const char* name) const
 {
-    if (!file || !name)
+    if (!file)
         return -1;
-    for (int i = 0; i < fileHeader.varCount; ++i)
-        if (irsdk_nameEquals(varDescriptors[i].name, name))
-            return i;
-    return -1;
+    return irsdk_findVar(varDescriptors, fileHeader.varCount, name);
 }
 
 const irsdk_VarDescriptor* irsdkDiskClient::getVarDescriptor(int idx) const

@@ -450,13 +450,7 @@ int irsdk_varNameToIndex(const char* name)
         return -1;
     int count = 0;
     const irsdk_VarDescriptor* table = varTable(&count);
-    if (!table)
-        return -1;
-    for (int i = 0; i < count; ++i) {
-        if (irsdk_nameEquals(table[i].name, name))
-            return i;
-    }
-    return -1;
+    return irsdk_findVar(table, count, name);
 }
 
 int irsdk_varNameToOffset(const char* name)

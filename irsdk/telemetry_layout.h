@@ -107,3 +107,13 @@ inline bool irsdk_nameEquals(const char (&descName)[IRSDK_MAX_STRING], const cha
     }
     return name[IRSDK_MAX_STRING] == '\0';
 }
+
+// The index of the first descriptor named `name` among count, or -1 (also
+// for no table or no name).
+inline int irsdk_findVar(const irsdk_VarDescriptor* table, int count, const char* name)
+{
+    for (int i = 0; table && name && i < count; ++i)
+        if (irsdk_nameEquals(table[i].name, name))
+            return i;
+    return -1;
+}

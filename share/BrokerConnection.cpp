@@ -87,9 +87,17 @@ struct BrokerConnection::Link {
             else if (rc != MOSQ_ERR_SUCCESS)
                 setError(mosquitto_strerror(rc));
             // After a stop request the loop goes on until the goodbye is
-            // written and the broker closed the connection, or for a second.
-            const auto deadline = std::chrono::steady_clock::now() + kStopWait;
-            while (rc == MOSQ_ERR_SUCCESS && !(stopping && std::chrono::steady_clock::now() > deadline)) {
+            // written and the broker closed the connection, or for a second
+            // from the request.
+            bool stopSeen = false;
+            std::chrono::steady_clock::time_point deadline;
+            while (rc == MOSQ_ERR_SUCCESS) {
+                if (stopping && !stopSeen) {
+                    stopSeen = true;
+                    deadline = std::chrono::steady_clock::now() + kStopWait;
+                } else if (stopSeen && std::chrono::steady_clock::now() > deadline) {
+                    break;
+                }
                 rc = mosquitto_loop(client, 100, 1);
                 if (rc == MOSQ_ERR_ERRNO)
                     setError(std::strerror(errno));

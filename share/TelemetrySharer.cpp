@@ -62,10 +62,9 @@ void TelemetrySharer::takeLayout(const TelemetryView& v, bool replay)
     } else {
         int offset = 0;
         for (const std::string& name : wanted) {
-            const irsdk_VarDescriptor* found = nullptr;
-            for (int i = 0; i < v.varCount && !found; ++i)
-                if (irsdk_nameEquals(v.vars[i].name, name.c_str()) && irsdk_convert::readable(v.vars[i], v.recordLength))
-                    found = &v.vars[i];
+            const int index = irsdk_findVar(v.vars, v.varCount, name.c_str());
+            const irsdk_VarDescriptor* found =
+                index >= 0 && irsdk_convert::readable(v.vars[index], v.recordLength) ? &v.vars[index] : nullptr;
             if (!found) {
                 missing.push_back(name);
                 continue;

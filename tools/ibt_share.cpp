@@ -73,13 +73,7 @@ class ViewReader {
 public:
     explicit ViewReader(const TelemetryView& v) : v(v) {}
 
-    int getVarIdx(const char* name) const
-    {
-        for (int i = 0; i < v.varCount; ++i)
-            if (irsdk_nameEquals(v.vars[i].name, name))
-                return i;
-        return -1;
-    }
+    int getVarIdx(const char* name) const { return irsdk_findVar(v.vars, v.varCount, name); }
     int getVarCount(int idx) const { return v.vars[idx].elementCount; }
     int getVarType(int idx) const { return v.vars[idx].typeCode; }
     bool isVarReadable(int idx) const { return irsdk_convert::readable(v.vars[idx], v.recordLength); }

@@ -30,10 +30,7 @@ int IbtWriter::addRawDescriptor(const irsdk_VarDescriptor& d)
 
 int IbtWriter::varIndex(const std::string& name) const
 {
-    for (size_t i = 0; i < descriptors.size(); ++i)
-        if (irsdk_nameEquals(descriptors[i].name, name.c_str()))
-            return static_cast<int>(i);
-    return -1;
+    return irsdk_findVar(descriptors.data(), static_cast<int>(descriptors.size()), name.c_str());
 }
 
 int IbtWriter::recordLength() const
