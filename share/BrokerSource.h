@@ -54,10 +54,10 @@ public:
 
     // Two seconds at 60 Hz: a pass of the overlays that stalls that long
     // (a window being made) still loses nothing.
-    static const size_t kDefaultQueuedRecords = 120;
+    static constexpr size_t kDefaultQueuedRecords = 120;
     // A tenth of a second at 60 Hz: the jitter of a network is taken record
     // by record, a program slower than the driver is not left behind.
-    static const size_t kLagRecords = 6;
+    static constexpr size_t kLagRecords = 6;
 
 private:
     struct Message {
