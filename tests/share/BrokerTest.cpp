@@ -28,6 +28,25 @@ BrokerAddress addressOf(const std::string& url)
     return a;
 }
 
+// A layout of one variable, the gear, in 4-byte records, and a record of it
+// (with `extra` bytes past its end when asked).
+std::string gearLayout(uint32_t layoutId)
+{
+    irsdk_VarDescriptor d{};
+    std::strcpy(d.name, "Gear");
+    d.typeCode = irsdk_int;
+    d.elementCount = 1;
+    return share::encodeLayout(layoutId, &d, 1, 4);
+}
+
+std::string gearRecord(uint32_t layoutId, uint32_t sequence, int32_t gear, size_t extra = 0)
+{
+    const share::PayloadPrefix p = share::recordPrefix(layoutId, sequence, 0);
+    std::string r(reinterpret_cast<const char*>(&p), sizeof p);
+    r.append(reinterpret_cast<const char*>(&gear), sizeof gear);
+    return r + std::string(extra, 'x');
+}
+
 } // namespace
 
 TEST(Broker, ALateViewerHasTheLayoutAndTheSessionTextAtOnce)
@@ -103,20 +122,11 @@ TEST(Broker, HostilePayloadsAreRefusedWithOneLineAndGoodRecordsStillArrive)
     ASSERT_TRUE(broker.waitForViewers("team/hostile", 1, 5));
     ASSERT_TRUE(waitUntil(5, [&] { return attacker.state() == BrokerConnection::State::Connected; }));
 
-    irsdk_VarDescriptor d{};
-    std::strcpy(d.name, "Gear");
-    d.typeCode = irsdk_int;
-    d.elementCount = 1;
-    std::string layout = share::encodeLayout(3, &d, 1, 4);
+    const std::string layout = gearLayout(3);
     std::string lying = layout;
     const int32_t huge = 1 << 30;
     std::memcpy(&lying[sizeof(share::PayloadPrefix) + offsetof(irsdk_TelemetryHeader, varCount)], &huge, 4);
-    const auto recordOf = [](uint32_t layoutId, int32_t gear, size_t extra) {
-        const share::PayloadPrefix p = share::recordPrefix(layoutId, 0, 0);
-        std::string r(reinterpret_cast<const char*>(&p), sizeof p);
-        r.append(reinterpret_cast<const char*>(&gear), sizeof gear);
-        return r + std::string(extra, 'x');
-    };
+    const auto recordOf = [](uint32_t layoutId, int32_t gear, size_t extra) { return gearRecord(layoutId, 0, gear, extra); };
     const std::string layoutTopic = share::topicName(address.topic, share::Topic::Layout);
     const std::string recordTopic = share::topicName(address.topic, share::Topic::Record);
     const auto send = [&](const std::string& topic, const std::string& payload) {
@@ -131,7 +141,7 @@ TEST(Broker, HostilePayloadsAreRefusedWithOneLineAndGoodRecordsStillArrive)
     send(recordTopic, recordOf(3, 4, 0));
     send(recordTopic, recordOf(3, 5, 1000)); // longer than its layout's records
     send(recordTopic, recordOf(3, 5, share::kMaxRecordLength)); // longer than any record taken
-    send(layoutTopic, share::encodeLayout(4, &d, 1, 4)); // a new layout mid-stream
+    send(layoutTopic, gearLayout(4)); // a new layout mid-stream
     send(recordTopic, recordOf(3, 6, 0));                // one of the old layout, late
     send(recordTopic, recordOf(4, 7, 0));
 
@@ -172,11 +182,7 @@ TEST(Broker, AViewerKeepsUpWithALiveDriverAndItsPictureThroughALayoutSentAgain)
     ASSERT_TRUE(broker.waitForViewers("team/live", 1, 5));
     ASSERT_TRUE(waitUntil(5, [&] { return driver.state() == BrokerConnection::State::Connected; }));
 
-    irsdk_VarDescriptor d{};
-    std::strcpy(d.name, "Gear");
-    d.typeCode = irsdk_int;
-    d.elementCount = 1;
-    const std::string layout = share::encodeLayout(1, &d, 1, 4);
+    const std::string layout = gearLayout(1);
     // One at a time: the connection holds only a few records in flight.
     const auto publish = [&](share::Topic topic, const std::string& payload) {
         const std::string name = share::topicName(address.topic, topic);
@@ -186,11 +192,8 @@ TEST(Broker, AViewerKeepsUpWithALiveDriverAndItsPictureThroughALayoutSentAgain)
     publish(share::Topic::Status, "online");
     publish(share::Topic::Layout, layout);
     const int records = 60;
-    for (int32_t n = 1; n <= records; ++n) {
-        const share::PayloadPrefix p = share::recordPrefix(1, static_cast<uint32_t>(n), 0);
-        std::string r(reinterpret_cast<const char*>(&p), sizeof p);
-        publish(share::Topic::Record, r.append(reinterpret_cast<const char*>(&n), sizeof n));
-    }
+    for (int32_t n = 1; n <= records; ++n)
+        publish(share::Topic::Record, gearRecord(1, static_cast<uint32_t>(n), n));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     // The whole second came while the viewer drew nothing: its next picture
